@@ -1,0 +1,24 @@
+// Blowfish (Schneier, 1993): 64-bit blocks, 16 rounds, key of 1 to 72 bytes
+// (longer keys act as their first 72 bytes).  Pure functions on a caller-owned
+// context.
+#ifndef GH_BLOWFISH_H
+#define GH_BLOWFISH_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// The key schedule: the P-array, then the four S-boxes.  4168 bytes.
+typedef struct BLOWFISH_CTX {
+    uint32_t P[18];
+    uint32_t S[4][256];
+} BLOWFISH_CTX;
+
+// Full key schedule from the published initial values and keyLength key
+// bytes (taken cyclically).  keyLength must be at least 1.
+void Blowfish_Init(BLOWFISH_CTX *ctx, const uint8_t *key, size_t keyLength);
+
+// One block in place: xl is the left half, xr the right half.
+void Blowfish_Encrypt(const BLOWFISH_CTX *ctx, uint32_t *xl, uint32_t *xr);
+void Blowfish_Decrypt(const BLOWFISH_CTX *ctx, uint32_t *xl, uint32_t *xr);
+
+#endif

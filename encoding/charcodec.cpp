@@ -1,0 +1,74 @@
+// Portable conversions between 32-bit characters and bytes.
+#include "encoding/charcodec.h"
+
+namespace {
+
+inline unsigned encodedSize(uint32_t c) {
+    if (c <= 0xFF) return 1;
+    if (c <= 0x7FF) return 2;
+    if (c <= 0xFFFF) return 3;
+    if (c <= 0x1FFFFF) return 4;
+    if (c <= 0x3FFFFFF) return 5;
+    return 6;
+}
+
+inline uint8_t continuation(uint32_t x) { return static_cast<uint8_t>(0x80 | (x & 0x3F)); }
+
+}  // namespace
+
+uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
+    uint64_t total = 0;
+    for (size_t i = 0; i < n; ++i) total += encodedSize(chars[i]);
+    return total;
+}
+
+size_t qchar_encode(const uint32_t *chars, size_t n, uint8_t *out) {
+    uint8_t *o = out;
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t c = chars[i];
+        switch (encodedSize(c)) {
+        case 1:
+            *o++ = static_cast<uint8_t>(c);
+            break;
+        case 2:
+            *o++ = static_cast<uint8_t>(0xC0 + (c >> 6));
+            *o++ = continuation(c);
+            break;
+        case 3:
+            *o++ = static_cast<uint8_t>(0xE0 + (c >> 12 & 0x0F));
+            *o++ = continuation(c >> 6);
+            *o++ = continuation(c);
+            break;
+        case 4:
+            *o++ = static_cast<uint8_t>(0xF0 + (c >> 18 & 0x07));
+            *o++ = continuation(c >> 12);
+            *o++ = continuation(c >> 6);
+            *o++ = continuation(c);
+            break;
+        case 5:
+            *o++ = static_cast<uint8_t>(0xF8 + (c >> 24 & 0x07));
+            *o++ = continuation(c >> 18);
+            *o++ = continuation(c >> 12);
+            *o++ = continuation(c >> 6);
+            *o++ = continuation(c);
+            break;
+        default:
+            *o++ = static_cast<uint8_t>(0xFC + (c >> 30 & 0x07));
+            *o++ = continuation(c >> 24);
+            *o++ = continuation(c >> 18);
+            *o++ = continuation(c >> 12);
+            *o++ = continuation(c >> 6);
+            *o++ = continuation(c);
+            break;
+        }
+    }
+    return static_cast<size_t>(o - out);
+}
+
+void bytes_widen(const uint8_t *bytes, size_t n, uint32_t *out) {
+    for (size_t i = 0; i < n; ++i) out[i] = bytes[i];
+}
+
+void qchar_narrow_low8(const uint32_t *chars, size_t n, uint8_t *out) {
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(chars[i]);
+}

@@ -1,0 +1,108 @@
+// The entry point: connect, call and disconnect; the dispatch of a call to
+// its catalogue case; and the common exits every call leaves through.
+#include <string.h>
+
+#include "host/call.h"
+#include "host/memblock.h"
+#include "host/wrappers.h"
+#include "platform/platform.h"
+
+XPHandle *KeepBlock(CallFrame *frame, XPHandle h) {
+    if (!h) return nullptr;
+    for (XPHandle &slot : frame->slots) {
+        if (!slot) {
+            slot = h;
+            return &slot;
+        }
+    }
+    DisposeXPHandle(h);
+    return nullptr;
+}
+
+void ReleaseBlock(XPHandle *slot) {
+    if (!slot || !*slot) return;
+    UnlockXPHandle(*slot);
+    DisposeXPHandle(*slot);
+    *slot = nullptr;
+}
+
+void SetEmptyTextResult(HostCallback cb) {
+    qchar empty[1] = {0};
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, empty, cb);
+}
+
+namespace {
+
+void connect(void **instanceSlot) {
+    auto *context = static_cast<InstanceContext *>(NewXPPointer(sizeof(InstanceContext)));
+    if (!context || !instanceSlot) {
+        DisposeXPPointer(context);
+        gh_beep(1500, 2);  // the slot is left as it was
+        return;
+    }
+    context->magic = INSTANCE_MAGIC;
+    context->keySet = 0;
+    *instanceSlot = context;
+}
+
+void disconnect(void **instanceSlot) {
+    if (!instanceSlot || !*instanceSlot) return;
+    auto *context = static_cast<InstanceContext *>(*instanceSlot);
+    // The schedule is key material: wipe it before the memory goes back.
+    volatile unsigned char *p = reinterpret_cast<volatile unsigned char *>(context);
+    for (size_t i = 0; i < sizeof(InstanceContext); ++i) p[i] = 0;
+    DisposeXPPointer(context);
+    *instanceSlot = nullptr;
+}
+
+void cleanUp(CallFrame *frame) {
+    for (XPHandle &slot : frame->slots) ReleaseBlock(&slot);
+}
+
+void leave(CallFrame *frame, CaseExit exit) {
+    if (exit == EXIT_EMPTY_TEXT) {
+        SetEmptyTextResult(frame->cb);
+    } else if (exit == EXIT_STATUS) {
+        double status = frame->resultStatus;
+        SetFldVal(HOST_RESULT, HOST_TYPE_NUMBER, &status, frame->cb);
+    }
+    cleanUp(frame);
+}
+
+void call(void **instanceSlot, HostCallback cb) {
+    CallFrame frame;
+    memset(&frame, 0, sizeof frame);
+    frame.cb = cb;
+    if (!instanceSlot || !*instanceSlot) {
+        frame.resultStatus = 2;  // no context: neither number nor count is asked
+        leave(&frame, EXIT_STATUS);
+        return;
+    }
+    frame.context = static_cast<InstanceContext *>(*instanceSlot);
+    int32_t function = GetPackageId(cb);
+    frame.paramCount = static_cast<int16_t>(GetFuncParmInt2(HOST_PARAM_COUNT, cb));
+    const CatalogueEntry *entry = FindCatalogueEntry(static_cast<int16_t>(function));
+    // A number outside the catalogue, or a function not built, sets no result.
+    CaseExit exit = entry && entry->run ? entry->run(&frame) : EXIT_CLEANUP;
+    leave(&frame, exit);
+}
+
+}  // namespace
+
+extern "C" GH_EXPORT void GH_ENTRY_CALL glyphHerder(int32_t message, void **instanceSlot,
+                                                    intptr_t, intptr_t, intptr_t,
+                                                    HostCallback callback) {
+    switch (static_cast<int16_t>(message)) {
+    case GH_MSG_CONNECT:
+        connect(instanceSlot);
+        break;
+    case GH_MSG_CALL:
+        if (callback) call(instanceSlot, callback);
+        break;
+    case GH_MSG_DISCONNECT:
+        disconnect(instanceSlot);
+        break;
+    default:
+        break;  // unknown messages are ignored
+    }
+}

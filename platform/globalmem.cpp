@@ -1,0 +1,296 @@
+// glyphmem: the global memory manager on platforms without Windows.
+//
+// One shared library, linked by the library and by every host, so that a
+// block allocated on one side is freed or read on the other, as with
+// kernel32 on Windows.  See globalmem.h for the semantics.
+//
+// Every block is registered in a table keyed by its handle, so that a handle
+// that is not a live block (a double free) is refused and counted instead of
+// corrupting memory.  Nothing here throws: the table's allocation failures
+// turn into failed allocations.
+#include "platform/globalmem.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+
+namespace {
+
+// Filled into memory that Windows leaves undefined, so code that wrongly
+// relies on zeroes fails in tests.
+constexpr unsigned char kUndefinedFill = 0xA5;
+
+struct Block {
+    unsigned char *data;
+    size_t size;
+    unsigned locks;
+    bool moveable;
+};
+
+struct State {
+    std::mutex mu;
+    std::unordered_map<void *, Block *> blocks;  // handle -> block
+    size_t liveBytes = 0;
+    size_t liveHeap = 0;
+    unsigned long events = 0;
+    unsigned long failCountdown = 0;
+    unsigned long paused = 0;
+    unsigned long misuse = 0;
+    unsigned long beeps = 0;
+    unsigned long lastBeepFrequency = 0;
+    unsigned long lastBeepDuration = 0;
+};
+
+State &state() {
+    static State s;  // constructed on first use, never destroyed early
+    return s;
+}
+
+// Counts one allocation event and says whether injection fails it.
+// Called with the mutex held.
+bool injectFailure(State &s) {
+    if (s.paused) return false;
+    ++s.events;
+    if (s.failCountdown && --s.failCountdown == 0) return true;
+    return false;
+}
+
+void noteMisuse(State &s, const char *what, const void *handle) {
+    ++s.misuse;
+    std::fprintf(stderr, "glyphmem: %s: %p is not a live block\n", what, handle);
+}
+
+Block *find(State &s, void *handle) {
+    auto it = s.blocks.find(handle);
+    return it == s.blocks.end() ? nullptr : it->second;
+}
+
+unsigned char *allocData(size_t bytes, bool zero) {
+    // malloc(0) may return null; keep one byte so a live block always has
+    // an address.
+    auto *p = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
+    if (p) std::memset(p, zero ? 0 : kUndefinedFill, bytes ? bytes : 1);
+    return p;
+}
+
+}  // namespace
+
+extern "C" {
+
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    if (injectFailure(s)) return nullptr;
+    Block *b = new (std::nothrow) Block{};
+    if (!b) return nullptr;
+    b->data = allocData(bytes, (flags & GMEM_ZEROINIT) != 0);
+    if (!b->data) {
+        delete b;
+        return nullptr;
+    }
+    b->size = bytes;
+    b->moveable = (flags & GMEM_MOVEABLE) != 0;
+    // A moveable block's handle is its record, never its data address.
+    void *handle = b->moveable ? static_cast<void *>(b) : static_cast<void *>(b->data);
+    try {
+        s.blocks.emplace(handle, b);
+    } catch (...) {
+        std::free(b->data);
+        delete b;
+        return nullptr;
+    }
+    s.liveBytes += bytes;
+    return handle;
+}
+
+HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    Block *b = find(s, mem);
+    if (!b) {
+        noteMisuse(s, "GlobalReAlloc", mem);
+        return nullptr;
+    }
+    if (injectFailure(s)) return nullptr;
+    if (!b->moveable && !(flags & GMEM_MOVEABLE) && bytes > b->size) {
+        return nullptr;  // a fixed block may not move unless allowed to
+    }
+    unsigned char *data = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
+    if (!data) return nullptr;
+    size_t keep = bytes < b->size ? bytes : b->size;
+    std::memcpy(data, b->data, keep);
+    if (bytes > keep) {
+        std::memset(data + keep, (flags & GMEM_ZEROINIT) ? 0 : kUndefinedFill, bytes - keep);
+    }
+    void *handle = mem;
+    if (!b->moveable) {
+        // A fixed block's handle is its address, which changes.
+        try {
+            s.blocks.emplace(data, b);
+        } catch (...) {
+            std::free(data);
+            return nullptr;
+        }
+        s.blocks.erase(mem);
+        handle = data;
+    }
+    std::free(b->data);
+    b->data = data;
+    s.liveBytes = s.liveBytes - b->size + bytes;
+    b->size = bytes;
+    return handle;
+}
+
+SIZE_T GlobalSize(HGLOBAL mem) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    Block *b = find(s, mem);
+    if (!b) {
+        noteMisuse(s, "GlobalSize", mem);
+        return 0;
+    }
+    return b->size;
+}
+
+void *GlobalLock(HGLOBAL mem) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    Block *b = find(s, mem);
+    if (!b) {
+        noteMisuse(s, "GlobalLock", mem);
+        return nullptr;
+    }
+    if (b->moveable) ++b->locks;
+    return b->data;
+}
+
+BOOL GlobalUnlock(HGLOBAL mem) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    Block *b = find(s, mem);
+    if (!b) {
+        noteMisuse(s, "GlobalUnlock", mem);
+        return 0;
+    }
+    if (b->moveable && b->locks) --b->locks;
+    return b->locks != 0;
+}
+
+HGLOBAL GlobalFree(HGLOBAL mem) {
+    if (!mem) return nullptr;
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    Block *b = find(s, mem);
+    if (!b) {
+        noteMisuse(s, "GlobalFree", mem);
+        return mem;
+    }
+    s.blocks.erase(mem);
+    s.liveBytes -= b->size;
+    std::free(b->data);
+    delete b;
+    return nullptr;
+}
+
+BOOL Beep(DWORD frequency, DWORD duration_ms) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    ++s.beeps;
+    s.lastBeepFrequency = frequency;
+    s.lastBeepDuration = duration_ms;
+    return 1;
+}
+
+size_t glyphmem_live_blocks(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.blocks.size();
+}
+
+size_t glyphmem_live_bytes(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.liveBytes;
+}
+
+size_t glyphmem_live_heap(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.liveHeap;
+}
+
+void glyphmem_fail_nth(unsigned long n) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.failCountdown = n;
+}
+
+unsigned long glyphmem_events(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.events;
+}
+
+void glyphmem_pause_injection(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    ++s.paused;
+}
+
+void glyphmem_resume_injection(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    if (s.paused) --s.paused;
+}
+
+unsigned long glyphmem_misuse_count(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.misuse;
+}
+
+unsigned long glyphmem_beep_count(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.beeps;
+}
+
+unsigned long glyphmem_last_beep_frequency(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.lastBeepFrequency;
+}
+
+unsigned long glyphmem_last_beep_duration(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.lastBeepDuration;
+}
+
+void *glyphmem_heap_alloc(size_t bytes) {
+    State &s = state();
+    {
+        std::lock_guard<std::mutex> lock(s.mu);
+        if (injectFailure(s)) return nullptr;
+    }
+    void *p = std::malloc(bytes ? bytes : 1);
+    if (p) {
+        std::memset(p, kUndefinedFill, bytes ? bytes : 1);
+        std::lock_guard<std::mutex> lock(s.mu);
+        ++s.liveHeap;
+    }
+    return p;
+}
+
+void glyphmem_heap_free(void *p) {
+    if (!p) return;
+    std::free(p);
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    if (s.liveHeap) --s.liveHeap;
+}
+
+}  // extern "C"

@@ -1,0 +1,97 @@
+/* The global memory manager that the host and the library share.
+ *
+ * On Windows this is kernel32's GlobalAlloc family.  Elsewhere it is the
+ * glyphmem shared library (platform/globalmem.cpp), which implements the same
+ * functions with the same semantics, so that the library and any host that
+ * links to it pass blocks between them exactly as on Windows:
+ *
+ *  - GMEM_FIXED blocks: the handle is the data address; locking returns it.
+ *  - GMEM_MOVEABLE blocks: the handle is not the data address; GlobalLock
+ *    counts locks and returns the data address, GlobalUnlock counts down.
+ *  - GMEM_ZEROINIT zero-fills, also the space a GlobalReAlloc adds.
+ *  - A GlobalReAlloc that fails returns null and leaves the block and its
+ *    handle as they were.
+ *
+ * glyphmem goes further than Windows in ways that catch faults in tests:
+ * moveable blocks always move on resize (stale addresses are caught by ASan
+ * and valgrind), and memory that Windows leaves undefined is filled with a
+ * non-zero pattern instead of whatever happened to be there. */
+#ifndef GH_GLOBALMEM_H
+#define GH_GLOBALMEM_H
+
+#if defined(_WIN32)
+#  include <windows.h>
+#else
+
+#include <stddef.h>
+
+#if defined(GLYPHMEM_BUILDING)
+#  define GLYPHMEM_API __attribute__((visibility("default")))
+#else
+#  define GLYPHMEM_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef void *HGLOBAL;
+typedef unsigned int UINT;
+typedef size_t SIZE_T;
+typedef int BOOL;
+typedef unsigned long DWORD;
+
+#define GMEM_FIXED 0x0000u
+#define GMEM_MOVEABLE 0x0002u
+#define GMEM_ZEROINIT 0x0040u
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+
+GLYPHMEM_API HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+GLYPHMEM_API HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags);
+GLYPHMEM_API SIZE_T GlobalSize(HGLOBAL mem);
+GLYPHMEM_API void *GlobalLock(HGLOBAL mem);
+GLYPHMEM_API BOOL GlobalUnlock(HGLOBAL mem);
+GLYPHMEM_API HGLOBAL GlobalFree(HGLOBAL mem);
+GLYPHMEM_API BOOL Beep(DWORD frequency, DWORD duration_ms);
+
+/* Test controls (glyphmem only; absent on Windows). */
+
+/* Blocks allocated with GlobalAlloc and not yet freed, and their bytes. */
+GLYPHMEM_API size_t glyphmem_live_blocks(void);
+GLYPHMEM_API size_t glyphmem_live_bytes(void);
+/* Buffers from glyphmem_heap_alloc not yet freed. */
+GLYPHMEM_API size_t glyphmem_live_heap(void);
+
+/* Fault injection: the nth allocation event from now fails (1 = the next);
+ * 0 cancels.  Allocation events are GlobalAlloc, GlobalReAlloc and
+ * glyphmem_heap_alloc calls.  The failure fires once. */
+GLYPHMEM_API void glyphmem_fail_nth(unsigned long n);
+/* Allocation events counted since the process started (host-side events made
+ * while injection is paused are not counted). */
+GLYPHMEM_API unsigned long glyphmem_events(void);
+/* While paused (a nesting count), allocation events are neither counted nor
+ * failed: a host pauses injection around its own allocations, so that only
+ * the library's fail. */
+GLYPHMEM_API void glyphmem_pause_injection(void);
+GLYPHMEM_API void glyphmem_resume_injection(void);
+
+/* Misuse seen: a handle that is not a live block given to any function (a
+ * double free, say).  The operation fails as on Windows and the count grows. */
+GLYPHMEM_API unsigned long glyphmem_misuse_count(void);
+
+/* Beeps sounded (a failed connect), and the last frequency and duration. */
+GLYPHMEM_API unsigned long glyphmem_beep_count(void);
+GLYPHMEM_API unsigned long glyphmem_last_beep_frequency(void);
+GLYPHMEM_API unsigned long glyphmem_last_beep_duration(void);
+
+/* The library's ordinary heap (behind gh_heap_alloc on this platform). */
+GLYPHMEM_API void *glyphmem_heap_alloc(size_t bytes);
+GLYPHMEM_API void glyphmem_heap_free(void *p);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* !_WIN32 */
+#endif

@@ -1,0 +1,30 @@
+// The library's side of the platform: the beep and the ordinary heap.
+#include "platform/platform.h"
+
+#include "platform/globalmem.h"
+
+#if defined(_WIN32)
+#  include <stdlib.h>
+#endif
+
+extern "C" {
+
+void gh_beep(unsigned frequency, unsigned duration_ms) {
+    Beep(frequency, duration_ms);
+}
+
+#if defined(_WIN32)
+
+void *gh_heap_alloc(size_t bytes) { return malloc(bytes ? bytes : 1); }
+void gh_heap_free(void *p) { free(p); }
+
+#else
+
+// Through the memory layer, so that tests count these buffers and can make
+// their allocation fail like any other.
+void *gh_heap_alloc(size_t bytes) { return glyphmem_heap_alloc(bytes); }
+void gh_heap_free(void *p) { glyphmem_heap_free(p); }
+
+#endif
+
+}  // extern "C"
