@@ -1,0 +1,44 @@
+// Hexadecimal digits: the small helpers the percent escapes, the digest texts
+// and the CRAM-MD5 response are built from.  Digits written are lowercase;
+// digits read may be of either case.
+#ifndef GH_HEX_H
+#define GH_HEX_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// True for 0-9, A-F, a-f.
+bool IsHex(uint8_t c);
+
+// The value of one digit, classified by the high nibble of its low 8 bits:
+// 0x30-0x3F count as code - 0x30, 0x40-0x4F as code - 0x37, 0x60-0x6F as
+// code - 0x57.  Anything else counts as 0.
+uint8_t HexDigitValue(uint8_t c);
+
+// The byte value of the two digits at p (first digit high), kept to 8 bits.
+uint8_t HexToChar(const uint8_t *p);
+
+// Replaces the byte at p by its two lowercase digits, high nibble first (p
+// has room for two).  No terminator.
+void CharToHex(uint8_t *p);
+
+// The same for host characters of either width: the digits are taken from,
+// and written as, the low 8 bits of each character.
+template <class Char>
+uint8_t HexToQChar(const Char *p) {
+    return static_cast<uint8_t>(HexDigitValue(static_cast<uint8_t>(p[0])) * 16 +
+                                HexDigitValue(static_cast<uint8_t>(p[1])));
+}
+
+template <class Char>
+void qCharToHex(Char *p) {
+    static const char digits[] = "0123456789abcdef";
+    uint8_t v = static_cast<uint8_t>(p[0]);
+    p[0] = static_cast<Char>(digits[v >> 4]);
+    p[1] = static_cast<Char>(digits[v & 15]);
+}
+
+// Writes the 2n lowercase digits of n bytes to out (no terminator).
+void hex_encode_lower(const uint8_t *in, size_t n, uint8_t *out);
+
+#endif
