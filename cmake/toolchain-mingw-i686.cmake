@@ -1,0 +1,4 @@
+# Cross build for 32-bit Windows (x86) with MinGW-w64.
+set(GH_MINGW_TRIPLE i686-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
