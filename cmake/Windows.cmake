@@ -63,7 +63,29 @@ function(gh_windows_library target wide)
         COMMENT "Generating the catalogue resources of ${target}"
         VERBATIM)
     target_sources(${target} PRIVATE ${rc})
+
+    # A release holds the DLLs in a folder per architecture (x86/, x64/).
+    install(FILES $<TARGET_FILE:${target}> DESTINATION ${GH_WINDOWS_ARCH} COMPONENT release)
 endfunction()
+
+# The text for the host's users that a release carries: which DLL goes where,
+# and the catalogue with each function's parameters.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/README.txt
+    COMMAND ${CMAKE_COMMAND}
+        -DGH_MODE=readme
+        -DGH_VERSION=${PROJECT_VERSION}
+        -DGH_SOURCE_DIR=${PROJECT_SOURCE_DIR}
+        -DGH_OUT=${CMAKE_BINARY_DIR}/README.txt
+        -P ${PROJECT_SOURCE_DIR}/cmake/catalogue.cmake
+    DEPENDS
+        ${PROJECT_SOURCE_DIR}/cmake/catalogue.cmake
+        ${PROJECT_SOURCE_DIR}/resources/catalogue.def
+        ${PROJECT_SOURCE_DIR}/resources/catalogue.h
+        ${PROJECT_SOURCE_DIR}/resources/release-readme.txt.in
+    COMMENT "Generating the release README"
+    VERBATIM)
+add_custom_target(gh_release_readme ALL DEPENDS ${CMAKE_BINARY_DIR}/README.txt)
+install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION . COMPONENT release)
 
 # --- Header-only packages and googletest for the cross build ---------------
 #

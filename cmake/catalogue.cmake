@@ -7,8 +7,10 @@
 #       the Windows resource script of one DLL: the catalogue strings, the
 #       "Q7INF" descriptor and the version resource (resources/catalogue.rc.in)
 #
-#   cmake -DGH_MODE=text -DGH_SOURCE_DIR=<repo> -DGH_OUT=<file> -P ...
-#       the catalogue as plain text for the host's users: one line per
+#   cmake -DGH_MODE=readme -DGH_VERSION=<x.y.z> -DGH_SOURCE_DIR=<repo>
+#         -DGH_OUT=<file> -P cmake/catalogue.cmake
+#       the text for the host's users that a release carries
+#       (resources/release-readme.txt.in), with the catalogue: one line per
 #       function with its parameters
 #
 # Each row of catalogue.def is one line of the form
@@ -142,8 +144,8 @@ function(gh_write_rc)
     configure_file(${GH_SOURCE_DIR}/resources/catalogue.rc.in ${GH_OUT} @ONLY)
 endfunction()
 
-function(gh_write_text)
-    set(out "")
+function(gh_write_readme)
+    set(GH_CATALOGUE_TEXT "")
     foreach(i RANGE 1 ${GH_CAT_COUNT})
         math(EXPR index "${i} - 1")
         list(GET GH_CAT_NAMES ${index} name)
@@ -152,9 +154,17 @@ function(gh_write_text)
         else()
             set(pad "")
         endif()
-        string(APPEND out "  ${pad}${i}  ${name}(${GH_CAT_PARAMS_${i}})\n")
+        string(APPEND GH_CATALOGUE_TEXT "  ${pad}${i}  ${name}(${GH_CAT_PARAMS_${i}})\n")
     endforeach()
-    file(WRITE ${GH_OUT} "${out}")
+    string(REGEX REPLACE "\n$" "" GH_CATALOGUE_TEXT "${GH_CATALOGUE_TEXT}")
+    string(LENGTH "glyphHerder ${GH_VERSION} for Windows" length)
+    string(REPEAT "=" ${length} GH_UNDERLINE)
+    # Windows line ends, for Notepad and its likes.
+    file(READ ${GH_SOURCE_DIR}/resources/release-readme.txt.in text)
+    string(CONFIGURE "${text}" text @ONLY)
+    string(REPLACE "\r\n" "\n" text "${text}")
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE ${GH_OUT} "${text}")
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE AND GH_MODE)
@@ -164,8 +174,8 @@ if(CMAKE_SCRIPT_MODE_FILE AND GH_MODE)
     gh_read_catalogue(${GH_SOURCE_DIR})
     if(GH_MODE STREQUAL "rc")
         gh_write_rc()
-    elseif(GH_MODE STREQUAL "text")
-        gh_write_text()
+    elseif(GH_MODE STREQUAL "readme")
+        gh_write_readme()
     else()
         message(FATAL_ERROR "catalogue.cmake: unknown GH_MODE ${GH_MODE}")
     endif()
