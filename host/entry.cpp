@@ -89,9 +89,10 @@ void call(void **instanceSlot, HostCallback cb) {
 
 }  // namespace
 
-extern "C" GH_EXPORT void GH_ENTRY_CALL glyphHerder(int32_t message, void **instanceSlot,
-                                                    intptr_t, intptr_t, intptr_t,
-                                                    HostCallback callback) {
+extern "C" GH_EXPORT GH_ENTRY_ALIGN void GH_ENTRY_CALL glyphHerder(int32_t message,
+                                                                   void **instanceSlot,
+                                                                   intptr_t, intptr_t, intptr_t,
+                                                                   HostCallback callback) {
     switch (static_cast<int16_t>(message)) {
     case GH_MSG_CONNECT:
         connect(instanceSlot);

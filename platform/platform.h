@@ -22,6 +22,15 @@
 #  define GH_EXPORT __attribute__((visibility("default")))
 #endif
 
+/* A 32-bit Windows host keeps its stack aligned to 4 bytes only, while the
+ * compiled code inside assumes 16 (SSE values spilled to the stack).  The
+ * entry point realigns the stack for everything it calls. */
+#if defined(_WIN32) && defined(__i386__)
+#  define GH_ENTRY_ALIGN __attribute__((force_align_arg_pointer))
+#else
+#  define GH_ENTRY_ALIGN
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -57,13 +57,38 @@ struct Recorder {
     int32_t functionNumber = 39;  // outside the catalogue: nothing runs
     double setNumber = -1;
     int setTarget = 0;
+    std::vector<uint32_t> callSiteMisalignment;
 };
 Recorder *g_recorder = nullptr;
 
-int32_t __cdecl recordingCallback(int32_t op, ...) {
+}  // namespace
+
+extern "C" {
+// The stack pointer at the entry of gh_alignment_probe, 0 once read.
+volatile uint32_t gh_probe_esp;
+int32_t __cdecl gh_recording_callback(int32_t op, ...);
+int32_t __cdecl gh_alignment_probe(int32_t op, ...);
+}
+
+#if defined(__i386__)
+// A callback that notes the stack pointer the library calls it with, then
+// continues in gh_recording_callback with the stack untouched.
+__asm__(".text\n"
+        ".globl _gh_alignment_probe\n"
+        "_gh_alignment_probe:\n"
+        "\tmovl %esp, _gh_probe_esp\n"
+        "\tjmp _gh_recording_callback\n");
+#endif
+
+int32_t __cdecl gh_recording_callback(int32_t op, ...) {
     va_list ap;
     va_start(ap, op);
     g_recorder->ops.push_back(op);
+    if (gh_probe_esp) {
+        // How far the library's call site was from a 16-byte boundary.
+        g_recorder->callSiteMisalignment.push_back((gh_probe_esp + 4) & 15);
+        gh_probe_esp = 0;
+    }
     if (op == HOST_OP_GET_PACKAGE_ID) {
         *va_arg(ap, int32_t *) = g_recorder->functionNumber;
     } else if (op == HOST_OP_GET_FUNC_PARM) {
@@ -85,23 +110,38 @@ int32_t __cdecl recordingCallback(int32_t op, ...) {
     return 0;
 }
 
+namespace {
+
+const HostCallback recordingCallback = gh_recording_callback;
+
 #if defined(__i386__)
 // The entry point called exactly as a 32-bit host calls it: six 32-bit
-// arguments pushed and no clean-up after the call.  Returns how far the stack
-// pointer moved across the call: 0 when the entry point removed its 24 bytes.
-// Only globals are used inside the assembly, as the stack moves under it.
+// arguments pushed and no clean-up after the call.  A host built by another
+// compiler keeps the stack aligned to 4 bytes only, so the call is made with
+// the stack pointer at a chosen offset from a 16-byte boundary.  Returns how
+// far the stack pointer moved across the call: 0 when the entry point removed
+// its 24 bytes.  Only globals are used inside the assembly, as the stack
+// moves under it.
 void *volatile g_entry;
 volatile uint32_t g_arguments[6];
-volatile uint32_t g_espBefore, g_espAfter;
+volatile uint32_t g_padding;
+volatile uint32_t g_espBefore, g_espAfter, g_espAligned;
 
-long stackMovedByCall(GlyphHerderEntry entry, int32_t message, void **slot, HostCallback cb) {
+long stackMovedByCall(GlyphHerderEntry entry, int32_t message, void **slot, HostCallback cb,
+                      unsigned misalignment = 0) {
     g_entry = reinterpret_cast<void *>(entry);
     g_arguments[0] = static_cast<uint32_t>(message);
     g_arguments[1] = reinterpret_cast<uint32_t>(slot);
     g_arguments[2] = g_arguments[3] = g_arguments[4] = 0;
     g_arguments[5] = reinterpret_cast<uint32_t>(cb);
+    // After the padding and the 24 bytes of arguments the stack pointer sits
+    // misalignment bytes above a 16-byte boundary at the call.
+    g_padding = (8 - misalignment) & 15;
     __asm__ volatile(
         "movl %%esp, %[before]\n\t"
+        "andl $-16, %%esp\n\t"
+        "movl %%esp, %[aligned]\n\t"
+        "subl %[padding], %%esp\n\t"
         "pushl %[a5]\n\t"
         "pushl %[a4]\n\t"
         "pushl %[a3]\n\t"
@@ -112,12 +152,12 @@ long stackMovedByCall(GlyphHerderEntry entry, int32_t message, void **slot, Host
         "call *%%eax\n\t"
         "movl %%esp, %[after]\n\t"
         "movl %[before], %%esp\n\t"
-        : [before] "=m"(g_espBefore), [after] "=m"(g_espAfter)
+        : [before] "=m"(g_espBefore), [after] "=m"(g_espAfter), [aligned] "=m"(g_espAligned)
         : [a0] "m"(g_arguments[0]), [a1] "m"(g_arguments[1]), [a2] "m"(g_arguments[2]),
           [a3] "m"(g_arguments[3]), [a4] "m"(g_arguments[4]), [a5] "m"(g_arguments[5]),
-          [entry] "m"(g_entry)
+          [entry] "m"(g_entry), [padding] "m"(g_padding)
         : "eax", "ecx", "edx", "memory", "cc");
-    return static_cast<long>(g_espAfter) - static_cast<long>(g_espBefore);
+    return static_cast<long>(g_espAfter) - (static_cast<long>(g_espAligned) - g_padding);
 }
 #endif
 
@@ -254,6 +294,30 @@ TEST_P(DllTest, EntryPointRemovesItsArguments) {
     EXPECT_NE(slot, nullptr);
     EXPECT_EQ(stackMovedByCall(glyphHerder, GH_MSG_DISCONNECT, &slot, recordingCallback), 0);
     EXPECT_EQ(slot, nullptr);
+    g_recorder = nullptr;
+}
+
+// A host may call with the stack aligned to 4 bytes only; the library's own
+// code (SSE spills included) needs 16, so the entry point realigns: every
+// call the library makes, here those to the callback, is 16-byte aligned.
+TEST_P(DllTest, EntryPointRealignsTheStack) {
+    GlyphHerderEntry glyphHerder = entry();
+    ASSERT_NE(glyphHerder, nullptr);
+    Recorder recorder;
+    g_recorder = &recorder;
+    void *slot = nullptr;
+    for (unsigned misalignment : {0u, 4u, 8u, 12u}) {
+        EXPECT_EQ(stackMovedByCall(glyphHerder, GH_MSG_CALL, &slot, gh_alignment_probe,
+                                   misalignment), 0);
+        EXPECT_EQ(stackMovedByCall(glyphHerder, GH_MSG_CONNECT, &slot, gh_alignment_probe,
+                                   misalignment), 0);
+        EXPECT_EQ(stackMovedByCall(glyphHerder, GH_MSG_CALL, &slot, gh_alignment_probe,
+                                   misalignment), 0);
+        EXPECT_EQ(stackMovedByCall(glyphHerder, GH_MSG_DISCONNECT, &slot, gh_alignment_probe,
+                                   misalignment), 0);
+    }
+    EXPECT_EQ(recorder.callSiteMisalignment.size(), 12u);  // 1 + 2 callback calls each
+    EXPECT_EQ(recorder.callSiteMisalignment, std::vector<uint32_t>(12, 0));
     g_recorder = nullptr;
 }
 #endif
