@@ -31,6 +31,16 @@ void SetEmptyTextResult(HostCallback cb) {
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, empty, cb);
 }
 
+void LeaveCall(CallFrame *frame, CaseExit exit) {
+    if (exit == EXIT_EMPTY_TEXT) {
+        SetEmptyTextResult(frame->cb);
+    } else if (exit == EXIT_STATUS) {
+        double status = frame->resultStatus;
+        SetFldVal(HOST_RESULT, HOST_TYPE_NUMBER, &status, frame->cb);
+    }
+    for (XPHandle &slot : frame->slots) ReleaseBlock(&slot);
+}
+
 namespace {
 
 void connect(void **instanceSlot) {
@@ -55,27 +65,13 @@ void disconnect(void **instanceSlot) {
     *instanceSlot = nullptr;
 }
 
-void cleanUp(CallFrame *frame) {
-    for (XPHandle &slot : frame->slots) ReleaseBlock(&slot);
-}
-
-void leave(CallFrame *frame, CaseExit exit) {
-    if (exit == EXIT_EMPTY_TEXT) {
-        SetEmptyTextResult(frame->cb);
-    } else if (exit == EXIT_STATUS) {
-        double status = frame->resultStatus;
-        SetFldVal(HOST_RESULT, HOST_TYPE_NUMBER, &status, frame->cb);
-    }
-    cleanUp(frame);
-}
-
 void call(void **instanceSlot, HostCallback cb) {
     CallFrame frame;
     memset(&frame, 0, sizeof frame);
     frame.cb = cb;
     if (!instanceSlot || !*instanceSlot) {
         frame.resultStatus = 2;  // no context: neither number nor count is asked
-        leave(&frame, EXIT_STATUS);
+        LeaveCall(&frame, EXIT_STATUS);
         return;
     }
     frame.context = static_cast<InstanceContext *>(*instanceSlot);
@@ -84,7 +80,7 @@ void call(void **instanceSlot, HostCallback cb) {
     const CatalogueEntry *entry = FindCatalogueEntry(static_cast<int16_t>(function));
     // A number outside the catalogue, or a function not built, sets no result.
     CaseExit exit = entry && entry->run ? entry->run(&frame) : EXIT_CLEANUP;
-    leave(&frame, exit);
+    LeaveCall(&frame, exit);
 }
 
 }  // namespace
