@@ -1,6 +1,7 @@
 // Reading the value and result forms of the catalogue cases.
 #include "emulator/case_values.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -17,10 +18,15 @@ Value repeated(const Value &v, uint64_t times) {
     if (times > 100000000) throw CaseError("\"times\" is too large");
     Value out = v;
     auto grow = [times](auto &seq) {
-        auto unit = seq;
-        seq.clear();
-        seq.reserve(unit.size() * times);
-        for (uint64_t i = 0; i < times; ++i) seq.insert(seq.end(), unit.begin(), unit.end());
+        size_t unit = seq.size();
+        size_t total = unit * static_cast<size_t>(times);
+        seq.resize(total);
+        // Doubling: each round copies what is already there.
+        for (size_t filled = times ? unit : 0; filled < total;) {
+            size_t n = std::min(filled, total - filled);
+            std::copy_n(seq.begin(), n, seq.begin() + static_cast<long>(filled));
+            filled += n;
+        }
     };
     if (v.isText()) {
         grow(out.text);

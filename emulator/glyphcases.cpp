@@ -33,7 +33,8 @@ int run(int argc, char **argv) {
     bool noSweep = false;
     bool quiet = false;
     ghemu::CaseRunOptions options;
-    app.add_option("--library", libraries, "a library file to run the cases against (repeatable)");
+    app.add_option("--library", libraries, "a library file to run the cases against (repeatable)")
+        ->allow_extra_args(false);
     app.add_option("paths", paths, "case folders or files (default: " GH_DEFAULT_CASES_DIR ")");
     app.add_flag("--no-fault-sweep", noSweep, "skip the allocation-failure sweep");
     app.add_option("--case", options.nameFilter, "run only the cases whose name contains this text");

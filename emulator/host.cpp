@@ -26,13 +26,11 @@ void put16(void *p, int16_t v) { std::memcpy(p, &v, sizeof v); }
 std::vector<uint8_t> elementsOf(const std::u32string &codes, Build build, size_t n) {
     size_t width = static_cast<size_t>(charWidth(build));
     std::vector<uint8_t> out(n * width);
-    for (size_t i = 0; i < n; ++i) {
-        if (build == Build::Wide) {
-            uint32_t c = codes[i];
-            std::memcpy(out.data() + 4 * i, &c, 4);
-        } else {
-            out[i] = static_cast<uint8_t>(codes[i]);
-        }
+    static_assert(sizeof(char32_t) == 4, "a wide character is 32 bits");
+    if (build == Build::Wide) {
+        if (n) std::memcpy(out.data(), codes.data(), 4 * n);
+    } else {
+        for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(codes[i]);
     }
     return out;
 }
@@ -462,14 +460,10 @@ std::optional<Value> Host::readSetValue(int32_t type, const void *address) {
         Value v;
         if (text) {
             v = Value::ofText(std::u32string(count, 0));
-            for (size_t i = 0; i < count; ++i) {
-                if (width == 1) {
-                    v.text[i] = p[4 + i];
-                } else {
-                    uint32_t c;
-                    std::memcpy(&c, p + 4 + 4 * i, 4);
-                    v.text[i] = c;
-                }
+            if (width == 1) {
+                for (size_t i = 0; i < count; ++i) v.text[i] = p[4 + i];
+            } else if (count) {
+                std::memcpy(&v.text[0], p + 4, 4 * static_cast<size_t>(count));
             }
         } else {
             v = Value::ofBinary(std::vector<uint8_t>(p + 4, p + 4 + count));
