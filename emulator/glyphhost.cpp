@@ -138,7 +138,9 @@ void runCalls(const Options &o, const std::vector<ghemu::CallWords> &calls) {
         host.setParams(std::move(params));
         host.setParamCount(std::nullopt);
         ghemu::CallOutcome out = library->call(session.instance(), host);
-        std::string lead = calls.size() > 1 && !o.valueOnly ? call.function + ": " : "";
+        const ghemu::CatalogueFunction *f = library->catalogue().find(number);
+        std::string name = f ? f->name : call.function;
+        std::string lead = calls.size() > 1 && !o.valueOnly ? name + ": " : "";
         const ghemu::Result &r = out.result;
         bool toFile = !o.out.empty() && i + 1 == calls.size();
         if (toFile) writeOut(o.out, r, build);
@@ -152,15 +154,15 @@ void runCalls(const Options &o, const std::vector<ghemu::CallWords> &calls) {
             std::cout << lead << ghemu::typeName(r.type) << ": " << valueText(r.value, build) << "\n";
         }
         if (!o.valueOnly) {
-            for (const std::u32string &name : host.changedFields()) {
-                const ghemu::Value *v = host.field(name);
-                std::cout << lead << "field " << ghemu::textToUtf8(name, build) << " = "
+            for (const std::u32string &field : host.changedFields()) {
+                const ghemu::Value *v = host.field(field);
+                std::cout << lead << "field " << ghemu::textToUtf8(field, build) << " = "
                           << (v->isNumber() ? "number" : v->isText() ? "text" : "binary") << ": "
                           << valueText(*v, build) << "\n";
             }
         }
         std::cout.flush();
-        if (!out.ok()) throw LibraryFault(call.function + ": " + out.problemText());
+        if (!out.ok()) throw LibraryFault(name + ": " + out.problemText());
         previous = r;
     }
     std::vector<std::string> closing = session.close();
