@@ -40,6 +40,12 @@ namespace {
 
 using Chars = uint32_t;  // the wide build's characters
 
+// What leak leaves live, kept so that a test can give it back once it has
+// seen the leak reported (the leak checker of a sanitized build would
+// report it again at exit).
+HGLOBAL leaked[64];
+unsigned leakedCount = 0;
+
 void setText(HostCallback cb, const Chars *text) { cb(HOST_OP_SET_FLD_VAL, HOST_RESULT, HOST_TYPE_TEXT, text); }
 
 void setNumber(HostCallback cb, double n) { cb(HOST_OP_SET_FLD_VAL, HOST_RESULT, HOST_TYPE_NUMBER, &n); }
@@ -87,7 +93,8 @@ void run(int function, HostCallback cb) {
     case 2: {
         HGLOBAL h = fetchBlock(cb, HOST_PARAM_FIRST);
         cb(HOST_OP_SET_FLD_VAL, HOST_RESULT, HOST_TYPE_TEXT_BLOCK, &h);
-        return;  // h is never freed
+        if (leakedCount < 64) leaked[leakedCount++] = h;
+        return;  // h is not freed
     }
     case 3: {
         HGLOBAL h = fetchBlock(cb, HOST_PARAM_FIRST);
@@ -130,6 +137,11 @@ void run(int function, HostCallback cb) {
 }
 
 }  // namespace
+
+// Frees what leak left live.
+extern "C" GH_EXPORT void glyphFakeReclaim() {
+    while (leakedCount) GlobalFree(leaked[--leakedCount]);
+}
 
 extern "C" GH_EXPORT void GH_ENTRY_CALL glyphHerder(int32_t message, void **slot, intptr_t, intptr_t,
                                                     intptr_t, HostCallback cb) {
