@@ -39,8 +39,9 @@ const char *kDescription =
     "  field:NAME       passes NAME, a field set by an earlier call\n"
     "  prev:            the previous call's result, with its type\n"
     "\n"
-    "Output: the result's type and value (text as UTF-8, binary as lowercase hexadecimal,\n"
-    "numbers as numbers), or \"no result set\"; then every named field the call changed.\n"
+    "Output: the result's type and value (text as UTF-8, binary as lowercase hexadecimal and,\n"
+    "when its bytes are printable ASCII, also as text in parentheses; numbers as numbers),\n"
+    "or \"no result set\"; then every named field the call changed.\n"
     "With several calls each line starts with the function's name.  The exit status is 0,\n"
     "1 for a usage or argument error, 2 when the library misbehaved (a memory block left\n"
     "live, a handle freed twice, an operation no host accepts).\n"
@@ -80,6 +81,15 @@ std::string valueText(const ghemu::Value &v, ghemu::Build build) {
         return ghemu::toHex(v.bytes);
     }
     return {};
+}
+
+// Binary that reads as plain text is also shown as text, for the eye.
+std::string readableBinary(const ghemu::Value &v) {
+    if (!v.isBinary() || v.bytes.empty() || v.bytes.size() > 200) return {};
+    for (uint8_t b : v.bytes) {
+        if (b < 0x20 || b > 0x7E) return {};
+    }
+    return " (\"" + std::string(v.bytes.begin(), v.bytes.end()) + "\")";
 }
 
 std::unique_ptr<ghemu::Library> openLibrary(const Options &o) {
@@ -151,7 +161,8 @@ void runCalls(const Options &o, const std::vector<ghemu::CallWords> &calls) {
         } else if (toFile) {
             std::cout << lead << ghemu::typeName(r.type) << ": written to " << o.out << "\n";
         } else {
-            std::cout << lead << ghemu::typeName(r.type) << ": " << valueText(r.value, build) << "\n";
+            std::cout << lead << ghemu::typeName(r.type) << ": " << valueText(r.value, build)
+                      << readableBinary(r.value) << "\n";
         }
         if (!o.valueOnly) {
             for (const std::u32string &field : host.changedFields()) {
