@@ -56,7 +56,7 @@ const char *kDescription =
     "  glyphhost call blowfishContext secret :: blowfishEncryptToText 'attack at dawn'\n"
     "  glyphhost call splitstring field:list=a,b,c , :: splitstring field:list ,\n"
     "  glyphhost call hexEncode abc :: hexDecode prev:\n"
-    "  glyphhost --build byte --out digest.bin call hexToBinary 00ff\n"
+    "  glyphhost --build byte --out bytes.bin call hexToBinary 00ff\n"
     "  echo 'SHA1Digest \"hello world\"' | glyphhost run -\n";
 
 struct Options {
