@@ -146,7 +146,21 @@ Expected caseExpected(const json &j, Build build, const std::vector<Result> &pre
         e.none = true;
         return e;
     }
-    e.value = caseValue(j, build, previous);
+    if (j.is_object() && j.contains("any")) {
+        std::string kind = j["any"].is_string() ? j["any"].get<std::string>() : "";
+        if (kind == "text") {
+            e.any = ValueKind::Text;
+        } else if (kind == "binary") {
+            e.any = ValueKind::Binary;
+        } else if (kind == "number") {
+            e.any = ValueKind::Number;
+        } else {
+            throw CaseError("\"any\" takes \"text\", \"binary\" or \"number\"");
+        }
+        e.value.kind = *e.any;
+    } else {
+        e.value = caseValue(j, build, previous);
+    }
     if (j.is_object() && j.contains("type")) {
         const json &t = j["type"];
         if (!t.is_number_integer()) throw CaseError("\"type\" takes a type code");
@@ -157,7 +171,8 @@ Expected caseExpected(const json &j, Build build, const std::vector<Result> &pre
 
 bool Expected::matches(const Result &r) const {
     if (none) return !r.set;
-    if (!r.set || !(r.value == value)) return false;
+    if (!r.set) return false;
+    if (any ? r.value.kind != *any : !(r.value == value)) return false;
     if (type) return r.type == *type;
     // Without a type: a text may be set as text or text block.
     switch (value.kind) {
@@ -173,7 +188,8 @@ bool Expected::matches(const Result &r) const {
 
 std::string Expected::describe(Build build) const {
     if (none) return "no result set";
-    std::string s = describeValue(value, build);
+    std::string s = any ? std::string("any ") + (*any == ValueKind::Text ? "text" : *any == ValueKind::Binary ? "binary" : "number")
+                        : describeValue(value, build);
     if (type) s += " (as " + typeName(*type) + ")";
     return s;
 }

@@ -28,10 +28,11 @@ Value caseValue(const nlohmann::json &j, Build build, const std::vector<Result> 
 // An argument: a value form, optionally with "field" and "kind".
 Param caseParam(const nlohmann::json &j, Build build, const std::vector<Result> &previous);
 
-// An expected result: a value form, {"none": true}, {"wide", "byte"}; with an
-// optional "type".
+// An expected result: a value form, {"none": true}, {"any": "text" |
+// "binary" | "number"}, {"wide", "byte"}; with an optional "type".
 struct Expected {
     bool none = false;
+    std::optional<ValueKind> any;  // {"any": "text"}: any value of that kind
     Value value;
     std::optional<int> type;
 
