@@ -69,12 +69,13 @@ CallOutcome Library::send(int32_t message, void **slot, Host &host, unsigned lon
     }
     CallOutcome out;
     out.allocationEvents = watch.events();
-    // A connect that stored a context keeps one block; a disconnect that
-    // cleared the slot has freed one.  Nothing else may change.
+    // A connect that filled an empty slot keeps one block (one that replaced
+    // a context has freed the old one); a disconnect that cleared the slot
+    // has freed one.  Nothing else may change.
     void *after = slot ? *slot : nullptr;
     long expectedBlocks = 0;
     auto low = static_cast<int16_t>(message);
-    if (low == GH_MSG_CONNECT && after && after != before) expectedBlocks = 1;
+    if (low == GH_MSG_CONNECT && after && !before) expectedBlocks = 1;
     if (low == GH_MSG_DISCONNECT && before && !after) expectedBlocks = -1;
     out.problems = watch.problems(expectedBlocks);
     for (const std::string &p : host.problems()) out.problems.push_back(p);

@@ -43,6 +43,16 @@ void LeaveCall(CallFrame *frame, CaseExit exit) {
 
 namespace {
 
+void disconnect(void **instanceSlot) {
+    if (!instanceSlot || !*instanceSlot) return;
+    auto *context = static_cast<InstanceContext *>(*instanceSlot);
+    // The schedule is key material: wipe it before the memory goes back.
+    volatile unsigned char *p = reinterpret_cast<volatile unsigned char *>(context);
+    for (size_t i = 0; i < sizeof(InstanceContext); ++i) p[i] = 0;
+    DisposeXPPointer(context);
+    *instanceSlot = nullptr;
+}
+
 void connect(void **instanceSlot) {
     auto *context = static_cast<InstanceContext *>(NewXPPointer(sizeof(InstanceContext)));
     if (!context || !instanceSlot) {
@@ -52,17 +62,9 @@ void connect(void **instanceSlot) {
     }
     context->magic = INSTANCE_MAGIC;
     context->keySet = 0;
+    // A second connect replaces the context: the old one is freed, not lost.
+    disconnect(instanceSlot);
     *instanceSlot = context;
-}
-
-void disconnect(void **instanceSlot) {
-    if (!instanceSlot || !*instanceSlot) return;
-    auto *context = static_cast<InstanceContext *>(*instanceSlot);
-    // The schedule is key material: wipe it before the memory goes back.
-    volatile unsigned char *p = reinterpret_cast<volatile unsigned char *>(context);
-    for (size_t i = 0; i < sizeof(InstanceContext); ++i) p[i] = 0;
-    DisposeXPPointer(context);
-    *instanceSlot = nullptr;
 }
 
 void call(void **instanceSlot, HostCallback cb) {

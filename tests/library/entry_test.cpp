@@ -108,6 +108,16 @@ TEST_P(EntryPoint, NumbersOutsideTheCatalogueAskBothAndSetNothing) {
     }
 }
 
+TEST_P(EntryPoint, ASecondConnectReplacesTheContextWithoutLosingIt) {
+    Host host(build());
+    Instance instance;
+    ASSERT_TRUE(library().connect(instance, host).ok());
+    CallOutcome out = library().connect(instance, host);
+    EXPECT_TRUE(out.ok()) << out.problemText();  // no block left live
+    EXPECT_NE(instance.slot, nullptr);
+    EXPECT_TRUE(library().disconnect(instance, host).ok());
+}
+
 TEST_P(EntryPoint, InstancesAreIndependent) {
     ghemu::Session session(library(), 3);
     EXPECT_NE(session.instance(0).slot, session.instance(1).slot);
