@@ -68,6 +68,14 @@ TEST(Dispatch, CatalogueStringsNameTheDispatchedFunctions) {
     }
     EXPECT_EQ(FindCatalogueEntry(0), nullptr);
     EXPECT_EQ(FindCatalogueEntry(GH_FUNCTION_COUNT + 1), nullptr);
+
+    // The same for the library file of this build, as a host reads it.
+    auto file = ghemu::Library::load(ghemu::libraryPathNextToExecutable(GH_WIDE), kBuild);
+    ASSERT_EQ(file->catalogue().functions().size(), static_cast<size_t>(GH_FUNCTION_COUNT));
+    for (int n = 1; n <= GH_FUNCTION_COUNT; ++n) {
+        EXPECT_EQ(file->catalogue().find(n)->name, FindCatalogueEntry(n)->name) << n;
+        EXPECT_EQ(file->catalogue().find(n)->stringId, static_cast<uint32_t>(12061 + n - 1));
+    }
 }
 
 // Only the low 16 bits of the function number count: 65537 runs function 1
