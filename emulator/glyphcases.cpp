@@ -28,6 +28,9 @@ int run(int argc, char **argv) {
         "  glyphcases --library bin/glyphHerder.so     the byte build only\n"
         "  glyphcases tests/cases/host.json --case howMany --no-fault-sweep\n",
         "glyphcases"};
+    // Options are spelt --option on every platform: under wine a path starts
+    // with a slash, which CLI11 would otherwise take for a /option.
+    app.allow_windows_style_options(false);
     std::vector<std::string> libraries;
     std::vector<std::string> paths;
     bool noSweep = false;
@@ -88,7 +91,9 @@ int run(int argc, char **argv) {
 
 int main(int argc, char **argv) {
     try {
-        return run(argc, argv);
+        ghemu::useExactOutput();
+        ghemu::Utf8Arguments args(argc, argv);
+        return run(args.argc(), args.argv());
     } catch (const std::exception &e) {
         std::fprintf(stderr, "glyphcases: %s\n", e.what());
     } catch (...) {

@@ -235,6 +235,9 @@ std::vector<std::string> separateCallWords(int argc, char **argv, std::vector<st
 int run(int argc, char **argv) {
     CLI::App app{kDescription, "glyphhost"};
     app.require_subcommand(1);
+    // Options are spelt --option on every platform: under wine a path starts
+    // with a slash, which CLI11 would otherwise take for a /option.
+    app.allow_windows_style_options(false);
     Options o;
     app.add_option("--build", o.build, "wide (default) or byte: the library next to glyphhost");
     app.add_option("--library", o.library, "load this library file instead");
@@ -276,7 +279,9 @@ int run(int argc, char **argv) {
 
 int main(int argc, char **argv) {
     try {
-        return run(argc, argv);
+        ghemu::useExactOutput();
+        ghemu::Utf8Arguments args(argc, argv);
+        return run(args.argc(), args.argv());
     } catch (const LibraryFault &e) {
         std::fprintf(stderr, "glyphhost: error: the library misbehaved: %s\n", e.what());
         return 2;

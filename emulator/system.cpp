@@ -1,5 +1,6 @@
 // The emulator's platform code: library loading and catalogue reading, the
-// memory manager's test controls, the executable's folder.
+// memory manager's test controls, the executable's folder, the tools'
+// command line and output.
 //
 // Linux: the library exports its catalogue as the data symbols of
 // resources/catalogue.h, read with dlsym; glyphmem offers the test controls.
@@ -7,11 +8,17 @@
 // table (language 1033); kernel32's memory manager has no test controls.
 #include "emulator/system.h"
 
+#include <cstdio>
+#include <cwchar>
+
 #include "platform/globalmem.h"
 #include "resources/catalogue.h"
 
 #if defined(_WIN32)
 #  include <windows.h>
+#  include <fcntl.h>
+#  include <io.h>
+#  include <shellapi.h>
 #else
 #  include <dlfcn.h>
 #  include <unistd.h>
@@ -29,10 +36,40 @@ constexpr size_t kMaxStrings = 4096;
 
 #if defined(_WIN32)
 
+namespace {
+
+// The tools speak UTF-8; Windows file names and strings are UTF-16.
+std::wstring utf8ToWide(const std::string &s) {
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+    return w;
+}
+
+std::string wideToUtf8(const wchar_t *w, size_t length) {
+    if (length == 0) return std::string();
+    int wn = static_cast<int>(length);
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, wn, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w, wn, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+}  // namespace
+
 std::unique_ptr<LibraryFile> LibraryFile::open(const std::string &path) {
-    HMODULE module = LoadLibraryA(path.c_str());
+    // A bare file name would be searched for along the DLL search path; the
+    // user means the file in the current folder.
+    std::string file = path.find_first_of("\\/") == std::string::npos ? ".\\" + path : path;
+    // No "bad image" or "insert disk" dialog for a file that is not a DLL:
+    // the tools run unattended.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryW(utf8ToWide(file).c_str());
+    DWORD error = GetLastError();
+    SetErrorMode(oldMode);
     if (!module) {
-        throw LoadError("cannot load " + path + " (error " + std::to_string(GetLastError()) + ")");
+        throw LoadError("cannot load " + path + " (error " + std::to_string(error) + ")");
     }
     auto entry = reinterpret_cast<GlyphHerderEntry>(
         reinterpret_cast<void *>(GetProcAddress(module, "glyphHerder")));
@@ -48,7 +85,7 @@ LibraryFile::~LibraryFile() { FreeLibrary(static_cast<HMODULE>(handle_)); }
 RawCatalogue LibraryFile::readCatalogue() const {
     HMODULE module = static_cast<HMODULE>(handle_);
     RawCatalogue raw;
-    HRSRC info = FindResourceExA(module, MAKEINTRESOURCEA(10), "Q7INF",
+    HRSRC info = FindResourceExW(module, MAKEINTRESOURCEW(10) /* RT_RCDATA */, L"Q7INF",
                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
     const void *data = loaded ? LockResource(loaded) : nullptr;
@@ -56,21 +93,44 @@ RawCatalogue LibraryFile::readCatalogue() const {
     const auto *bytes = static_cast<const uint8_t *>(data);
     raw.descriptor.assign(bytes, bytes + SizeofResource(module, info));
     for (uint32_t id = GH_CATALOGUE_FIRST_ID; raw.strings.size() < kMaxStrings; ++id) {
-        char buffer[1024];
-        int n = LoadStringA(module, id, buffer, sizeof buffer);
-        if (n <= 0) break;
-        raw.strings.emplace_back(id, std::string(buffer, static_cast<size_t>(n)));
+        // With no buffer, LoadStringW points at the string in the resource
+        // itself: no length limit, and the UTF-16 text as the host sees it.
+        const wchar_t *text = nullptr;
+        int n = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+        if (n <= 0 || !text) break;
+        raw.strings.emplace_back(id, wideToUtf8(text, static_cast<size_t>(n)));
     }
     return raw;
 }
 
 std::string libraryPathNextToExecutable(bool wide) {
-    char buffer[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    std::string exe(buffer, n);
+    wchar_t buffer[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    std::string exe = wideToUtf8(buffer, n);
     size_t slash = exe.find_last_of("\\/");
     std::string folder = slash == std::string::npos ? "." : exe.substr(0, slash);
     return folder + (wide ? "\\glyphHerderU.dll" : "\\glyphHerder.dll");
+}
+
+Utf8Arguments::Utf8Arguments(int argc, char **argv) {
+    int n = 0;
+    LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (wide) {
+        for (int i = 0; i < n; ++i) strings_.push_back(wideToUtf8(wide[i], wcslen(wide[i])));
+        LocalFree(wide);
+    } else {
+        strings_.assign(argv, argv + argc);
+    }
+    for (std::string &a : strings_) pointers_.push_back(&a[0]);
+    pointers_.push_back(nullptr);
+}
+
+void useExactOutput() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    SetConsoleOutputCP(CP_UTF8);
 }
 
 bool memoryControlsAvailable() { return false; }
@@ -126,6 +186,13 @@ std::string libraryPathNextToExecutable(bool wide) {
     std::string folder = slash == std::string::npos ? "." : exe.substr(0, slash);
     return folder + (wide ? "/glyphHerderU.so" : "/glyphHerder.so");
 }
+
+Utf8Arguments::Utf8Arguments(int argc, char **argv) : strings_(argv, argv + argc) {
+    for (std::string &a : strings_) pointers_.push_back(&a[0]);
+    pointers_.push_back(nullptr);
+}
+
+void useExactOutput() {}
 
 bool memoryControlsAvailable() { return true; }
 

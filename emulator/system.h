@@ -73,6 +73,25 @@ public:
     PausedInjection &operator=(const PausedInjection &) = delete;
 };
 
+// The command line of a tool as UTF-8, whatever the platform: on Windows
+// from the UTF-16 command line (argv there is in the ANSI code page, which
+// cannot hold every character), elsewhere argv itself.
+class Utf8Arguments {
+public:
+    Utf8Arguments(int argc, char **argv);
+    int argc() const { return static_cast<int>(pointers_.size()) - 1; }
+    char **argv() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> strings_;
+    std::vector<char *> pointers_;  // into strings_, then a null
+};
+
+// A tool's output is data: the same bytes on every platform.  On Windows
+// standard output and error are switched to binary (no CR added before LF)
+// and the console shows UTF-8.  Elsewhere nothing changes.
+void useExactOutput();
+
 }  // namespace ghemu
 
 #endif
