@@ -1,0 +1,68 @@
+// CRC-16/XMODEM and CRC-16/X-25, and the choice of kernel behind them.
+#include "encoding/crc16.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <atomic>
+
+#include "encoding/crc16_kernels.h"
+
+namespace {
+
+const Crc16Variant kVariants[] = {
+#if GH_CRC16_HAVE_CLMUL
+    {"clmul", crc16_msb_clmul, crc16_lsb_clmul},
+#endif
+    {"slice16", crc16_msb_slice16, crc16_lsb_slice16},
+};
+constexpr size_t kVariantCount = sizeof kVariants / sizeof kVariants[0];
+const Crc16Variant &kPortable = kVariants[kVariantCount - 1];
+
+bool force_portable() {
+    const char *v = getenv("GH_FORCE_PORTABLE");
+    return v && strcmp(v, "1") == 0;
+}
+
+// The variants this CPU runs are a suffix of kVariants (best first).
+size_t first_supported() {
+#if GH_CRC16_HAVE_CLMUL
+    if (!crc16_cpu_has_clmul()) return 1;
+#endif
+    return 0;
+}
+
+const Crc16Variant *choose() {
+    return force_portable() ? &kPortable : &kVariants[first_supported()];
+}
+
+// Chosen once; a second thread racing the first choice only repeats it and
+// stores the same pointer.
+std::atomic<const Crc16Variant *> g_chosen{nullptr};
+
+}  // namespace
+
+const Crc16Variant *crc16_portable_variant() { return &kPortable; }
+
+const Crc16Variant *crc16_variants(size_t *count) {
+    size_t first = first_supported();
+    *count = kVariantCount - first;
+    return &kVariants[first];
+}
+
+const Crc16Variant *crc16_chosen_variant() {
+    const Crc16Variant *v = g_chosen.load(std::memory_order_acquire);
+    if (!v) {
+        v = choose();
+        g_chosen.store(v, std::memory_order_release);
+    }
+    return v;
+}
+
+uint16_t DoChecksum(const uint8_t *data, size_t n, uint16_t initial) {
+    return crc16_chosen_variant()->msb(initial, data, n);
+}
+
+uint16_t DoChecksum2(const uint8_t *data, size_t n) {
+    return static_cast<uint16_t>(crc16_chosen_variant()->lsb(0xFFFF, data, n) ^ 0xFFFF);
+}
