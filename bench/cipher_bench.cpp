@@ -10,6 +10,7 @@
 
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_ecb.h"
+#include "cipher/blowfish_text.h"
 #include "encoding/crc16.h"
 #include "encoding/crc16_kernels.h"
 
@@ -71,6 +72,29 @@ void BM_Blowfish_EncryptOneBlockAtATime(benchmark::State &state) {
     Finish(state);
 }
 
+// The percent text form of 1 MiB (3 MiB of text) and back.
+void BM_Blowfish_EncodeAsText(benchmark::State &state) {
+    std::vector<uint8_t> data = TestData();
+    std::vector<uint8_t> text(encodeAsText_size(kSize));
+    for (auto _ : state) {
+        encodeAsText(data.data(), kSize, text.data());
+        benchmark::ClobberMemory();
+    }
+    Finish(state);
+}
+
+void BM_Blowfish_DecodeAsText(benchmark::State &state) {
+    std::vector<uint8_t> data = TestData();
+    std::vector<uint8_t> text(encodeAsText_size(kSize));
+    encodeAsText(data.data(), kSize, text.data());
+    std::vector<uint8_t> work(text.size());
+    for (auto _ : state) {
+        work = text;  // decoded in place, so each run starts from a copy
+        benchmark::DoNotOptimize(decodeAsText(work.data(), work.size() - 1));
+    }
+    Finish(state);
+}
+
 void OpensslEcb(benchmark::State &state, int direction) {
     BF_KEY key;
     BF_set_key(&key, sizeof kKey - 1, kKey);
@@ -123,6 +147,8 @@ BENCHMARK(BM_OpenSSL_BF_ecb_Encrypt);
 BENCHMARK(BM_Blowfish_Decrypt);
 BENCHMARK(BM_OpenSSL_BF_ecb_Decrypt);
 BENCHMARK(BM_Blowfish_EncryptOneBlockAtATime);
+BENCHMARK(BM_Blowfish_EncodeAsText);
+BENCHMARK(BM_Blowfish_DecodeAsText);
 BENCHMARK(BM_Crc16Xmodem_PlainTable);
 BENCHMARK(BM_Crc16Xmodem_Slice16);
 BENCHMARK(BM_Crc16X25_PlainTable);

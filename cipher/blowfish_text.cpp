@@ -2,14 +2,27 @@
 #include "cipher/blowfish_text.h"
 
 #include <stdint.h>
+#include <string.h>
 
 namespace {
 
-inline uint32_t digit_value(uint8_t c) {
-    if (c >= '0' && c <= '9') return c & 0x0Fu;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10u;
+constexpr uint8_t digit_value(unsigned c) {
+    if (c >= '0' && c <= '9') return static_cast<uint8_t>(c & 0x0F);
+    if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
     return static_cast<uint8_t>(c - 0x37);
 }
+
+struct DigitTable {
+    uint8_t value[256];
+};
+
+constexpr DigitTable make_digit_table() {
+    DigitTable t{};
+    for (unsigned c = 0; c < 256; ++c) t.value[c] = digit_value(c);
+    return t;
+}
+
+constexpr DigitTable kDigits = make_digit_table();
 
 }  // namespace
 
@@ -29,18 +42,20 @@ void encodeAsText(const uint8_t *in, size_t n, uint8_t *out) {
 }
 
 size_t decodeAsText(uint8_t *data, size_t n) {
-    size_t end = 0;
-    while (end < n && data[end]) ++end;
+    const void *nul = memchr(data, 0, n);
+    const size_t end = nul ? static_cast<size_t>(static_cast<const uint8_t *>(nul) - data) : n;
     // The output never overtakes the input: an escape reads 3 bytes and
     // writes 1, anything else reads 1 and writes 1.
     size_t out = 0;
     size_t i = 0;
     while (i < end) {
-        if (data[i] == '%' && end - i >= 3) {
-            uint32_t v = digit_value(data[i + 1]) << 4 | digit_value(data[i + 2]);
-            data[out++] = static_cast<uint8_t>(v);
+        // Runs of escapes, the usual content, without a branch per byte kind.
+        while (end - i >= 3 && data[i] == '%') {
+            data[out++] = static_cast<uint8_t>(kDigits.value[data[i + 1]] << 4 | kDigits.value[data[i + 2]]);
             i += 3;
-        } else {
+        }
+        if (i < end) {
+            if (data[i] == '%' && end - i >= 3) continue;
             data[out++] = data[i++];
         }
     }

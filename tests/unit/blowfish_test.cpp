@@ -273,6 +273,37 @@ TEST(BlowfishText, DecodesEscapesAndCopiesEverythingElse) {
     EXPECT_EQ(Decode("%0G"), "\x10");
 }
 
+// The decoder's rule written plainly, against the decoder over random texts
+// made of the bytes that matter.
+TEST(BlowfishText, DecoderMatchesItsRuleOnRandomTexts) {
+    auto digit = [](uint8_t c) -> unsigned {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10u;
+        return static_cast<uint8_t>(c - 0x37);
+    };
+    const uint8_t alphabet[] = {'%', '%', '4', '1', 'f', 'F', 'G', 'x', 0};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes text(rng() % 12);
+        for (auto &b : text) b = alphabet[rng() % sizeof alphabet];
+        Bytes expected;
+        size_t end = 0;
+        while (end < text.size() && text[end]) ++end;
+        for (size_t i = 0; i < end;) {
+            if (text[i] == '%' && i + 2 < end) {
+                expected.push_back(static_cast<uint8_t>(digit(text[i + 1]) << 4 | digit(text[i + 2])));
+                i += 3;
+            } else {
+                expected.push_back(text[i++]);
+            }
+        }
+        Bytes work = text;
+        size_t n = decodeAsText(work.data(), work.size());
+        ASSERT_EQ(Bytes(work.begin(), work.begin() + static_cast<long>(n)), expected)
+            << std::string(text.begin(), text.end());
+    }
+}
+
 TEST(BlowfishText, NeverReadsPastTheText) {
     EXPECT_EQ(Decode("%41%"), "A%");
     EXPECT_EQ(Decode("%41%4"), "A%4");
