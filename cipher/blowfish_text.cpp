@@ -24,6 +24,23 @@ constexpr DigitTable make_digit_table() {
 
 constexpr DigitTable kDigits = make_digit_table();
 
+// The two uppercase digits of every byte value, high nibble first.
+struct PairTable {
+    char digits[256][2];
+};
+
+constexpr PairTable make_pair_table() {
+    PairTable t{};
+    const char hex[] = "0123456789ABCDEF";
+    for (unsigned b = 0; b < 256; ++b) {
+        t.digits[b][0] = hex[b >> 4];
+        t.digits[b][1] = hex[b & 15];
+    }
+    return t;
+}
+
+constexpr PairTable kPairs = make_pair_table();
+
 }  // namespace
 
 size_t encodeAsText_size(size_t n) {
@@ -32,11 +49,9 @@ size_t encodeAsText_size(size_t n) {
 }
 
 void encodeAsText(const uint8_t *in, size_t n, uint8_t *out) {
-    static const char digits[] = "0123456789ABCDEF";
     for (size_t i = 0; i < n; ++i) {
         out[3 * i] = '%';
-        out[3 * i + 1] = static_cast<uint8_t>(digits[in[i] >> 4]);
-        out[3 * i + 2] = static_cast<uint8_t>(digits[in[i] & 0x0F]);
+        memcpy(out + 3 * i + 1, kPairs.digits[in[i]], 2);
     }
     out[3 * n] = 0;
 }
