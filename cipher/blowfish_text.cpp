@@ -57,6 +57,7 @@ void encodeAsText(const uint8_t *in, size_t n, uint8_t *out) {
 }
 
 size_t decodeAsText(uint8_t *data, size_t n) {
+    if (n == 0) return 0;  // data may then be null, which memchr does not take
     const void *nul = memchr(data, 0, n);
     const size_t end = nul ? static_cast<size_t>(static_cast<const uint8_t *>(nul) - data) : n;
     // The output never overtakes the input: an escape reads 3 bytes and
