@@ -21,6 +21,18 @@ void recordFree(const void *data, size_t size, void *context) {
     static_cast<std::vector<Bytes> *>(context)->emplace_back(p, p + size);
 }
 
+// The contents of every block freed while message runs; the message must go
+// without problems.
+template <class Message>
+std::vector<Bytes> freedDuring(Message message) {
+    std::vector<Bytes> freed;
+    glyphmem_watch_frees(recordFree, &freed);
+    ghemu::CallOutcome out = message();
+    glyphmem_watch_frees(nullptr, nullptr);
+    EXPECT_TRUE(out.ok()) << out.problemText();
+    return freed;
+}
+
 bool allZero(const Bytes &b) {
     return std::all_of(b.begin(), b.end(), [](uint8_t v) { return v == 0; });
 }
@@ -44,11 +56,7 @@ TEST_P(BlowfishInstance, TheKeyScheduleIsWipedBeforeItsMemoryIsFreed) {
     Bytes before = connectWithKey(library(), host, instance);
     ASSERT_FALSE(allZero(before));
 
-    std::vector<Bytes> freed;
-    glyphmem_watch_frees(recordFree, &freed);
-    ghemu::CallOutcome out = library().disconnect(instance, host);
-    glyphmem_watch_frees(nullptr, nullptr);
-    EXPECT_TRUE(out.ok()) << out.problemText();
+    std::vector<Bytes> freed = freedDuring([&] { return library().disconnect(instance, host); });
     ASSERT_EQ(freed.size(), 1u);
     EXPECT_EQ(freed[0].size(), before.size());
     EXPECT_TRUE(allZero(freed[0]));
@@ -60,11 +68,7 @@ TEST_P(BlowfishInstance, AReplacedContextIsWipedToo) {
     Bytes before = connectWithKey(library(), host, instance);
     ASSERT_FALSE(allZero(before));
 
-    std::vector<Bytes> freed;
-    glyphmem_watch_frees(recordFree, &freed);
-    ghemu::CallOutcome out = library().connect(instance, host);
-    glyphmem_watch_frees(nullptr, nullptr);
-    EXPECT_TRUE(out.ok()) << out.problemText();
+    std::vector<Bytes> freed = freedDuring([&] { return library().connect(instance, host); });
     ASSERT_EQ(freed.size(), 1u);
     EXPECT_TRUE(allZero(freed[0]));
     EXPECT_TRUE(library().disconnect(instance, host).ok());
