@@ -5,8 +5,6 @@
 // refuses (no key yet, no parameter, an empty key, a resize that fails); the
 // empty text when the data cannot be fetched or is empty, when the text form
 // cannot be allocated, and when decrypted data does not end in valid padding.
-#include <string.h>
-
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_ecb.h"
 #include "cipher/blowfish_text.h"
@@ -24,16 +22,14 @@ void wipe(void *p, size_t n) {
     for (size_t i = 0; i < n; ++i) v[i] = 0;
 }
 
-// The value of parameter 1 as bytes in a working slot, or null (nothing
-// delivered, or an empty value).  *locked gets its data, locked.
-XPHandle *fetchData(CallFrame *frame, void **locked, uint32_t *n) {
+// The value of parameter 1 as bytes in a working slot (unlocked), or null
+// when nothing was delivered or the value is empty.
+XPHandle *fetchData(CallFrame *frame, uint32_t *n) {
     XPHandle h = nullptr;
     bool isBinary = false;
     if (!getBinOrAsciiHandle(ParamNumber(1), &h, n, &isBinary, frame->cb)) return nullptr;
     XPHandle *slot = KeepBlock(frame, h);
-    if (!slot || *n == 0) return nullptr;
-    *locked = LockXPHandle(*slot);
-    return *locked ? slot : nullptr;
+    return slot && *n ? slot : nullptr;
 }
 
 bool mayRun(const CallFrame *frame) {
@@ -43,18 +39,16 @@ bool mayRun(const CallFrame *frame) {
 CaseExit encrypt(CallFrame *frame, bool toText) {
     frame->resultStatus = 1;
     if (!mayRun(frame)) return EXIT_STATUS;
-    void *p = nullptr;
     uint32_t n = 0;
-    XPHandle *slot = fetchData(frame, &p, &n);
+    XPHandle *slot = fetchData(frame, &n);
     if (!slot) return EXIT_EMPTY_TEXT;
 
     // Room for the padding; a value so long that it would not fit a count
     // is refused like a resize that fails.
     uint64_t padded = uint64_t{n} + blowfish_pad_length(n);
     if (padded > UINT32_MAX || MEMBLOCK_HEADER + padded > SIZE_MAX) return EXIT_STATUS;
-    UnlockXPHandle(*slot);
     if (ResizeXPHandle(slot, static_cast<size_t>(MEMBLOCK_HEADER + padded)) != 0) return EXIT_STATUS;
-    p = LockXPHandle(*slot);
+    void *p = LockXPHandle(*slot);
     if (!p || MemBlockCount(p) != n) return EXIT_STATUS;
 
     uint8_t *bytes = MemBlockBytes(p);
@@ -84,10 +78,10 @@ CaseExit encrypt(CallFrame *frame, bool toText) {
 CaseExit decrypt(CallFrame *frame, bool fromText) {
     frame->resultStatus = 1;
     if (!mayRun(frame)) return EXIT_STATUS;
-    void *p = nullptr;
     uint32_t n = 0;
-    XPHandle *slot = fetchData(frame, &p, &n);
-    if (!slot) return EXIT_EMPTY_TEXT;
+    XPHandle *slot = fetchData(frame, &n);
+    void *p = slot ? LockXPHandle(*slot) : nullptr;
+    if (!p) return EXIT_EMPTY_TEXT;
 
     uint8_t *bytes = MemBlockBytes(p);
     size_t count = fromText ? decodeAsText(bytes, n) : n;
