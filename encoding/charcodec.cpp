@@ -1,5 +1,9 @@
-// Portable conversions between 32-bit characters and bytes.
+// Conversions between 32-bit characters and bytes: the portable code and
+// the choice of kernels.
 #include "encoding/charcodec.h"
+
+#include "encoding/charcodec_kernels.h"
+#include "encoding/cpu_features.h"
 
 namespace {
 
@@ -16,13 +20,13 @@ inline uint8_t continuation(uint32_t x) { return static_cast<uint8_t>(0x80 | (x 
 
 }  // namespace
 
-uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
+uint64_t qchar_encoded_length_portable(const uint32_t *chars, size_t n) {
     uint64_t total = 0;
     for (size_t i = 0; i < n; ++i) total += encodedSize(chars[i]);
     return total;
 }
 
-size_t qchar_encode(const uint32_t *chars, size_t n, uint8_t *out) {
+size_t qchar_encode_portable(const uint32_t *chars, size_t n, uint8_t *out) {
     uint8_t *o = out;
     for (size_t i = 0; i < n; ++i) {
         uint32_t c = chars[i];
@@ -65,10 +69,64 @@ size_t qchar_encode(const uint32_t *chars, size_t n, uint8_t *out) {
     return static_cast<size_t>(o - out);
 }
 
-void bytes_widen(const uint8_t *bytes, size_t n, uint32_t *out) {
+void bytes_widen_portable(const uint8_t *bytes, size_t n, uint32_t *out) {
     for (size_t i = 0; i < n; ++i) out[i] = bytes[i];
 }
 
-void qchar_narrow_low8(const uint32_t *chars, size_t n, uint8_t *out) {
+void qchar_narrow_low8_portable(const uint32_t *chars, size_t n, uint8_t *out) {
     for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(chars[i]);
+}
+
+namespace {
+
+const CharCodecKernels kPortable = {"portable", qchar_encoded_length_portable,
+                                    qchar_encode_portable, bytes_widen_portable,
+                                    qchar_narrow_low8_portable};
+
+const CharCodecKernels *kernelsOf(CharCodecPath path, const CpuFeatures &f) {
+    switch (path) {
+    case CHARCODEC_PORTABLE:
+        return &kPortable;
+    case CHARCODEC_AVX2:
+        return f.avx2 ? &kCharCodecAvx2 : nullptr;
+    case CHARCODEC_AVX512:
+        return f.avx512bw ? &kCharCodecAvx512 : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+const CharCodecKernels *chooseKernels() {
+    const CpuFeatures &f = gh_cpu_features();
+    for (int p = CHARCODEC_PATHS - 1; p > CHARCODEC_PORTABLE; --p) {
+        if (const CharCodecKernels *k = kernelsOf(static_cast<CharCodecPath>(p), f)) return k;
+    }
+    return &kPortable;
+}
+
+}  // namespace
+
+const CharCodecKernels *charcodec_kernels_for(CharCodecPath path) {
+    return kernelsOf(path, gh_cpu_detected());
+}
+
+const CharCodecKernels *charcodec_kernels() {
+    static const CharCodecKernels *const chosen = chooseKernels();
+    return chosen;
+}
+
+uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
+    return charcodec_kernels()->encoded_length(chars, n);
+}
+
+size_t qchar_encode(const uint32_t *chars, size_t n, uint8_t *out) {
+    return charcodec_kernels()->encode(chars, n, out);
+}
+
+void bytes_widen(const uint8_t *bytes, size_t n, uint32_t *out) {
+    charcodec_kernels()->widen(bytes, n, out);
+}
+
+void qchar_narrow_low8(const uint32_t *chars, size_t n, uint8_t *out) {
+    charcodec_kernels()->narrow_low8(chars, n, out);
 }
