@@ -13,6 +13,12 @@
 
 #define GH_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
+// GCC 12's VBMI intrinsics start from an "undefined" register, which its
+// optimiser then reports as maybe uninitialized.
+#if defined(__GNUC__) && !defined(__clang__)
+#  pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 namespace {
 
 struct Tables {

@@ -9,6 +9,12 @@
 
 #define GH_TARGET __attribute__((target("avx512f,avx512bw,avx512vl,popcnt")))
 
+// GCC 12's AVX-512 intrinsics start from an "undefined" register, which its
+// optimiser then reports as maybe uninitialized.
+#if defined(__GNUC__) && !defined(__clang__)
+#  pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 namespace {
 
 GH_TARGET inline __m512i load(const uint32_t *p) { return _mm512_loadu_si512(p); }
@@ -81,13 +87,38 @@ GH_TARGET size_t encode(const uint32_t *chars, size_t n, uint8_t *out) {
     return static_cast<size_t>(o - out);
 }
 
+// 16 bytes (broadcast to every lane) -> 16 characters: each lane picks
+// its four bytes into the low byte of its four 32-bit slots, zeroing the rest.
+GH_TARGET inline __m512i widen16(const uint8_t *p) {
+    const __m512i pick = _mm512_set_epi32(
+        static_cast<int>(0x8080800Fu), static_cast<int>(0x8080800Eu), static_cast<int>(0x8080800Du), static_cast<int>(0x8080800Cu),
+        static_cast<int>(0x8080800Bu), static_cast<int>(0x8080800Au), static_cast<int>(0x80808009u), static_cast<int>(0x80808008u),
+        static_cast<int>(0x80808007u), static_cast<int>(0x80808006u), static_cast<int>(0x80808005u), static_cast<int>(0x80808004u),
+        static_cast<int>(0x80808003u), static_cast<int>(0x80808002u), static_cast<int>(0x80808001u), static_cast<int>(0x80808000u));
+    __m512i b = _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)));
+    return _mm512_shuffle_epi8(b, pick);
+}
+
+// Outputs larger than the caches are written around them: they would only
+// push out the input, and a write that bypasses the cache need not read the
+// line first.
+constexpr size_t kStreamingChars = size_t(4) << 20;
+
 GH_TARGET void widen(const uint8_t *bytes, size_t n, uint32_t *out) {
     size_t i = 0;
-    for (; n - i >= 64; i += 64) {
-        for (int k = 0; k < 4; ++k) {
-            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 16 * k));
-            _mm512_storeu_si512(out + i + 16 * k, _mm512_cvtepu8_epi32(b));
+    if (n >= kStreamingChars) {
+        // Up to a 64-byte boundary of the output first.
+        size_t lead = (64 - (reinterpret_cast<uintptr_t>(out) & 63)) / 4 & 15;
+        if (reinterpret_cast<uintptr_t>(out) % 4 == 0) {
+            for (; i < lead; ++i) out[i] = bytes[i];
+            for (; n - i >= 64; i += 64) {
+                for (int k = 0; k < 4; ++k) _mm512_stream_si512(reinterpret_cast<__m512i *>(out + i + 16 * k), widen16(bytes + i + 16 * k));
+            }
+            _mm_sfence();
         }
+    }
+    for (; n - i >= 64; i += 64) {
+        for (int k = 0; k < 4; ++k) _mm512_storeu_si512(out + i + 16 * k, widen16(bytes + i + 16 * k));
     }
     for (; i < n; i += 16) {
         size_t k = n - i < 16 ? n - i : 16;

@@ -225,6 +225,28 @@ TEST(Base64, RemoveBreaksAndDecodeAcrossLines) {
     EXPECT_EQ(out, in);
 }
 
+TEST(Base64, DecodeWithBreaksIsRemoveBreaksThenDecode) {
+    // base64_decode removes breaks only when the decoding meets one; the
+    // result must be that of the two steps done one after the other.
+    const char pieces[] = "AQZaz09+/=  \t\t\r\n\r\n@\x80";
+    std::mt19937 rng(13);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        size_t length = rng() % 90;
+        for (size_t i = 0; i < length; ++i) {
+            // Mostly alphabet characters, so that long runs reach the kernels.
+            text += rng() % 4 ? pieces[rng() % 9] : pieces[rng() % (sizeof pieces - 1)];
+        }
+        size_t capacity = rng() % 3 ? text.size() : rng() % 40;
+        std::string copy = text;
+        Bytes expected(capacity + 1), got(capacity + 1);
+        size_t kept = removeBreaks(reinterpret_cast<uint8_t *>(&copy[0]), copy.size());
+        expected.resize(Base64Decode(reinterpret_cast<const uint8_t *>(copy.data()), kept, expected.data(), capacity));
+        got.resize(base64_decode(got.data(), reinterpret_cast<uint8_t *>(&text[0]), text.size(), capacity));
+        ASSERT_EQ(got, expected) << text;
+    }
+}
+
 TEST(Base64, SizeEstimatesAreNeverTooSmall) {
     EXPECT_EQ(base64_enc_size(3), 6u);  // 3 x 1.3333333 + 3, truncated
     EXPECT_EQ(base64_enc_size(4), 9u);  // the estimate (8) is one short: the exact size
