@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "encoding/base64_codec.h"
+#include "encoding/charcodec.h"
 #include "encoding/cpu_features.h"
 
 namespace {
@@ -134,6 +135,20 @@ size_t base64_encode_text_with(const Base64Codec *codec, const uint8_t *src, siz
 
 size_t base64_encode_text(const uint8_t *src, size_t n, uint8_t *dst) {
     return base64_encode_text_with(base64_codec(), src, n, dst);
+}
+
+size_t base64_encode_text(const uint8_t *src, size_t n, uint32_t *dst) {
+    // In slices whose text stays in the first-level cache, widened from
+    // there: no text of bytes as large as the result is ever made.
+    constexpr size_t kSlice = 3 * 1024;
+    uint8_t text[kSlice / 3 * 4];
+    const Base64Codec *codec = base64_codec();
+    for (size_t i = 0; i < n; i += kSlice) {
+        size_t part = n - i < kSlice ? n - i : kSlice;
+        size_t length = base64_encode_text_with(codec, src + i, part, text);
+        bytes_widen(text, length, dst + i / 3 * 4);
+    }
+    return static_cast<size_t>(base64_encoded_length(n));
 }
 
 size_t Base64Encode(const uint8_t *src, size_t n, uint8_t *dst) {

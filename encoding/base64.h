@@ -43,6 +43,10 @@ size_t base64_encode(uint8_t *dst, const uint8_t *src, size_t n);
 // The same without the NUL: dst has room for base64_encoded_length(n).
 size_t base64_encode_text(const uint8_t *src, size_t n, uint8_t *dst);
 
+// The same written as 32-bit characters, one a character (the wide build's
+// text): dst has room for base64_encoded_length(n) characters.
+size_t base64_encode_text(const uint8_t *src, size_t n, uint32_t *dst);
+
 // Removes every CR and LF from the n bytes at s, moving the others down;
 // when anything was removed, writes a NUL after the bytes kept.  Returns the
 // number of bytes kept.

@@ -23,21 +23,21 @@ CaseExit case_base64Encode(CallFrame *frame) {
     uint32_t n;
     XPHandle *data = FetchData(frame, &n);
     if (!data) return EXIT_EMPTY_TEXT;
-    // Sized exactly, so the block needs no shrinking afterwards.
+    // Sized exactly, so the block needs no shrinking afterwards.  The text is
+    // written straight from the fetched block into the result block, as
+    // characters of this build (the wide build's widening is done on the
+    // way, with no block of bytes between).
     uint64_t length = base64_encoded_length(n);
     if (length > UINT32_MAX) return EXIT_EMPTY_TEXT;
-    XPHandle *text = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + length)));
+    XPHandle *text = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + length * sizeof(qchar))));
     void *out = text ? LockXPHandle(*text) : nullptr;
     void *in = out ? LockXPHandle(*data) : nullptr;
     if (!in) return EXIT_EMPTY_TEXT;
-    // Straight from the fetched block into the result block.
-    base64_encode_text(MemBlockBytes(in), n, MemBlockBytes(out));
+    base64_encode_text(MemBlockBytes(in), n, MemBlockChars(out));
     SetMemBlockCount(out, static_cast<uint32_t>(length));
     UnlockXPHandle(*text);
-    // The data are no longer needed: free them before the wide build widens
-    // the text into a block of its own.
-    ReleaseBlock(data);
-    setStringHandleField(HOST_RESULT, *text, frame->cb);
+    UnlockXPHandle(*data);
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, text, frame->cb);
     return EXIT_CLEANUP;
 }
 

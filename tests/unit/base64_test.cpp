@@ -141,6 +141,17 @@ TEST(Base64, DecodeMatchesOpenSslAtEveryLength) {
     }
 }
 
+TEST(Base64, EncodesStraightToWideCharacters) {
+    for (size_t n : {0u, 1u, 2u, 3u, 3071u, 3072u, 3073u, 10000u}) {
+        Bytes in = randomBytes(n, static_cast<uint32_t>(n));
+        std::string expected = opensslEncode(in);
+        std::vector<uint32_t> wide(expected.size() + 4, 0xEEEEEEEE);
+        ASSERT_EQ(base64_encode_text(in.data(), n, wide.data()), expected.size());
+        ASSERT_EQ(std::string(wide.begin(), wide.begin() + static_cast<long>(expected.size())), expected) << n;
+        ASSERT_EQ(wide[expected.size()], 0xEEEEEEEEu) << "wrote past the text";
+    }
+}
+
 TEST(Base64, EveryByteValueAtEveryPositionStopsLikePortable) {
     // A valid text with one byte replaced: an alphabet byte changes nothing
     // but that value; any other byte ends the decoding right there.
