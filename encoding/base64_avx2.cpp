@@ -78,7 +78,8 @@ GH_TARGET size_t base64_encode_avx2(const uint8_t *src, size_t n, uint8_t *dst) 
     for (; n - i >= 28; i += 24, dst += 32) {
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), encodeLanes(loadLanes(src + i)));
     }
-    return i;
+    // Short ends in smaller steps (every AVX2 processor has SSSE3).
+    return i + base64_encode_ssse3(src + i, n - i, dst);
 }
 
 GH_TARGET size_t base64_decode_avx2(const uint8_t *src, size_t n, uint8_t *dst, size_t room) {
@@ -91,7 +92,9 @@ GH_TARGET size_t base64_decode_avx2(const uint8_t *src, size_t n, uint8_t *dst, 
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm256_castsi256_si128(bytes));
         _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + 16), _mm256_extracti128_si256(bytes, 1));
     }
-    return i;
+    // Short ends in smaller steps, unless this block held a byte outside
+    // the alphabet (the SSSE3 kernel would only find it again).
+    return n - i < 32 || room < 24 ? i + base64_decode_ssse3(src + i, n - i, dst, room) : i;
 }
 
 #else  // not x86: never chosen

@@ -70,7 +70,8 @@ GH_TARGET size_t base64_encode_avx512vbmi(const uint8_t *src, size_t n, uint8_t 
         __m512i fields = _mm512_multishift_epi64_epi8(shifts, in);
         _mm512_storeu_si512(dst, _mm512_permutexvar_epi8(fields, alphabet));
     }
-    return i;
+    // Short ends in smaller steps (every such processor has AVX2).
+    return i + base64_encode_avx2(src + i, n - i, dst);
 }
 
 GH_TARGET size_t base64_decode_avx512vbmi(const uint8_t *src, size_t n, uint8_t *dst, size_t room) {
@@ -86,7 +87,9 @@ GH_TARGET size_t base64_decode_avx512vbmi(const uint8_t *src, size_t n, uint8_t 
         __m512i words = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00011000));
         _mm512_mask_storeu_epi8(dst, kLow48, _mm512_permutexvar_epi8(pack, words));
     }
-    return i;
+    // Short ends in smaller steps, unless this block held a byte outside
+    // the alphabet.
+    return n - i < 64 || room < 48 ? i + base64_decode_avx2(src + i, n - i, dst, room) : i;
 }
 
 #else  // not x86: never chosen

@@ -24,9 +24,12 @@ bool FlagParam(CallFrame *frame, int n) {
 }
 
 // Cuts the text block in *slot down to count characters and sets it as the
-// result; a block that cannot be cut gives the empty text.
+// result.  A block that cannot be cut gives the empty text: setting nothing
+// would leave the host showing whatever the result held before as this
+// call's result.
 CaseExit SetShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
-    if (ResizeXPHandle(slot, MEMBLOCK_HEADER + count * sizeof(qchar))) return EXIT_EMPTY_TEXT;
+    size_t size = MEMBLOCK_HEADER + count * sizeof(qchar);
+    if (GetXPHandleSize(*slot) > size && ResizeXPHandle(slot, size)) return EXIT_EMPTY_TEXT;
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
     return EXIT_CLEANUP;
 }
