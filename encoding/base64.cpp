@@ -10,7 +10,7 @@
 
 namespace {
 
-const uint8_t kAlphabet[65] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr uint8_t kAlphabet[65] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // The value of every byte: 0-63 in the alphabet, 64 outside it.
 struct DecodeTable {
