@@ -74,6 +74,32 @@ std::vector<uint32_t> randomText(size_t n, int mix, std::mt19937 &rng) {
     return t;
 }
 
+// The byte form straight from its definition, one character at a time.
+Bytes referenceEncode(const std::vector<uint32_t> &chars) {
+    Bytes out;
+    for (uint32_t c : chars) {
+        int extra = c <= 0xFF ? 0 : c <= 0x7FF ? 1 : c <= 0xFFFF ? 2 : c <= 0x1FFFFF ? 3 : c <= 0x3FFFFFF ? 4 : 5;
+        static const uint8_t lead[] = {0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
+        static const uint32_t leadMask[] = {0xFF, 0x1F, 0x0F, 0x07, 0x07, 0x07};
+        out.push_back(static_cast<uint8_t>(lead[extra] + (c >> (6 * extra) & leadMask[extra])));
+        for (int k = extra - 1; k >= 0; --k) out.push_back(static_cast<uint8_t>(0x80 | (c >> (6 * k) & 0x3F)));
+    }
+    return out;
+}
+
+TEST(CharCodec, PortableMatchesTheDefinition) {
+    std::mt19937 rng(5);
+    for (int mix = 0; mix < 3; ++mix) {
+        for (size_t n : {0u, 1u, 7u, 8u, 9u, 63u, 64u, 65u, 1000u}) {
+            std::vector<uint32_t> text = randomText(n, mix, rng);
+            Bytes expected = referenceEncode(text), out(expected.size());
+            ASSERT_EQ(qchar_encoded_length_portable(text.data(), n), expected.size());
+            ASSERT_EQ(qchar_encode_portable(text.data(), n, out.data()), expected.size());
+            ASSERT_EQ(out, expected) << "n=" << n << " mix=" << mix;
+        }
+    }
+}
+
 TEST(CharCodec, EveryKernelMatchesPortableAtEveryLengthAndAlignment) {
     std::mt19937 rng(42);
     for (const CharCodecKernels *k : allKernels()) {
