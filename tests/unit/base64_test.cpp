@@ -175,6 +175,27 @@ TEST(Base64, EveryByteValueAtEveryPositionStopsLikePortable) {
     }
 }
 
+TEST(Base64, RandomTextsAndCapacitiesAgreeAcrossPaths) {
+    // Long valid runs (so that every kernel and its shorter-step ends run),
+    // ended by junk, with capacities that cut anywhere.
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string junk = "= \t\r\n@.\x80\xff";
+    std::mt19937 rng(17);
+    std::vector<const Base64Codec *> all = codecs();
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        size_t length = rng() % 400;
+        for (size_t i = 0; i < length; ++i) {
+            text += rng() % 97 ? alphabet[rng() % 64] : junk[rng() % junk.size()];
+        }
+        size_t capacity = rng() % 2 ? text.size() : rng() % (text.size() + 1);
+        Bytes reference = decodeWith(portable(), text, capacity);
+        for (const Base64Codec *codec : all) {
+            ASSERT_EQ(decodeWith(codec, text, capacity), reference) << codec->name << " " << text << " cap=" << capacity;
+        }
+    }
+}
+
 TEST(Base64, CapacityKeepsAPrefixAndNeverOverruns) {
     Bytes in = randomBytes(300, 5);
     std::string text = opensslEncode(in);
