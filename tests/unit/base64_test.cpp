@@ -124,6 +124,24 @@ TEST(Base64, EncodeMatchesOpenSslAtEveryLength) {
     }
 }
 
+TEST(Base64, EveryByteValueAtEveryOffsetBothWays) {
+    // All 256 values, starting at every offset of a buffer, so that each
+    // value meets every lane and every place in a group of every kernel.
+    for (size_t offset = 0; offset < 200; ++offset) {
+        Bytes buffer(offset + 256);
+        for (size_t i = 0; i < 256; ++i) buffer[offset + i] = static_cast<uint8_t>(i * 7 + offset);
+        Bytes in(buffer.begin() + static_cast<long>(offset), buffer.end());
+        std::string expected = opensslEncode(in);
+        for (const Base64Codec *codec : codecs()) {
+            std::string text(expected.size(), '\0');
+            base64_encode_text_with(codec, buffer.data() + offset, 256, reinterpret_cast<uint8_t *>(&text[0]));
+            ASSERT_EQ(text, expected) << codec->name << " offset=" << offset;
+            std::string shifted = std::string(offset, ' ') + expected;  // leading blanks are skipped
+            ASSERT_EQ(decodeWith(codec, shifted), in) << codec->name << " offset=" << offset;
+        }
+    }
+}
+
 TEST(Base64, DecodeMatchesOpenSslAtEveryLength) {
     std::vector<size_t> lengths;
     for (size_t n = 0; n <= 1100; ++n) lengths.push_back(n);
