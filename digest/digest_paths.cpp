@@ -1,0 +1,138 @@
+// CPU detection and the once-made choice of block steps.
+#include "digest/digest_paths.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#  include <cpuid.h>
+#  define GH_DIGEST_X86 1
+#else
+#  define GH_DIGEST_X86 0
+#endif
+
+namespace {
+
+DigestCpu detect() {
+    DigestCpu cpu = {false, false, false, false};
+#if GH_DIGEST_X86
+    unsigned a, b, c, d;
+    if (!__get_cpuid(0, &a, &b, &c, &d)) return cpu;
+    unsigned maxLeaf = a;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return cpu;
+    cpu.ssse3 = (c >> 9) & 1;
+    cpu.sse41 = (c >> 19) & 1;
+    if (maxLeaf >= 7) {
+        __cpuid_count(7, 0, a, b, c, d);
+        cpu.bmi2 = (b >> 8) & 1;
+        cpu.sha = (b >> 29) & 1;
+    }
+    // None of the steps uses AVX registers, so the OS's saving of AVX state
+    // (xgetbv) does not matter here.
+#endif
+    return cpu;
+}
+
+bool forcePortableFromEnvironment() {
+    const char *v = getenv("GH_FORCE_PORTABLE");
+    return v && strcmp(v, "1") == 0;
+}
+
+template <class Fn>
+DigestPath pathOf(Fn chosen, Fn (*getter)(DigestPath)) {
+    for (int p = DIGEST_PATH_COUNT - 1; p > DIGEST_PATH_PORTABLE; --p) {
+        if (getter(static_cast<DigestPath>(p)) == chosen) return static_cast<DigestPath>(p);
+    }
+    return DIGEST_PATH_PORTABLE;
+}
+
+struct Choice {
+    DigestKernels kernels;
+    bool forced;
+};
+
+Choice choose() {
+    Choice c;
+    c.forced = forcePortableFromEnvironment();
+    const DigestCpu &cpu = digest_cpu();
+    (void)cpu;
+    c.kernels.sha1 = sha1_blocks_portable;
+    c.kernels.sha256 = sha256_blocks_portable;
+    c.kernels.sha512 = sha512_blocks_portable;
+    if (!c.forced) {
+        if (sha1_blocks_fn f = sha1_blocks_for(DIGEST_PATH_SHA_NI)) c.kernels.sha1 = f;
+        if (sha256_blocks_fn f = sha256_blocks_for(DIGEST_PATH_SHA_NI)) c.kernels.sha256 = f;
+        if (sha512_blocks_fn f = sha512_blocks_for(DIGEST_PATH_BMI2)) c.kernels.sha512 = f;
+    }
+    c.kernels.sha1Path = pathOf(c.kernels.sha1, sha1_blocks_for);
+    c.kernels.sha256Path = pathOf(c.kernels.sha256, sha256_blocks_for);
+    c.kernels.sha512Path = pathOf(c.kernels.sha512, sha512_blocks_for);
+    return c;
+}
+
+// A function-local static: initialised once, thread-safe, never written
+// again.
+const Choice &choice() {
+    static const Choice c = choose();
+    return c;
+}
+
+}  // namespace
+
+const char *digest_path_name(DigestPath path) {
+    switch (path) {
+    case DIGEST_PATH_PORTABLE:
+        return "portable";
+    case DIGEST_PATH_SHA_NI:
+        return "sha_ni";
+    case DIGEST_PATH_BMI2:
+        return "bmi2";
+    default:
+        return "?";
+    }
+}
+
+const DigestCpu &digest_cpu() {
+    static const DigestCpu cpu = detect();
+    return cpu;
+}
+
+bool digest_forced_portable() { return choice().forced; }
+
+const DigestKernels *digest_kernels() { return &choice().kernels; }
+
+sha1_blocks_fn sha1_blocks_for(DigestPath path) {
+    const DigestCpu &cpu = digest_cpu();
+    switch (path) {
+    case DIGEST_PATH_PORTABLE:
+        return sha1_blocks_portable;
+    case DIGEST_PATH_SHA_NI:
+        return GH_DIGEST_X86 && cpu.sha && cpu.ssse3 && cpu.sse41 ? sha1_blocks_shani : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+sha256_blocks_fn sha256_blocks_for(DigestPath path) {
+    const DigestCpu &cpu = digest_cpu();
+    switch (path) {
+    case DIGEST_PATH_PORTABLE:
+        return sha256_blocks_portable;
+    case DIGEST_PATH_SHA_NI:
+        return GH_DIGEST_X86 && cpu.sha && cpu.ssse3 && cpu.sse41 ? sha256_blocks_shani : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+sha512_blocks_fn sha512_blocks_for(DigestPath path) {
+    const DigestCpu &cpu = digest_cpu();
+    switch (path) {
+    case DIGEST_PATH_PORTABLE:
+        return sha512_blocks_portable;
+    case DIGEST_PATH_BMI2:
+        return GH_DIGEST_X86 && cpu.bmi2 ? sha512_blocks_bmi2 : nullptr;
+    default:
+        return nullptr;
+    }
+}
