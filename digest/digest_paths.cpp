@@ -14,7 +14,7 @@
 namespace {
 
 DigestCpu detect() {
-    DigestCpu cpu = {false, false, false, false};
+    DigestCpu cpu = {false, false, false, false, false};
 #if GH_DIGEST_X86
     unsigned a, b, c, d;
     if (!__get_cpuid(0, &a, &b, &c, &d)) return cpu;
@@ -22,13 +22,20 @@ DigestCpu detect() {
     if (!__get_cpuid(1, &a, &b, &c, &d)) return cpu;
     cpu.ssse3 = (c >> 9) & 1;
     cpu.sse41 = (c >> 19) & 1;
+    // AVX registers are usable only when the system saves them on a
+    // context switch: OSXSAVE, AVX, and XCR0 bits 1 and 2 (SSE and AVX state).
+    bool avxState = false;
+    if (((c >> 27) & 1) && ((c >> 28) & 1)) {
+        unsigned lo, hi;
+        __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        avxState = (lo & 6) == 6;
+    }
     if (maxLeaf >= 7) {
         __cpuid_count(7, 0, a, b, c, d);
+        cpu.avx2 = avxState && ((b >> 5) & 1);
         cpu.bmi2 = (b >> 8) & 1;
         cpu.sha = (b >> 29) & 1;
     }
-    // None of the steps uses AVX registers, so the OS's saving of AVX state
-    // (xgetbv) does not matter here.
 #endif
     return cpu;
 }
@@ -62,7 +69,11 @@ Choice choose() {
     if (!c.forced) {
         if (sha1_blocks_fn f = sha1_blocks_for(DIGEST_PATH_SHA_NI)) c.kernels.sha1 = f;
         if (sha256_blocks_fn f = sha256_blocks_for(DIGEST_PATH_SHA_NI)) c.kernels.sha256 = f;
-        if (sha512_blocks_fn f = sha512_blocks_for(DIGEST_PATH_BMI2)) c.kernels.sha512 = f;
+        if (sha512_blocks_fn f = sha512_blocks_for(DIGEST_PATH_AVX2)) {
+            c.kernels.sha512 = f;
+        } else if (sha512_blocks_fn f2 = sha512_blocks_for(DIGEST_PATH_BMI2)) {
+            c.kernels.sha512 = f2;
+        }
     }
     c.kernels.sha1Path = pathOf(c.kernels.sha1, sha1_blocks_for);
     c.kernels.sha256Path = pathOf(c.kernels.sha256, sha256_blocks_for);
@@ -87,6 +98,8 @@ const char *digest_path_name(DigestPath path) {
         return "sha_ni";
     case DIGEST_PATH_BMI2:
         return "bmi2";
+    case DIGEST_PATH_AVX2:
+        return "avx2";
     default:
         return "?";
     }
@@ -132,6 +145,8 @@ sha512_blocks_fn sha512_blocks_for(DigestPath path) {
         return sha512_blocks_portable;
     case DIGEST_PATH_BMI2:
         return GH_DIGEST_X86 && cpu.bmi2 ? sha512_blocks_bmi2 : nullptr;
+    case DIGEST_PATH_AVX2:
+        return GH_DIGEST_X86 && cpu.avx2 && cpu.bmi2 ? sha512_blocks_avx2 : nullptr;
     default:
         return nullptr;
     }

@@ -1,7 +1,7 @@
 // Which block step each digest uses, chosen once per process.
 //
 // SHA-1 and SHA-256 have a block step using the x86 SHA extensions,
-// SHA-512 one compiled for BMI2; each has a portable block step that runs on
+// SHA-512 one compiled for BMI2 and one with its schedule in AVX2; each has a portable block step that runs on
 // any CPU (MD4 and MD5 have only their portable scalar step, which is also
 // the fast one).  The first use detects the CPU (cpuid, and xgetbv where
 // AVX state matters) and fixes, for the rest of the process, the best block
@@ -21,6 +21,7 @@ enum DigestPath {
     DIGEST_PATH_PORTABLE,  // plain C++, any CPU
     DIGEST_PATH_SHA_NI,    // x86 SHA extensions (SHA-1, SHA-256)
     DIGEST_PATH_BMI2,      // compiled for BMI2 (SHA-512)
+    DIGEST_PATH_AVX2,      // AVX2 message schedule, BMI2 rounds (SHA-512)
     DIGEST_PATH_COUNT
 };
 
@@ -29,6 +30,7 @@ const char *digest_path_name(DigestPath path);
 // What the CPU offers, detected once.
 struct DigestCpu {
     bool ssse3, sse41, sha, bmi2;
+    bool avx2;  // and the system saves the AVX registers
 };
 const DigestCpu &digest_cpu();
 

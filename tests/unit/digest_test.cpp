@@ -405,8 +405,9 @@ TEST(DigestPaths, TheChoiceFollowsTheCpuAndGhForcePortable) {
                                                                    : DIGEST_PATH_PORTABLE);
         EXPECT_EQ(k->sha256Path, sha256_blocks_for(DIGEST_PATH_SHA_NI) ? DIGEST_PATH_SHA_NI
                                                                        : DIGEST_PATH_PORTABLE);
-        EXPECT_EQ(k->sha512Path, sha512_blocks_for(DIGEST_PATH_BMI2) ? DIGEST_PATH_BMI2
-                                                                     : DIGEST_PATH_PORTABLE);
+        EXPECT_EQ(k->sha512Path, sha512_blocks_for(DIGEST_PATH_AVX2)   ? DIGEST_PATH_AVX2
+                                 : sha512_blocks_for(DIGEST_PATH_BMI2) ? DIGEST_PATH_BMI2
+                                                                       : DIGEST_PATH_PORTABLE);
     }
     EXPECT_EQ(k->sha1, sha1_blocks_for(k->sha1Path));
     EXPECT_EQ(k->sha256, sha256_blocks_for(k->sha256Path));
