@@ -143,8 +143,10 @@ TEST_P(DigestFileMode, NamesWithCharactersBeyondU00FF) {
 // A sparse file of 4 GiB + 4 KiB + 1 with data at the start, across the
 // 4 GiB mark and at the end: the 32-bit size query of old would have seen
 // 4097 bytes.  The expected digest streams the same contents through
-// OpenSSL without reading the file.
+// OpenSSL without reading the file.  Both builds share the reader, and a
+// run takes many seconds, so it runs for the wide build only.
 TEST_P(DigestFileMode, SparseFileBeyond4GiB) {
+    if (build() != ghemu::Build::Wide) GTEST_SKIP() << "the reader is the same in both builds";
     TempDir dir;
     std::string path = dir.path() + "/sparse";
     const uint64_t size = (uint64_t(1) << 32) + 4096 + 1;
