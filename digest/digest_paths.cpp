@@ -14,7 +14,7 @@
 namespace {
 
 DigestCpu detect() {
-    DigestCpu cpu = {false, false, false, false, false};
+    DigestCpu cpu = {false, false, false, false, false, false};
 #if GH_DIGEST_X86
     unsigned a, b, c, d;
     if (!__get_cpuid(0, &a, &b, &c, &d)) return cpu;
@@ -24,15 +24,18 @@ DigestCpu detect() {
     cpu.sse41 = (c >> 19) & 1;
     // AVX registers are usable only when the system saves them on a
     // context switch: OSXSAVE, AVX, and XCR0 bits 1 and 2 (SSE and AVX state).
-    bool avxState = false;
+    // AVX-512 also needs XCR0 bits 5 to 7 (mask and upper vector registers).
+    bool avxState = false, avx512State = false;
     if (((c >> 27) & 1) && ((c >> 28) & 1)) {
         unsigned lo, hi;
         __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-        avxState = (lo & 6) == 6;
+        avxState = (lo & 0x06) == 0x06;
+        avx512State = (lo & 0xE6) == 0xE6;
     }
     if (maxLeaf >= 7) {
         __cpuid_count(7, 0, a, b, c, d);
         cpu.avx2 = avxState && ((b >> 5) & 1);
+        cpu.avx512vl = avx512State && ((b >> 16) & 1) && ((b >> 31) & 1);
         cpu.bmi2 = (b >> 8) & 1;
         cpu.sha = (b >> 29) & 1;
     }
@@ -69,10 +72,14 @@ Choice choose() {
     if (!c.forced) {
         if (sha1_blocks_fn f = sha1_blocks_for(DIGEST_PATH_SHA_NI)) c.kernels.sha1 = f;
         if (sha256_blocks_fn f = sha256_blocks_for(DIGEST_PATH_SHA_NI)) c.kernels.sha256 = f;
-        if (sha512_blocks_fn f = sha512_blocks_for(DIGEST_PATH_AVX2)) {
-            c.kernels.sha512 = f;
-        } else if (sha512_blocks_fn f2 = sha512_blocks_for(DIGEST_PATH_BMI2)) {
-            c.kernels.sha512 = f2;
+        // The best SHA-512 step first.
+        static const DigestPath sha512Best[] = {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2,
+                                                DIGEST_PATH_BMI2};
+        for (DigestPath p : sha512Best) {
+            if (sha512_blocks_fn f = sha512_blocks_for(p)) {
+                c.kernels.sha512 = f;
+                break;
+            }
         }
     }
     c.kernels.sha1Path = pathOf(c.kernels.sha1, sha1_blocks_for);
@@ -100,6 +107,8 @@ const char *digest_path_name(DigestPath path) {
         return "bmi2";
     case DIGEST_PATH_AVX2:
         return "avx2";
+    case DIGEST_PATH_AVX512:
+        return "avx512";
     default:
         return "?";
     }
@@ -147,6 +156,8 @@ sha512_blocks_fn sha512_blocks_for(DigestPath path) {
         return GH_DIGEST_X86 && cpu.bmi2 ? sha512_blocks_bmi2 : nullptr;
     case DIGEST_PATH_AVX2:
         return GH_DIGEST_X86 && cpu.avx2 && cpu.bmi2 ? sha512_blocks_avx2 : nullptr;
+    case DIGEST_PATH_AVX512:
+        return GH_DIGEST_X86 && cpu.avx2 && cpu.avx512vl && cpu.bmi2 ? sha512_blocks_avx512 : nullptr;
     default:
         return nullptr;
     }

@@ -1,7 +1,8 @@
 // Which block step each digest uses, chosen once per process.
 //
 // SHA-1 and SHA-256 have a block step using the x86 SHA extensions,
-// SHA-512 one compiled for BMI2 and one with its schedule in AVX2; each has a portable block step that runs on
+// SHA-512 one compiled for BMI2 and two with the schedule in vector
+// registers (AVX2, AVX-512VL); each has a portable block step that runs on
 // any CPU (MD4 and MD5 have only their portable scalar step, which is also
 // the fast one).  The first use detects the CPU (cpuid, and xgetbv where
 // AVX state matters) and fixes, for the rest of the process, the best block
@@ -22,6 +23,7 @@ enum DigestPath {
     DIGEST_PATH_SHA_NI,    // x86 SHA extensions (SHA-1, SHA-256)
     DIGEST_PATH_BMI2,      // compiled for BMI2 (SHA-512)
     DIGEST_PATH_AVX2,      // AVX2 message schedule, BMI2 rounds (SHA-512)
+    DIGEST_PATH_AVX512,    // AVX-512VL message schedule, BMI2 rounds (SHA-512)
     DIGEST_PATH_COUNT
 };
 
@@ -30,7 +32,8 @@ const char *digest_path_name(DigestPath path);
 // What the CPU offers, detected once.
 struct DigestCpu {
     bool ssse3, sse41, sha, bmi2;
-    bool avx2;  // and the system saves the AVX registers
+    bool avx2;      // and the system saves the AVX registers
+    bool avx512vl;  // AVX-512F and VL, and the system saves their registers
 };
 const DigestCpu &digest_cpu();
 

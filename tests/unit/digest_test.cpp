@@ -405,7 +405,8 @@ TEST(DigestPaths, TheChoiceFollowsTheCpuAndGhForcePortable) {
                                                                    : DIGEST_PATH_PORTABLE);
         EXPECT_EQ(k->sha256Path, sha256_blocks_for(DIGEST_PATH_SHA_NI) ? DIGEST_PATH_SHA_NI
                                                                        : DIGEST_PATH_PORTABLE);
-        EXPECT_EQ(k->sha512Path, sha512_blocks_for(DIGEST_PATH_AVX2)   ? DIGEST_PATH_AVX2
+        EXPECT_EQ(k->sha512Path, sha512_blocks_for(DIGEST_PATH_AVX512) ? DIGEST_PATH_AVX512
+                                 : sha512_blocks_for(DIGEST_PATH_AVX2) ? DIGEST_PATH_AVX2
                                  : sha512_blocks_for(DIGEST_PATH_BMI2) ? DIGEST_PATH_BMI2
                                                                        : DIGEST_PATH_PORTABLE);
     }
