@@ -58,11 +58,19 @@ inline void store_be64(uint8_t *p, uint64_t v) {
     memcpy(p, &v, 8);
 }
 
-// Zeroes n bytes through a volatile pointer: a context wiped just before it
-// goes out of scope is a dead store the optimiser would otherwise remove.
+// Zeroes n bytes in a way the optimiser keeps: a context wiped just before
+// it goes out of scope is a dead store it would otherwise remove.  The empty
+// assembly statement "reads" the memory, so the memset must happen; memset
+// itself stays fast (a byte loop through a volatile pointer costs a cycle a
+// byte, which showed in short digests).
 inline void wipe(void *p, size_t n) {
+    memset(p, 0, n);
+#if defined(__GNUC__) || defined(__clang__)
+    __asm__ __volatile__("" : : "r"(p) : "memory");
+#else
     volatile uint8_t *q = static_cast<volatile uint8_t *>(p);
-    while (n--) *q++ = 0;
+    for (size_t i = 0; i < n; ++i) q[i] = 0;
+#endif
 }
 
 }  // namespace digest_detail
