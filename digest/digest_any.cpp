@@ -83,12 +83,8 @@ void digest_end(DigestContext *ctx, uint8_t *out) {
 }
 
 size_t digest_update_low8_until_zero(DigestContext *ctx, const uint32_t *chars, size_t n) {
-    // 8 Ki characters a chunk: large enough that the digest sees whole runs
-    // of blocks, small enough for any stack the host gives us.  A long text
-    // comes from memory, not from the caches, at four bytes a character;
-    // so while a chunk is digested (which keeps the core busy and leaves the
-    // memory idle), the next chunk is fetched into the cache ahead of its
-    // narrowing.  Both loops vectorise.
+    // 8 KiB: large enough that the digest sees whole runs of blocks, small
+    // enough for any stack the host gives us.  Both loops vectorise.
     constexpr size_t CHUNK = 8192;
     uint8_t bytes[CHUNK];
     size_t fed = 0, used = 0;
@@ -98,11 +94,6 @@ size_t digest_update_low8_until_zero(DigestContext *ctx, const uint32_t *chars, 
         for (size_t i = 0; i < k; ++i) bytes[i] = static_cast<uint8_t>(chars[fed + i]);
         const void *zero = memchr(bytes, 0, k);
         size_t take = zero ? static_cast<size_t>(static_cast<const uint8_t *>(zero) - bytes) : k;
-        if (!zero) {
-            size_t ahead = n - fed - k < CHUNK ? n - fed - k : CHUNK;
-            const char *next = reinterpret_cast<const char *>(chars + fed + k);
-            for (size_t i = 0; i < ahead * sizeof *chars; i += 64) __builtin_prefetch(next + i);
-        }
         digest_update(ctx, bytes, take);
         fed += take;
         if (zero) break;
