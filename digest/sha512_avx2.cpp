@@ -22,6 +22,9 @@ constexpr Sha512K2 kSha512K2 = makeSha512K2();
 #define V_S0(x) \
     _mm256_xor_si256(_mm256_xor_si256(V_ROR(x, 1), _mm256_shuffle_epi8(x, ror8)), _mm256_srli_epi64(x, 7))
 #define V_S1(x) _mm256_xor_si256(_mm256_xor_si256(V_ROR(x, 19), V_ROR(x, 61)), _mm256_srli_epi64(x, 6))
+// The plain round: with the AVX2 schedule (more vector registers live) the
+// split round spills more and measured slower.
+#define SHA512_PAIRS_ROUND SHA512_ROUND
 #include "digest/sha512_pairs.inc"
 
 #else

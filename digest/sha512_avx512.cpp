@@ -23,6 +23,8 @@ constexpr Sha512K2 kSha512K2 = makeSha512K2();
     _mm256_ternarylogic_epi64(_mm256_ror_epi64(x, 1), _mm256_ror_epi64(x, 8), _mm256_srli_epi64(x, 7), 0x96)
 #define V_S1(x) \
     _mm256_ternarylogic_epi64(_mm256_ror_epi64(x, 19), _mm256_ror_epi64(x, 61), _mm256_srli_epi64(x, 6), 0x96)
+// The split round: measured faster with this schedule.
+#define SHA512_PAIRS_ROUND SHA512_ROUND_SPLIT
 #include "digest/sha512_pairs.inc"
 
 #else
