@@ -48,6 +48,10 @@ void ReleaseBlock(XPHandle *slot);
 // Sets the empty text on HOST_RESULT.
 void SetEmptyTextResult(HostCallback cb);
 
+// Leaves a call through one of the common exits: sets the exit's result (none
+// for EXIT_CLEANUP), then unlocks and frees every working block.
+void LeaveCall(CallFrame *frame, CaseExit exit);
+
 // A row of the catalogue as the dispatch sees it.
 struct CatalogueEntry {
     int number;

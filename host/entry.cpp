@@ -31,19 +31,17 @@ void SetEmptyTextResult(HostCallback cb) {
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, empty, cb);
 }
 
-namespace {
-
-void connect(void **instanceSlot) {
-    auto *context = static_cast<InstanceContext *>(NewXPPointer(sizeof(InstanceContext)));
-    if (!context || !instanceSlot) {
-        DisposeXPPointer(context);
-        gh_beep(1500, 2);  // the slot is left as it was
-        return;
+void LeaveCall(CallFrame *frame, CaseExit exit) {
+    if (exit == EXIT_EMPTY_TEXT) {
+        SetEmptyTextResult(frame->cb);
+    } else if (exit == EXIT_STATUS) {
+        double status = frame->resultStatus;
+        SetFldVal(HOST_RESULT, HOST_TYPE_NUMBER, &status, frame->cb);
     }
-    context->magic = INSTANCE_MAGIC;
-    context->keySet = 0;
-    *instanceSlot = context;
+    for (XPHandle &slot : frame->slots) ReleaseBlock(&slot);
 }
+
+namespace {
 
 void disconnect(void **instanceSlot) {
     if (!instanceSlot || !*instanceSlot) return;
@@ -55,18 +53,18 @@ void disconnect(void **instanceSlot) {
     *instanceSlot = nullptr;
 }
 
-void cleanUp(CallFrame *frame) {
-    for (XPHandle &slot : frame->slots) ReleaseBlock(&slot);
-}
-
-void leave(CallFrame *frame, CaseExit exit) {
-    if (exit == EXIT_EMPTY_TEXT) {
-        SetEmptyTextResult(frame->cb);
-    } else if (exit == EXIT_STATUS) {
-        double status = frame->resultStatus;
-        SetFldVal(HOST_RESULT, HOST_TYPE_NUMBER, &status, frame->cb);
+void connect(void **instanceSlot) {
+    auto *context = static_cast<InstanceContext *>(NewXPPointer(sizeof(InstanceContext)));
+    if (!context || !instanceSlot) {
+        DisposeXPPointer(context);
+        gh_beep(1500, 2);  // the slot is left as it was
+        return;
     }
-    cleanUp(frame);
+    context->magic = INSTANCE_MAGIC;
+    context->keySet = 0;
+    // A second connect replaces the context: the old one is freed, not lost.
+    disconnect(instanceSlot);
+    *instanceSlot = context;
 }
 
 void call(void **instanceSlot, HostCallback cb) {
@@ -75,7 +73,7 @@ void call(void **instanceSlot, HostCallback cb) {
     frame.cb = cb;
     if (!instanceSlot || !*instanceSlot) {
         frame.resultStatus = 2;  // no context: neither number nor count is asked
-        leave(&frame, EXIT_STATUS);
+        LeaveCall(&frame, EXIT_STATUS);
         return;
     }
     frame.context = static_cast<InstanceContext *>(*instanceSlot);
@@ -84,7 +82,7 @@ void call(void **instanceSlot, HostCallback cb) {
     const CatalogueEntry *entry = FindCatalogueEntry(static_cast<int16_t>(function));
     // A number outside the catalogue, or a function not built, sets no result.
     CaseExit exit = entry && entry->run ? entry->run(&frame) : EXIT_CLEANUP;
-    leave(&frame, exit);
+    LeaveCall(&frame, exit);
 }
 
 }  // namespace

@@ -10,12 +10,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 #else
 extern "C" const unsigned char glyphHerderQ7INF[];
 extern "C" const GlyphCatalogueString glyphHerderStrings[];
-// Referenced so that the linker keeps the exported data of the core.
-__attribute__((used)) static const void *const kKeepCatalogueData[] = {glyphHerderQ7INF,
+// Referenced so that the linker keeps the exported data of the core.  Marked
+// used: an unused constant is dropped by clang, and with it the reference.
+[[maybe_unused]] __attribute__((used)) static const void *const kKeepCatalogueData[] = {glyphHerderQ7INF,
                                                                   glyphHerderStrings};
 #endif
 
-// Referenced so that the linker keeps the entry point of the core.  "used":
-// an optimised build would otherwise drop the unused reference, and with it
-// the entry point (the Release libraries had no glyphHerder export).
-__attribute__((used)) static const void *const kKeepEntry = reinterpret_cast<const void *>(&glyphHerder);
+// Referenced so that the linker keeps the entry point of the core.
+[[maybe_unused]] __attribute__((used)) static const void *const kKeepEntry = reinterpret_cast<const void *>(&glyphHerder);

@@ -47,7 +47,9 @@ void getAsciiStringFuncParm(int paramNumber, int max, uint8_t *out, HostCallback
         return;
     }
     buffer[0] = 0;
-    GetFuncParm(paramNumber, HOST_TYPE_TEXT, length + 1, buffer, cb);
+    // Count length, not length + 1: a host writes up to count characters, and
+    // the caller wants at most max (as the byte build gives).
+    GetFuncParm(paramNumber, HOST_TYPE_TEXT, length, buffer, cb);
     buffer[length + 1] = 0;  // a host that does not terminate cannot run us off the end
     CHRcopyQcharStringToAscii(buffer, out, true);
     gh_heap_free(buffer);

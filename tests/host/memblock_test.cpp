@@ -1,0 +1,69 @@
+// Memory blocks of the library's layer over the shared memory manager.
+#include <gtest/gtest.h>
+
+#include "host/memblock.h"
+#include "platform/globalmem.h"
+#include "tests/support/in_process.h"
+
+namespace {
+
+using ghtest::HostTest;
+
+bool allBytes(XPHandle h, size_t n, uint8_t value) {
+    auto *p = static_cast<uint8_t *>(LockXPHandle(h));
+    bool all = true;
+    for (size_t i = 0; i < n; ++i) all = all && p[i] == value;
+    UnlockXPHandle(h);
+    return all;
+}
+
+using MemBlockTest = HostTest;
+
+TEST_F(MemBlockTest, ZeroFilledUpTo8192BytesOnly) {
+    XPHandle small = NewXPHandle(8192);
+    XPHandle large = NewXPHandle(8193);
+    ASSERT_TRUE(small && large);
+    EXPECT_EQ(GetXPHandleSize(small), 8192u);
+    EXPECT_TRUE(allBytes(small, 8192, 0));
+    // The memory manager fills undefined memory with a pattern, so code that
+    // relies on zeros above the limit shows up.
+    EXPECT_FALSE(allBytes(large, 8193, 0));
+    DisposeXPHandle(small);
+    DisposeXPHandle(large);
+    EXPECT_EQ(NewXPHandle(-1), nullptr);
+}
+
+TEST_F(MemBlockTest, FailedResizeKeepsHandleAndData) {
+    XPHandle h = NewMemBlockFromBytes("abcd", 4);
+    ASSERT_NE(h, nullptr);
+    XPHandle before = h;
+    glyphmem_fail_nth(1);
+    EXPECT_EQ(ResizeXPHandle(&h, 100000), 1);
+    EXPECT_EQ(h, before);
+    EXPECT_EQ(ghtest::blockBytes(h), (std::vector<uint8_t>{'a', 'b', 'c', 'd'}));
+    // A successful resize zero-fills what it adds.
+    EXPECT_EQ(ResizeXPHandle(&h, 64), 0);
+    EXPECT_TRUE([&] {
+        auto *p = static_cast<uint8_t *>(LockXPHandle(h));
+        bool zero = true;
+        for (size_t i = 8; i < 64; ++i) zero = zero && p[i] == 0;
+        UnlockXPHandle(h);
+        return zero;
+    }());
+    DisposeXPHandle(h);
+}
+
+TEST_F(MemBlockTest, FixedBlocksAreZeroFilledAndNullIsHarmless) {
+    auto *p = static_cast<uint8_t *>(NewXPPointer(300));
+    ASSERT_NE(p, nullptr);
+    bool zero = true;
+    for (size_t i = 0; i < 300; ++i) zero = zero && p[i] == 0;
+    EXPECT_TRUE(zero);
+    DisposeXPPointer(p);
+    DisposeXPPointer(nullptr);
+    DisposeXPHandle(nullptr);
+    UnlockXPHandle(nullptr);
+    EXPECT_EQ(LockXPHandle(nullptr), nullptr);
+}
+
+}  // namespace
