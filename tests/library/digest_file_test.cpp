@@ -99,6 +99,10 @@ TEST_P(DigestFileMode, WhatCannotBeReadGivesEmptyText) {
     EXPECT_EQ(digestFile("SHA256Digest", dir.path() + "/missing"), "");
     EXPECT_EQ(digestFile("SHA512Digest", dir.path()), "");  // a folder
     EXPECT_EQ(digestFile("SHA256Digest", ""), "");
+}
+
+TEST_P(DigestFileMode, AFileWithoutReadPermissionGivesEmptyText) {
+    TempDir dir;
     std::string locked = dir.path() + "/locked";
     writeFile(locked, "secret");
     chmod(locked.c_str(), 0);
