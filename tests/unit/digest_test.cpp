@@ -345,6 +345,39 @@ TEST(DigestAgainstOpenSSL, LengthCountersCarry) {
     }
 }
 
+// Every block step against the portable one from arbitrary states (not only
+// the standard initial values) over one to nine blocks.
+TEST(DigestBlockSteps, EveryStepMatchesThePortableOne) {
+    std::mt19937 rng(5);
+    Bytes data = randomBytes(9 * 128, 6);
+    for (int path = 1; path < DIGEST_PATH_COUNT; ++path) {
+        DigestPath dp = static_cast<DigestPath>(path);
+        for (size_t blocks = 1; blocks <= 9; ++blocks) {
+            if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+                uint32_t a[5], b[5];
+                for (int i = 0; i < 5; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
+                f(a, data.data(), blocks);
+                sha1_blocks_portable(b, data.data(), blocks);
+                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-1 " << digest_path_name(dp) << ", " << blocks;
+            }
+            if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+                uint32_t a[8], b[8];
+                for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
+                f(a, data.data(), blocks);
+                sha256_blocks_portable(b, data.data(), blocks);
+                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-256 " << digest_path_name(dp) << ", " << blocks;
+            }
+            if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+                uint64_t a[8], b[8];
+                for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint64_t>(rng()) << 32 | rng();
+                f(a, data.data(), blocks);
+                sha512_blocks_portable(b, data.data(), blocks);
+                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-512 " << digest_path_name(dp) << ", " << blocks;
+            }
+        }
+    }
+}
+
 // --- Context wiping and the choice of steps ------------------------------
 
 template <class Ctx>
