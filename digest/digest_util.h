@@ -13,6 +13,14 @@ inline uint32_t rotl32(uint32_t x, unsigned n) { return (x << n) | (x >> ((32 - 
 inline uint32_t rotr32(uint32_t x, unsigned n) { return (x >> n) | (x << ((32 - n) & 31)); }
 inline uint64_t rotr64(uint64_t x, unsigned n) { return (x >> n) | (x << ((64 - n) & 63)); }
 
+// Makes x opaque to the optimiser at this point: what was added to it so far
+// is added now, and later terms cannot be reassociated in front of it.
+#if defined(__GNUC__) || defined(__clang__)
+#  define GH_OPAQUE(x) __asm__("" : "+r"(x))
+#else
+#  define GH_OPAQUE(x) ((void)0)
+#endif
+
 // memcpy keeps the loads legal at any alignment; compilers turn them into
 // plain moves (and bswap/movbe for the big-endian forms).
 inline uint32_t load_le32(const uint8_t *p) {

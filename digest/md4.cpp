@@ -5,6 +5,7 @@
 //   F = d ^ (b & (c ^ d))
 //   G = majority = (c & d) | (b & (c | d))   (c & d and c | d are ready early)
 //   H = b ^ (c ^ d)
+// GH_OPAQUE keeps compilers from reassociating the additions (md5.cpp).
 #include "digest/md4.h"
 
 #include "digest/digest_util.h"
@@ -16,14 +17,17 @@ namespace {
 
 #define MD4_F(a, b, c, d, k, s)            \
     a += load_le32(p + 4 * (k));           \
+    GH_OPAQUE(a);                          \
     a += d ^ (b & (c ^ d));                \
     a = rotl32(a, s);
 #define MD4_G(a, b, c, d, k, s)                        \
     a += load_le32(p + 4 * (k)) + 0x5a827999u;         \
+    GH_OPAQUE(a);                                      \
     a += (c & d) | (b & (c | d));                      \
     a = rotl32(a, s);
 #define MD4_H(a, b, c, d, k, s)                        \
     a += load_le32(p + 4 * (k)) + 0x6ed9eba1u;         \
+    GH_OPAQUE(a);                                      \
     a += b ^ (c ^ d);                                  \
     a = rotl32(a, s);
 
