@@ -48,43 +48,35 @@ bool forcePortableFromEnvironment() {
     return v && strcmp(v, "1") == 0;
 }
 
-template <class Fn>
-DigestPath pathOf(Fn chosen, Fn (*getter)(DigestPath)) {
-    for (int p = DIGEST_PATH_COUNT - 1; p > DIGEST_PATH_PORTABLE; --p) {
-        if (getter(static_cast<DigestPath>(p)) == chosen) return static_cast<DigestPath>(p);
-    }
-    return DIGEST_PATH_PORTABLE;
-}
-
 struct Choice {
     DigestKernels kernels;
     bool forced;
 };
 
+// The first path of `best` this CPU runs (portable when forced or none).
+template <class Fn, size_t N>
+void pick(Fn (*getter)(DigestPath), const DigestPath (&best)[N], bool forced, Fn *fn, DigestPath *path) {
+    *fn = getter(DIGEST_PATH_PORTABLE);
+    *path = DIGEST_PATH_PORTABLE;
+    if (forced) return;
+    for (DigestPath p : best) {
+        if (Fn f = getter(p)) {
+            *fn = f;
+            *path = p;
+            return;
+        }
+    }
+}
+
 Choice choose() {
     Choice c;
     c.forced = forcePortableFromEnvironment();
-    const DigestCpu &cpu = digest_cpu();
-    (void)cpu;
-    c.kernels.sha1 = sha1_blocks_portable;
-    c.kernels.sha256 = sha256_blocks_portable;
-    c.kernels.sha512 = sha512_blocks_portable;
-    if (!c.forced) {
-        if (sha1_blocks_fn f = sha1_blocks_for(DIGEST_PATH_SHA_NI)) c.kernels.sha1 = f;
-        if (sha256_blocks_fn f = sha256_blocks_for(DIGEST_PATH_SHA_NI)) c.kernels.sha256 = f;
-        // The best SHA-512 step first.
-        static const DigestPath sha512Best[] = {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2,
-                                                DIGEST_PATH_BMI2};
-        for (DigestPath p : sha512Best) {
-            if (sha512_blocks_fn f = sha512_blocks_for(p)) {
-                c.kernels.sha512 = f;
-                break;
-            }
-        }
-    }
-    c.kernels.sha1Path = pathOf(c.kernels.sha1, sha1_blocks_for);
-    c.kernels.sha256Path = pathOf(c.kernels.sha256, sha256_blocks_for);
-    c.kernels.sha512Path = pathOf(c.kernels.sha512, sha512_blocks_for);
+    static const DigestPath sha1Best[] = {DIGEST_PATH_SHA_NI};
+    static const DigestPath sha256Best[] = {DIGEST_PATH_SHA_NI};
+    static const DigestPath sha512Best[] = {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2, DIGEST_PATH_BMI2};
+    pick(sha1_blocks_for, sha1Best, c.forced, &c.kernels.sha1, &c.kernels.sha1Path);
+    pick(sha256_blocks_for, sha256Best, c.forced, &c.kernels.sha256, &c.kernels.sha256Path);
+    pick(sha512_blocks_for, sha512Best, c.forced, &c.kernels.sha512, &c.kernels.sha512Path);
     return c;
 }
 
