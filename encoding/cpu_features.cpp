@@ -25,6 +25,7 @@ CpuFeatures detect() {
     if (!__get_cpuid(1, &a, &b, &c, &d)) return f;
     f.ssse3 = (c >> 9) & 1;
     f.sse41 = (c >> 19) & 1;
+    f.pclmul = (c >> 1) & 1;
     bool osxsave = (c >> 27) & 1;
     bool avx = (c >> 28) & 1;
     unsigned long long xcr0 = osxsave ? readXcr0() : 0;

@@ -15,6 +15,7 @@ struct CpuFeatures {
     bool avx512bw;   // F + BW + VL, with the OS saving the ZMM state
     bool avx512vbmi; // the above plus VBMI
     bool sha;        // SHA extensions
+    bool pclmul;     // carry-less multiplication (PCLMULQDQ)
 };
 
 // The processor's features as detected (all false on non-x86 builds).

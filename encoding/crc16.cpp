@@ -1,11 +1,9 @@
 // CRC-16/XMODEM and CRC-16/X-25, and the choice of kernel behind them.
 #include "encoding/crc16.h"
 
-#include <stdlib.h>
-#include <string.h>
-
 #include <atomic>
 
+#include "encoding/cpu_features.h"
 #include "encoding/crc16_kernels.h"
 
 namespace {
@@ -19,21 +17,13 @@ const Crc16Variant kVariants[] = {
 constexpr size_t kVariantCount = sizeof kVariants / sizeof kVariants[0];
 const Crc16Variant &kPortable = kVariants[kVariantCount - 1];
 
-bool force_portable() {
-    const char *v = getenv("GH_FORCE_PORTABLE");
-    return v && strcmp(v, "1") == 0;
-}
-
-// The variants this CPU runs are a suffix of kVariants (best first).
-size_t first_supported() {
+// The variants the features allow are a suffix of kVariants (best first).
+size_t first_runnable(const CpuFeatures &f) {
 #if GH_CRC16_HAVE_CLMUL
-    if (!crc16_cpu_has_clmul()) return 1;
+    if (!f.pclmul || !f.ssse3) return 1;
 #endif
+    (void)f;
     return 0;
-}
-
-const Crc16Variant *choose() {
-    return force_portable() ? &kPortable : &kVariants[first_supported()];
 }
 
 // Chosen once; a second thread racing the first choice only repeats it and
@@ -45,7 +35,7 @@ std::atomic<const Crc16Variant *> g_chosen{nullptr};
 const Crc16Variant *crc16_portable_variant() { return &kPortable; }
 
 const Crc16Variant *crc16_variants(size_t *count) {
-    size_t first = first_supported();
+    size_t first = first_runnable(gh_cpu_detected());
     *count = kVariantCount - first;
     return &kVariants[first];
 }
@@ -53,7 +43,7 @@ const Crc16Variant *crc16_variants(size_t *count) {
 const Crc16Variant *crc16_chosen_variant() {
     const Crc16Variant *v = g_chosen.load(std::memory_order_acquire);
     if (!v) {
-        v = choose();
+        v = &kVariants[first_runnable(gh_cpu_features())];
         g_chosen.store(v, std::memory_order_release);
     }
     return v;

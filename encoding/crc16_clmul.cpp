@@ -116,9 +116,4 @@ uint16_t crc16_lsb_clmul(uint16_t crc, const uint8_t *data, size_t n) {
     return crc16_lsb_slice16(crc, data + LANE * lanes, n - LANE * lanes);
 }
 
-bool crc16_cpu_has_clmul() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("ssse3");
-}
-
 #endif

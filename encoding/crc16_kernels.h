@@ -32,7 +32,6 @@ uint16_t crc16_lsb_slice16(uint16_t crc, const uint8_t *data, size_t n);
 // when the CPU has both.
 uint16_t crc16_msb_clmul(uint16_t crc, const uint8_t *data, size_t n);
 uint16_t crc16_lsb_clmul(uint16_t crc, const uint8_t *data, size_t n);
-bool crc16_cpu_has_clmul();
 #endif
 
 // The portable variant (slicing).
@@ -42,9 +41,9 @@ const Crc16Variant *crc16_portable_variant();
 // portable one is always among them.
 const Crc16Variant *crc16_variants(size_t *count);
 
-// The variant DoChecksum and DoChecksum2 use: chosen on first use from the
-// CPU (the portable one when the environment variable GH_FORCE_PORTABLE is
-// 1), then fixed for the life of the process.
+// The variant DoChecksum and DoChecksum2 use: chosen on first use from
+// gh_cpu_features() (so the portable one when the environment variable
+// GH_FORCE_PORTABLE is 1), then fixed for the life of the process.
 const Crc16Variant *crc16_chosen_variant();
 
 #endif
