@@ -1,5 +1,9 @@
-// Portable conversions between 32-bit characters and bytes.
+// Conversions between 32-bit characters and bytes: the portable code and
+// the choice of kernels.
 #include "encoding/charcodec.h"
+
+#include "encoding/charcodec_kernels.h"
+#include "encoding/cpu_features.h"
 
 namespace {
 
@@ -14,61 +18,145 @@ inline unsigned encodedSize(uint32_t c) {
 
 inline uint8_t continuation(uint32_t x) { return static_cast<uint8_t>(0x80 | (x & 0x3F)); }
 
+// True when the eight characters at p are all below 0x100, the common case
+// that a block-at-a-time loop takes without looking at each one.
+inline bool eightBelow256(const uint32_t *p) {
+    return ((p[0] | p[1] | p[2] | p[3] | p[4] | p[5] | p[6] | p[7]) >> 8) == 0;
+}
+
 }  // namespace
 
-uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
+uint64_t qchar_encoded_length_portable(const uint32_t *chars, size_t n) {
     uint64_t total = 0;
-    for (size_t i = 0; i < n; ++i) total += encodedSize(chars[i]);
+    size_t i = 0;
+    for (; n - i >= 8; i += 8) {
+        if (eightBelow256(chars + i)) {
+            total += 8;
+        } else {
+            for (size_t k = i; k < i + 8; ++k) total += encodedSize(chars[k]);
+        }
+    }
+    for (; i < n; ++i) total += encodedSize(chars[i]);
     return total;
 }
 
-size_t qchar_encode(const uint32_t *chars, size_t n, uint8_t *out) {
+namespace {
+
+// Writes the byte form of c at o; returns the end.
+inline uint8_t *encodeOne(uint32_t c, uint8_t *o) {
+    switch (encodedSize(c)) {
+    case 1:
+        *o++ = static_cast<uint8_t>(c);
+        break;
+    case 2:
+        *o++ = static_cast<uint8_t>(0xC0 + (c >> 6));
+        *o++ = continuation(c);
+        break;
+    case 3:
+        *o++ = static_cast<uint8_t>(0xE0 + (c >> 12 & 0x0F));
+        *o++ = continuation(c >> 6);
+        *o++ = continuation(c);
+        break;
+    case 4:
+        *o++ = static_cast<uint8_t>(0xF0 + (c >> 18 & 0x07));
+        *o++ = continuation(c >> 12);
+        *o++ = continuation(c >> 6);
+        *o++ = continuation(c);
+        break;
+    case 5:
+        *o++ = static_cast<uint8_t>(0xF8 + (c >> 24 & 0x07));
+        *o++ = continuation(c >> 18);
+        *o++ = continuation(c >> 12);
+        *o++ = continuation(c >> 6);
+        *o++ = continuation(c);
+        break;
+    default:
+        *o++ = static_cast<uint8_t>(0xFC + (c >> 30 & 0x07));
+        *o++ = continuation(c >> 24);
+        *o++ = continuation(c >> 18);
+        *o++ = continuation(c >> 12);
+        *o++ = continuation(c >> 6);
+        *o++ = continuation(c);
+        break;
+    }
+    return o;
+}
+
+}  // namespace
+
+size_t qchar_encode_portable(const uint32_t *chars, size_t n, uint8_t *out) {
     uint8_t *o = out;
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t c = chars[i];
-        switch (encodedSize(c)) {
-        case 1:
-            *o++ = static_cast<uint8_t>(c);
-            break;
-        case 2:
-            *o++ = static_cast<uint8_t>(0xC0 + (c >> 6));
-            *o++ = continuation(c);
-            break;
-        case 3:
-            *o++ = static_cast<uint8_t>(0xE0 + (c >> 12 & 0x0F));
-            *o++ = continuation(c >> 6);
-            *o++ = continuation(c);
-            break;
-        case 4:
-            *o++ = static_cast<uint8_t>(0xF0 + (c >> 18 & 0x07));
-            *o++ = continuation(c >> 12);
-            *o++ = continuation(c >> 6);
-            *o++ = continuation(c);
-            break;
-        case 5:
-            *o++ = static_cast<uint8_t>(0xF8 + (c >> 24 & 0x07));
-            *o++ = continuation(c >> 18);
-            *o++ = continuation(c >> 12);
-            *o++ = continuation(c >> 6);
-            *o++ = continuation(c);
-            break;
-        default:
-            *o++ = static_cast<uint8_t>(0xFC + (c >> 30 & 0x07));
-            *o++ = continuation(c >> 24);
-            *o++ = continuation(c >> 18);
-            *o++ = continuation(c >> 12);
-            *o++ = continuation(c >> 6);
-            *o++ = continuation(c);
-            break;
+    size_t i = 0;
+    for (; n - i >= 8; i += 8) {
+        if (eightBelow256(chars + i)) {
+            for (size_t k = 0; k < 8; ++k) o[k] = static_cast<uint8_t>(chars[i + k]);
+            o += 8;
+        } else {
+            for (size_t k = i; k < i + 8; ++k) o = encodeOne(chars[k], o);
         }
     }
+    for (; i < n; ++i) o = encodeOne(chars[i], o);
     return static_cast<size_t>(o - out);
 }
 
-void bytes_widen(const uint8_t *bytes, size_t n, uint32_t *out) {
+void bytes_widen_portable(const uint8_t *bytes, size_t n, uint32_t *out) {
     for (size_t i = 0; i < n; ++i) out[i] = bytes[i];
 }
 
-void qchar_narrow_low8(const uint32_t *chars, size_t n, uint8_t *out) {
+void qchar_narrow_low8_portable(const uint32_t *chars, size_t n, uint8_t *out) {
     for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(chars[i]);
+}
+
+namespace {
+
+const CharCodecKernels kPortable = {"portable", qchar_encoded_length_portable,
+                                    qchar_encode_portable, bytes_widen_portable,
+                                    qchar_narrow_low8_portable};
+
+const CharCodecKernels *kernelsOf(CharCodecPath path, const CpuFeatures &f) {
+    switch (path) {
+    case CHARCODEC_PORTABLE:
+        return &kPortable;
+    case CHARCODEC_AVX2:
+        return f.avx2 ? &kCharCodecAvx2 : nullptr;
+    case CHARCODEC_AVX512:
+        return f.avx512bw ? &kCharCodecAvx512 : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+const CharCodecKernels *chooseKernels() {
+    const CpuFeatures &f = gh_cpu_features();
+    for (int p = CHARCODEC_PATHS - 1; p > CHARCODEC_PORTABLE; --p) {
+        if (const CharCodecKernels *k = kernelsOf(static_cast<CharCodecPath>(p), f)) return k;
+    }
+    return &kPortable;
+}
+
+}  // namespace
+
+const CharCodecKernels *charcodec_kernels_for(CharCodecPath path) {
+    return kernelsOf(path, gh_cpu_detected());
+}
+
+const CharCodecKernels *charcodec_kernels() {
+    static const CharCodecKernels *const chosen = chooseKernels();
+    return chosen;
+}
+
+uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
+    return charcodec_kernels()->encoded_length(chars, n);
+}
+
+size_t qchar_encode(const uint32_t *chars, size_t n, uint8_t *out) {
+    return charcodec_kernels()->encode(chars, n, out);
+}
+
+void bytes_widen(const uint8_t *bytes, size_t n, uint32_t *out) {
+    charcodec_kernels()->widen(bytes, n, out);
+}
+
+void qchar_narrow_low8(const uint32_t *chars, size_t n, uint8_t *out) {
+    charcodec_kernels()->narrow_low8(chars, n, out);
 }

@@ -33,3 +33,8 @@ void hex_encode_lower(const uint8_t *in, size_t n, uint8_t *out) {
         out[2 * i + 1] = static_cast<uint8_t>(digits[in[i] & 15]);
     }
 }
+
+size_t hex_decode_pairs(const uint8_t *in, size_t n, uint8_t *out) {
+    for (size_t i = 0; i + 1 < n; i += 2) out[i / 2] = HexToChar(in + i);
+    return n / 2;
+}

@@ -41,4 +41,19 @@ void qCharToHex(Char *p) {
 // Writes the 2n lowercase digits of n bytes to out (no terminator).
 void hex_encode_lower(const uint8_t *in, size_t n, uint8_t *out);
 
+// The same as characters of either width.
+template <class Char>
+void hex_encode_lower_chars(const uint8_t *in, size_t n, Char *out) {
+    static const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < n; ++i) {
+        out[2 * i] = static_cast<Char>(digits[in[i] >> 4]);
+        out[2 * i + 1] = static_cast<Char>(digits[in[i] & 15]);
+    }
+}
+
+// Pairs the n digits at in into n/2 bytes with HexToChar (a final odd digit
+// is ignored); returns n/2.  Nothing is validated: a second digit outside
+// the three digit groups counts as 0, and so does a first one.
+size_t hex_decode_pairs(const uint8_t *in, size_t n, uint8_t *out);
+
 #endif

@@ -42,6 +42,8 @@ struct State {
     unsigned long beeps = 0;
     unsigned long lastBeepFrequency = 0;
     unsigned long lastBeepDuration = 0;
+    glyphmem_free_watcher freeWatcher = nullptr;
+    void *freeWatcherContext = nullptr;
 };
 
 State &state() {
@@ -190,6 +192,7 @@ HGLOBAL GlobalFree(HGLOBAL mem) {
     }
     s.blocks.erase(mem);
     s.liveBytes -= b->size;
+    if (s.freeWatcher) s.freeWatcher(b->data, b->size, s.freeWatcherContext);
     std::free(b->data);
     delete b;
     return nullptr;
@@ -244,6 +247,13 @@ void glyphmem_resume_injection(void) {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mu);
     if (s.paused) --s.paused;
+}
+
+void glyphmem_watch_frees(glyphmem_free_watcher watcher, void *context) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.freeWatcher = watcher;
+    s.freeWatcherContext = context;
 }
 
 unsigned long glyphmem_misuse_count(void) {

@@ -80,6 +80,14 @@ GLYPHMEM_API void glyphmem_resume_injection(void);
  * double free, say).  The operation fails as on Windows and the count grows. */
 GLYPHMEM_API unsigned long glyphmem_misuse_count(void);
 
+/* Watching frees: watcher(data, size, context) is called by GlobalFree with
+ * a block's data just before it is released, so that a test can check what
+ * the library left in memory it gave back (key material, say).  It runs with
+ * the memory manager's lock held and must not call it.  Null stops
+ * watching. */
+typedef void (*glyphmem_free_watcher)(const void *data, size_t size, void *context);
+GLYPHMEM_API void glyphmem_watch_frees(glyphmem_free_watcher watcher, void *context);
+
 /* Beeps sounded (a failed connect), and the last frequency and duration. */
 GLYPHMEM_API unsigned long glyphmem_beep_count(void);
 GLYPHMEM_API unsigned long glyphmem_last_beep_frequency(void);

@@ -1,0 +1,130 @@
+// The digest primitives against OpenSSL: each block step this CPU can run,
+// through the public init/update/final functions, at 64 B, 1 KiB and 1 MiB.
+//
+//   build/rel/bin/gh_bench --benchmark_filter='^digest/'
+//
+// Names: digest/<algorithm>/<path>/<bytes>, where <path> is one of our
+// block steps (portable, sha_ni, bmi2) or "openssl" (EVP one call, which
+// uses OpenSSL's own CPU dispatch; MD4 through its one-call MD4()).
+#include <benchmark/benchmark.h>
+#include <openssl/evp.h>
+
+#include <string>
+#include <vector>
+
+#include "digest/digest_paths.h"
+#include "digest/md4.h"
+#include "digest/md5.h"
+#include "digest/sha1.h"
+#include "digest/sha256.h"
+#include "digest/sha512.h"
+
+// OpenSSL's MD4() (bench/openssl_md4.cpp: its MD4_CTX is a name of ours too).
+void openssl_md4(const uint8_t *data, size_t len, uint8_t *out);
+
+namespace {
+
+const int64_t kSizes[] = {64, 1024, 1 << 20};
+
+std::vector<uint8_t> &input() {
+    static std::vector<uint8_t> data = [] {
+        std::vector<uint8_t> d(1 << 20);
+        uint32_t x = 12345;
+        for (auto &c : d) {
+            x = x * 1103515245u + 12345u;
+            c = static_cast<uint8_t>(x >> 24);
+        }
+        return d;
+    }();
+    return data;
+}
+
+template <class Fn>
+void addBenchmark(const std::string &name, Fn fn) {
+    for (int64_t size : kSizes) {
+        benchmark::RegisterBenchmark((name + "/" + std::to_string(size)).c_str(),
+                                     [fn](benchmark::State &state) {
+                                         const uint8_t *data = input().data();
+                                         size_t n = static_cast<size_t>(state.range(0));
+                                         uint8_t out[64];
+                                         for (auto _ : state) {
+                                             fn(data, n, out);
+                                             benchmark::DoNotOptimize(out);
+                                             benchmark::ClobberMemory();
+                                         }
+                                         state.SetBytesProcessed(state.iterations() *
+                                                                 static_cast<int64_t>(n));
+                                     })
+            ->Arg(size)
+            ->MinTime(0.2);
+    }
+}
+
+void addOpenSSL(const std::string &algorithm, const EVP_MD *md) {
+    addBenchmark("digest/" + algorithm + "/openssl", [md](const uint8_t *d, size_t n, uint8_t *out) {
+        unsigned int len = 0;
+        EVP_Digest(d, n, out, &len, md, nullptr);
+    });
+}
+
+void registerAll() {
+    addBenchmark("digest/MD4/portable", [](const uint8_t *d, size_t n, uint8_t *out) {
+        MD4_CTX c;
+        MD4Init(&c);
+        MD4Update(&c, d, n);
+        MD4Final(out, &c);
+    });
+    addBenchmark("digest/MD4/openssl", [](const uint8_t *d, size_t n, uint8_t *out) { openssl_md4(d, n, out); });
+    addBenchmark("digest/MD5/portable", [](const uint8_t *d, size_t n, uint8_t *out) {
+        MD5_CTX c;
+        MD5Init(&c);
+        MD5Update(&c, d, n);
+        MD5Final(out, &c);
+    });
+    addOpenSSL("MD5", EVP_md5());
+    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
+        DigestPath path = static_cast<DigestPath>(p);
+        std::string suffix = std::string("/") + digest_path_name(path);
+        if (sha1_blocks_fn f = sha1_blocks_for(path)) {
+            addBenchmark("digest/SHA1" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+                SHA1_CTX c;
+                SHA1InitWith(&c, f);
+                SHA1Update(&c, d, n);
+                SHA1Final(out, &c);
+            });
+        }
+    }
+    addOpenSSL("SHA1", EVP_sha1());
+    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
+        DigestPath path = static_cast<DigestPath>(p);
+        std::string suffix = std::string("/") + digest_path_name(path);
+        if (sha256_blocks_fn f = sha256_blocks_for(path)) {
+            addBenchmark("digest/SHA256" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+                sha256_ctx c;
+                sha256_begin_with(&c, f);
+                sha256_hash(d, n, &c);
+                sha256_end(out, &c);
+            });
+        }
+    }
+    addOpenSSL("SHA256", EVP_sha256());
+    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
+        DigestPath path = static_cast<DigestPath>(p);
+        std::string suffix = std::string("/") + digest_path_name(path);
+        if (sha512_blocks_fn f = sha512_blocks_for(path)) {
+            addBenchmark("digest/SHA512" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+                sha512_ctx c;
+                sha512_begin_with(&c, f);
+                sha512_hash(d, n, &c);
+                sha512_end(out, &c);
+            });
+        }
+    }
+    addOpenSSL("SHA512", EVP_sha512());
+}
+
+// Registered before main runs, so that gh_bench's single main (Google
+// Benchmark's, or one shared with other bench files) sees them.
+const int registered = (registerAll(), 0);
+
+}  // namespace

@@ -1,0 +1,125 @@
+// The Blowfish catalogue functions: a key per host instance, and encryption
+// and decryption to and from binary or the percent text form.
+//
+// Results: the number 0 when a key is set; the number 1 when a function
+// refuses (no key yet, no parameter, an empty key, a resize that fails); the
+// empty text when the data cannot be fetched or is empty, when the text form
+// cannot be allocated, and when decrypted data does not end in valid padding.
+#include "cipher/blowfish.h"
+#include "cipher/blowfish_ecb.h"
+#include "cipher/blowfish_text.h"
+#include "host/call.h"
+#include "host/chars.h"
+#include "host/wrappers.h"
+
+namespace {
+
+enum { KEY_MAX_CHARS = 255 };
+
+// Key material left on the stack is cleared before the frame is given up.
+void wipe(void *p, size_t n) {
+    volatile unsigned char *v = static_cast<volatile unsigned char *>(p);
+    for (size_t i = 0; i < n; ++i) v[i] = 0;
+}
+
+// The value of parameter 1 as bytes in a working slot (unlocked), or null
+// when nothing was delivered or the value is empty.
+XPHandle *fetchData(CallFrame *frame, uint32_t *n) {
+    XPHandle h = nullptr;
+    bool isBinary = false;
+    if (!getBinOrAsciiHandle(ParamNumber(1), &h, n, &isBinary, frame->cb)) return nullptr;
+    XPHandle *slot = KeepBlock(frame, h);
+    return slot && *n ? slot : nullptr;
+}
+
+bool mayRun(const CallFrame *frame) {
+    return frame->paramCount >= 1 && frame->context->keySet;
+}
+
+CaseExit encrypt(CallFrame *frame, bool toText) {
+    frame->resultStatus = 1;
+    if (!mayRun(frame)) return EXIT_STATUS;
+    uint32_t n = 0;
+    XPHandle *slot = fetchData(frame, &n);
+    if (!slot) return EXIT_EMPTY_TEXT;
+
+    // Room for the padding; a value so long that it would not fit a count
+    // is refused like a resize that fails.
+    uint64_t padded = uint64_t{n} + blowfish_pad_length(n);
+    if (padded > UINT32_MAX || MEMBLOCK_HEADER + padded > SIZE_MAX) return EXIT_STATUS;
+    if (ResizeXPHandle(slot, static_cast<size_t>(MEMBLOCK_HEADER + padded)) != 0) return EXIT_STATUS;
+    void *p = LockXPHandle(*slot);
+    if (!p || MemBlockCount(p) != n) return EXIT_STATUS;
+
+    uint8_t *bytes = MemBlockBytes(p);
+    blowfish_pad(bytes, n);
+    blowfish_ecb_encrypt(&frame->context->schedule, bytes, static_cast<size_t>(padded / BLOWFISH_BLOCK));
+    SetMemBlockCount(p, static_cast<uint32_t>(padded));
+
+    if (!toText) {
+        UnlockXPHandle(*slot);
+        SetFldVal(HOST_RESULT, HOST_TYPE_BINARY_BLOCK, slot, frame->cb);
+        return EXIT_CLEANUP;
+    }
+    size_t size = encodeAsText_size(static_cast<size_t>(padded));
+    uint8_t *text = size ? static_cast<uint8_t *>(NewXPPointer(size)) : nullptr;
+    if (!text) return EXIT_EMPTY_TEXT;
+    encodeAsText(bytes, static_cast<size_t>(padded), text);
+    UnlockXPHandle(*slot);
+    setStringField(HOST_RESULT, text, frame->cb);
+    DisposeXPPointer(text);
+    return EXIT_CLEANUP;
+}
+
+// Decrypted data whose last byte cannot be a pad length (0, above 8, or
+// above the length: a wrong key or damaged data) is refused with the empty
+// text, rather than shortened by a made-up amount.  Whole 8-byte blocks are
+// decrypted; bytes after the last whole block stay as they are.
+CaseExit decrypt(CallFrame *frame, bool fromText) {
+    frame->resultStatus = 1;
+    if (!mayRun(frame)) return EXIT_STATUS;
+    uint32_t n = 0;
+    XPHandle *slot = fetchData(frame, &n);
+    void *p = slot ? LockXPHandle(*slot) : nullptr;
+    if (!p) return EXIT_EMPTY_TEXT;
+
+    uint8_t *bytes = MemBlockBytes(p);
+    size_t count = fromText ? decodeAsText(bytes, n) : n;
+    blowfish_ecb_decrypt(&frame->context->schedule, bytes, count / BLOWFISH_BLOCK);
+    size_t plain = 0;
+    if (!blowfish_unpadded_length(bytes, count, &plain)) return EXIT_EMPTY_TEXT;
+    SetMemBlockCount(p, static_cast<uint32_t>(plain));
+    UnlockXPHandle(*slot);
+    SetFldVal(HOST_RESULT, HOST_TYPE_BINARY_BLOCK, slot, frame->cb);
+    return EXIT_CLEANUP;
+}
+
+}  // namespace
+
+// The key: parameter 1 as text of at most 255 characters, each narrowed to
+// its low 8 bits.  Only its first 72 bytes can take effect.  A call without
+// a parameter or with an empty key keeps the key in force.
+CaseExit case_blowfishContext(CallFrame *frame) {
+    frame->resultStatus = 1;
+    if (frame->paramCount < 1) return EXIT_STATUS;
+    qchar key[KEY_MAX_CHARS + 2];
+    key[0] = 0;
+    GetFuncParm(ParamNumber(1), HOST_TYPE_TEXT, KEY_MAX_CHARS, key, frame->cb);
+    key[KEY_MAX_CHARS] = 0;  // a host that does not terminate cannot run us off the end
+    size_t length = OMstrlen(key);
+    if (length == 0) return EXIT_STATUS;
+
+    uint8_t bytes[KEY_MAX_CHARS + 1];
+    CHRcopyQcharStringToAscii(key, bytes, true);
+    Blowfish_Init(&frame->context->schedule, bytes, length);
+    frame->context->keySet = 1;
+    wipe(key, sizeof key);
+    wipe(bytes, sizeof bytes);
+    frame->resultStatus = 0;
+    return EXIT_STATUS;
+}
+
+CaseExit case_blowfishEncryptToBin(CallFrame *frame) { return encrypt(frame, false); }
+CaseExit case_blowfishEncryptToText(CallFrame *frame) { return encrypt(frame, true); }
+CaseExit case_blowfishDecryptBin(CallFrame *frame) { return decrypt(frame, false); }
+CaseExit case_blowfishDecryptText(CallFrame *frame) { return decrypt(frame, true); }

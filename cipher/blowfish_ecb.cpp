@@ -1,0 +1,96 @@
+// ECB mode and padding.  ECB blocks are independent, so four are run side by
+// side: their S-box loads overlap instead of waiting on each other, which
+// roughly triples the speed of one block at a time on current x86 cores.
+// (Gathering S-box words with AVX2 or AVX-512 was measured slower than this
+// on the machines at hand, so there is no vector path.)
+#include "cipher/blowfish_ecb.h"
+
+#include <string.h>
+
+#include "cipher/blowfish_round.h"
+
+namespace {
+
+enum { LANES = 4 };
+
+inline uint32_t load_be32(const uint8_t *p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+inline void store_be32(uint8_t *p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+
+// The rounds of LANES blocks at once.  P is walked forwards to encrypt and
+// backwards to decrypt; everything else is the same.
+template <bool Encrypt>
+inline void run_lanes(const BLOWFISH_CTX *ctx, uint8_t *data) {
+    const uint32_t *P = ctx->P;
+    uint32_t l[LANES];
+    uint32_t r[LANES];
+#pragma GCC unroll 4
+    for (int k = 0; k < LANES; ++k) {
+        l[k] = load_be32(data + 8 * k) ^ P[Encrypt ? 0 : 17];
+        r[k] = load_be32(data + 8 * k + 4);
+    }
+#pragma GCC unroll 8
+    for (int i = 1; i < 17; i += 2) {
+        const uint32_t p1 = P[Encrypt ? i : 17 - i];
+        const uint32_t p2 = P[Encrypt ? i + 1 : 16 - i];
+#pragma GCC unroll 4
+        for (int k = 0; k < LANES; ++k) r[k] ^= blowfish_F(ctx, l[k]) ^ p1;
+#pragma GCC unroll 4
+        for (int k = 0; k < LANES; ++k) l[k] ^= blowfish_F(ctx, r[k]) ^ p2;
+    }
+#pragma GCC unroll 4
+    for (int k = 0; k < LANES; ++k) {
+        store_be32(data + 8 * k, r[k] ^ P[Encrypt ? 17 : 0]);
+        store_be32(data + 8 * k + 4, l[k]);
+    }
+}
+
+template <bool Encrypt>
+void run_ecb(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks) {
+    size_t i = 0;
+    for (; blocks - i >= LANES; i += LANES) run_lanes<Encrypt>(ctx, data + BLOWFISH_BLOCK * i);
+    for (; i < blocks; ++i) {
+        uint8_t *block = data + BLOWFISH_BLOCK * i;
+        uint32_t l = load_be32(block);
+        uint32_t r = load_be32(block + 4);
+        if (Encrypt) {
+            blowfish_encrypt_halves(ctx, l, r);
+        } else {
+            blowfish_decrypt_halves(ctx, l, r);
+        }
+        store_be32(block, l);
+        store_be32(block + 4, r);
+    }
+}
+
+}  // namespace
+
+void blowfish_ecb_encrypt(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks) {
+    run_ecb<true>(ctx, data, blocks);
+}
+
+void blowfish_ecb_decrypt(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks) {
+    run_ecb<false>(ctx, data, blocks);
+}
+
+size_t blowfish_pad(uint8_t *data, size_t n) {
+    size_t p = blowfish_pad_length(n);
+    memset(data + n, static_cast<int>(p), p);
+    return n + p;
+}
+
+bool blowfish_unpadded_length(const uint8_t *data, size_t n, size_t *plainLength) {
+    if (n == 0) return false;
+    size_t p = data[n - 1];
+    if (p == 0 || p > BLOWFISH_BLOCK || p > n) return false;
+    *plainLength = n - p;
+    return true;
+}

@@ -1,0 +1,125 @@
+// The catalogue functions MD5Digest (9), MD4Digest (33), SHA1Digest (36),
+// SHA256Digest (37) and SHA512Digest (38): fetch the data (or, for the two
+// SHA-2 functions, a file's contents), digest, set lowercase hexadecimal
+// text.  Every failure gives the empty text.
+//
+// The data parameter is binary when its field number is negative or its
+// kind is 15, 14 or 16 AND its length is above 0 (so an empty binary value
+// takes the text path: the digest of zero bytes either way).  Binary data
+// are digested whole, zero bytes included.  Text ends at its first zero
+// character; in the wide build each character contributes only its LOW 8
+// BITS (U+20AC gives the byte AC, and U+0100 ends the data).  That is not
+// the byte form other functions use, but stored digests depend on it.
+//
+// Nothing is kept between calls: the file reader gets what it needs as
+// arguments, so calls on different instances may overlap.
+#include <string.h>
+
+#include "digest/digest_any.h"
+#include "encoding/hex.h"
+#include "host/call.h"
+#include "host/chars.h"
+#include "host/wrappers.h"
+#include "platform/file_stream.h"
+
+namespace {
+
+// A path longer than this many characters is cut to it.
+enum { MAX_PATH_CHARS = 255 };
+
+void setDigestResult(DigestContext *ctx, HostCallback cb) {
+    uint8_t digest[DIGEST_MAX_LENGTH];
+    size_t n = digest_length(ctx->algorithm);
+    digest_end(ctx, digest);
+    qchar text[2 * DIGEST_MAX_LENGTH + 1];
+    for (size_t i = 0; i < n; ++i) {
+        text[2 * i] = digest[i];
+        qCharToHex(&text[2 * i]);
+    }
+    text[2 * n] = 0;
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, text, cb);
+}
+
+void feedDigest(void *user, const uint8_t *data, size_t n) {
+    digest_update(static_cast<DigestContext *>(user), data, n);
+}
+
+// File mode: parameter 1 names a file whose contents are digested.
+CaseExit digestFile(CallFrame *frame, DigestAlgorithm algorithm) {
+    HostCallback cb = frame->cb;
+    DigestContext ctx;
+    digest_begin(&ctx, algorithm);
+    int status;
+#if GH_WIDE
+    // The path as characters, so that characters above U+00FF survive.
+    qchar chars[MAX_PATH_CHARS + 2];
+    chars[0] = 0;
+    GetFuncParm(ParamNumber(1), HOST_TYPE_TEXT, MAX_PATH_CHARS, chars, cb);
+    chars[MAX_PATH_CHARS] = 0;  // cut to 255 characters, even if the host did not
+    if (!chars[0]) return EXIT_EMPTY_TEXT;
+#  if defined(_WIN32)
+    uint16_t units[2 * MAX_PATH_CHARS + 1];
+    CHRcharToOschar(chars, units);
+    status = gh_file_stream_utf16(units, feedDigest, &ctx);
+#  else
+    char utf8[4 * MAX_PATH_CHARS + 1];
+    if (gh_utf8_from_code_points(chars, OMstrlen(chars), utf8) == static_cast<size_t>(-1))
+        return EXIT_EMPTY_TEXT;  // no file can have this name
+    status = gh_file_stream(utf8, feedDigest, &ctx);
+#  endif
+#else
+    uint8_t path[MAX_PATH_CHARS + 2];
+    getAsciiStringFuncParm(ParamNumber(1), MAX_PATH_CHARS, path, cb);
+    if (!path[0]) return EXIT_EMPTY_TEXT;
+    status = gh_file_stream(reinterpret_cast<const char *>(path), feedDigest, &ctx);
+#endif
+    if (status != GH_FILE_OK) return EXIT_EMPTY_TEXT;
+    setDigestResult(&ctx, cb);
+    return EXIT_CLEANUP;
+}
+
+CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileModeOffered) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    HostCallback cb = frame->cb;
+    const int param = ParamNumber(1);
+
+    int32_t length = 0;
+    GetFuncParm(param, HOST_TYPE_LENGTH, 4, &length, cb);
+    if (fileModeOffered && frame->paramCount >= 2 &&
+        static_cast<int16_t>(GetFuncParmInt2(ParamNumber(2), cb)) != 0)
+        return digestFile(frame, algorithm);
+
+    XPHandle *block = KeepBlock(frame, NewEmptyMemBlock());
+    if (!block) return EXIT_EMPTY_TEXT;
+    bool binary = IsBinaryField(GetParamFieldNumber(param, cb), cb) && length > 0;
+    GetFuncParm(param, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK, 0, block, cb);
+    if (!*block) return EXIT_EMPTY_TEXT;
+    void *locked = LockXPHandle(*block);
+    if (!locked) return EXIT_EMPTY_TEXT;
+
+    DigestContext ctx;
+    digest_begin(&ctx, algorithm);
+    if (binary) {
+        digest_update(&ctx, MemBlockBytes(locked), MemBlockCheckedCount(*block, locked, 1));
+    } else {
+        uint32_t n = MemBlockCheckedCount(*block, locked, sizeof(qchar));
+#if GH_WIDE
+        digest_update_low8_until_zero(&ctx, MemBlockChars(locked), n);
+#else
+        const uint8_t *bytes = MemBlockBytes(locked);
+        const void *zero = n ? memchr(bytes, 0, n) : nullptr;
+        digest_update(&ctx, bytes, zero ? static_cast<size_t>(static_cast<const uint8_t *>(zero) - bytes) : n);
+#endif
+    }
+    UnlockXPHandle(*block);
+    setDigestResult(&ctx, cb);
+    return EXIT_CLEANUP;
+}
+
+}  // namespace
+
+CaseExit case_MD5Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_MD5, false); }
+CaseExit case_MD4Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_MD4, false); }
+CaseExit case_SHA1Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA1, false); }
+CaseExit case_SHA256Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA256, true); }
+CaseExit case_SHA512Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA512, true); }

@@ -1,0 +1,37 @@
+// SHA-512 block step with the message schedule in AVX2 registers and the
+// rounds in BMI2 scalar code (sha512_pairs.inc).  Chosen only on CPUs and
+// systems that offer AVX2 and BMI2 (digest_paths.cpp).
+#include "digest/sha512.h"
+#include "digest/sha512_rounds.h"
+
+using namespace digest_detail;
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+namespace {
+constexpr Sha512K2 kSha512K2 = makeSha512K2();
+}
+
+#define SHA512_PAIRS_FN sha512_blocks_avx2
+#define SHA512_PAIRS_TARGET __attribute__((target("avx2,bmi2")))
+// AVX2 has no 64-bit rotation: two shifts and an or, except a rotation by
+// 8, which is a byte shuffle.
+#define V_ROR(x, n) _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - (n)))
+#define V_S0(x) \
+    _mm256_xor_si256(_mm256_xor_si256(V_ROR(x, 1), _mm256_shuffle_epi8(x, ror8)), _mm256_srli_epi64(x, 7))
+#define V_S1(x) _mm256_xor_si256(_mm256_xor_si256(V_ROR(x, 19), V_ROR(x, 61)), _mm256_srli_epi64(x, 6))
+// The plain round: with the AVX2 schedule (more vector registers live) the
+// split round spills more and measured slower.
+#define SHA512_PAIRS_ROUND SHA512_ROUND
+#include "digest/sha512_pairs.inc"
+
+#else
+
+// Not an x86 build: never offered by sha512_blocks_for().
+void sha512_blocks_avx2(uint64_t hash[8], const uint8_t *data, size_t blocks) {
+    sha512_blocks_portable(hash, data, blocks);
+}
+
+#endif

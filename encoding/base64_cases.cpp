@@ -1,0 +1,64 @@
+// Catalogue cases: base64Encode (7) and base64Decode (8).  Thin adapters
+// over encoding/base64.h.
+#include "encoding/base64.h"
+#include "host/call.h"
+#include "host/wrappers.h"
+
+namespace {
+
+// Parameter 1 as a block of bytes in a working slot, and its length; null
+// when nothing (or nothing but an empty value) was delivered.
+XPHandle *FetchData(CallFrame *frame, uint32_t *n) {
+    XPHandle block = nullptr;
+    bool binary;
+    if (!getBinOrAsciiHandle(ParamNumber(1), &block, n, &binary, frame->cb)) return nullptr;
+    XPHandle *slot = KeepBlock(frame, block);
+    return slot && *n ? slot : nullptr;
+}
+
+}  // namespace
+
+CaseExit case_base64Encode(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    uint32_t n;
+    XPHandle *data = FetchData(frame, &n);
+    if (!data) return EXIT_EMPTY_TEXT;
+    // Sized exactly, so the block needs no shrinking afterwards.  The text is
+    // written straight from the fetched block into the result block, as
+    // characters of this build (the wide build's widening is done on the
+    // way, with no block of bytes between).
+    uint64_t length = base64_encoded_length(n);
+    if (length > UINT32_MAX) return EXIT_EMPTY_TEXT;
+    XPHandle *text = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + length * sizeof(qchar))));
+    void *out = text ? LockXPHandle(*text) : nullptr;
+    void *in = out ? LockXPHandle(*data) : nullptr;
+    if (!in) return EXIT_EMPTY_TEXT;
+    base64_encode_text(MemBlockBytes(in), n, MemBlockChars(out));
+    SetMemBlockCount(out, static_cast<uint32_t>(length));
+    UnlockXPHandle(*text);
+    UnlockXPHandle(*data);
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, text, frame->cb);
+    return EXIT_CLEANUP;
+}
+
+CaseExit case_base64Decode(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    uint32_t n;
+    XPHandle *text = FetchData(frame, &n);
+    if (!text) return EXIT_EMPTY_TEXT;
+    // Room for all the text can give, so nothing is ever cut, and the NUL
+    // the decoder writes after it.  The block is not shrunk to the bytes
+    // decoded: the host copies only the count, and the block is freed when
+    // the call ends.
+    uint64_t capacity = base64_decoded_max(n);
+    XPHandle *data = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + capacity + 1)));
+    void *out = data ? LockXPHandle(*data) : nullptr;
+    void *in = out ? LockXPHandle(*text) : nullptr;
+    if (!in) return EXIT_EMPTY_TEXT;
+    size_t count = base64_decode(MemBlockBytes(out), MemBlockBytes(in), n, static_cast<size_t>(capacity));
+    SetMemBlockCount(out, static_cast<uint32_t>(count));
+    UnlockXPHandle(*data);
+    UnlockXPHandle(*text);
+    SetFldVal(HOST_RESULT, HOST_TYPE_BINARY_BLOCK, data, frame->cb);
+    return EXIT_CLEANUP;
+}

@@ -1,0 +1,51 @@
+// The Base64 block kernels and the choice among them.  Internal to
+// encoding/; the tests reach every kernel through base64_codec_for().
+//
+// A kernel handles only whole blocks in the middle of the data; the portable
+// code in base64.cpp does the ends, so every kernel gives exactly the
+// portable result.
+#ifndef GH_BASE64_CODEC_H
+#define GH_BASE64_CODEC_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+struct Base64Codec {
+    const char *name;
+    // Encodes a prefix of the n bytes at src, a multiple of 3 bytes long, to
+    // dst (4 characters for every 3 bytes); returns the bytes consumed.
+    // Reads nothing past src + n.
+    size_t (*encode)(const uint8_t *src, size_t n, uint8_t *dst);
+    // Decodes a prefix of the n characters at src, a multiple of 4 long and
+    // made only of alphabet characters, to dst; writes at most room bytes
+    // (3 for every 4 characters) and returns the characters consumed.  It
+    // stops at the first block holding any other byte and leaves that block
+    // to the caller.
+    size_t (*decode)(const uint8_t *src, size_t n, uint8_t *dst, size_t room);
+};
+
+enum Base64Path { BASE64_PORTABLE, BASE64_SSSE3, BASE64_AVX2, BASE64_AVX512VBMI, BASE64_PATHS };
+
+// The codec of a path, or null when this processor cannot run it.
+const Base64Codec *base64_codec_for(Base64Path path);
+
+// The codec every Base64 function uses: the best this processor runs,
+// chosen once (the portable one under GH_FORCE_PORTABLE=1).
+const Base64Codec *base64_codec();
+
+// The public functions on a given codec (the tests run each codec through
+// these).
+size_t base64_encode_text_with(const Base64Codec *codec, const uint8_t *src, size_t n,
+                               uint8_t *dst);
+size_t Base64DecodeWith(const Base64Codec *codec, const uint8_t *src, size_t n, uint8_t *dst,
+                        size_t capacity);
+
+// The kernels of each instruction set (defined in base64_<set>.cpp).
+size_t base64_encode_ssse3(const uint8_t *src, size_t n, uint8_t *dst);
+size_t base64_decode_ssse3(const uint8_t *src, size_t n, uint8_t *dst, size_t room);
+size_t base64_encode_avx2(const uint8_t *src, size_t n, uint8_t *dst);
+size_t base64_decode_avx2(const uint8_t *src, size_t n, uint8_t *dst, size_t room);
+size_t base64_encode_avx512vbmi(const uint8_t *src, size_t n, uint8_t *dst);
+size_t base64_decode_avx512vbmi(const uint8_t *src, size_t n, uint8_t *dst, size_t room);
+
+#endif

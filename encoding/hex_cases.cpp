@@ -1,0 +1,127 @@
+// Catalogue cases: hexEncode (5), hexDecode (6), binaryToHex (31),
+// hexToBinary (32).  Thin adapters over encoding/percent.h and hex.h.
+#include <string.h>
+
+#include "encoding/hex.h"
+#include "encoding/percent.h"
+#include "host/call.h"
+#include "host/chars.h"
+#include "host/wrappers.h"
+
+namespace {
+
+// Fetches parameter n as a block of the given type into a fresh 4-byte
+// block kept in a working slot; null on failure.
+XPHandle *FetchBlock(CallFrame *frame, int n, int type) {
+    XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
+    if (!slot) return nullptr;
+    GetFuncParm(ParamNumber(n), type, 0, slot, frame->cb);
+    return *slot ? slot : nullptr;
+}
+
+bool FlagParam(CallFrame *frame, int n) {
+    return frame->paramCount >= n && static_cast<int16_t>(GetFuncParmInt2(ParamNumber(n), frame->cb)) != 0;
+}
+
+// Cuts the text block in *slot down to count characters and sets it as the
+// result.  A block that cannot be cut gives the empty text: setting nothing
+// would leave the host showing whatever the result held before as this
+// call's result.
+CaseExit SetShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
+    size_t size = MEMBLOCK_HEADER + count * sizeof(qchar);
+    if (GetXPHandleSize(*slot) > size && ResizeXPHandle(slot, size)) return EXIT_EMPTY_TEXT;
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
+    return EXIT_CLEANUP;
+}
+
+}  // namespace
+
+CaseExit case_hexEncode(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    if (!text) return EXIT_EMPTY_TEXT;
+    bool addLinefeeds = FlagParam(frame, 2);
+    void *p = LockXPHandle(*text);
+    if (!p) return EXIT_EMPTY_TEXT;
+    uint32_t n = MemBlockCheckedCount(*text, p, sizeof(qchar));
+
+    if (n == 1) {
+        // A single character is always escaped, whatever it is.
+        qchar c = MemBlockChars(p)[0];
+        qchar escape[7] = {'%', c, 0, '%', '0', 'a', 0};
+        qCharToHex(escape + 1);
+        if (!(addLinefeeds && c == '\r')) escape[3] = 0;  // a CR gains its LF: %0d%0a
+        UnlockXPHandle(*text);
+        SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, escape, frame->cb);
+        return EXIT_CLEANUP;
+    }
+    UnlockXPHandle(*text);
+
+    // Room for three characters each; the input moves to the last third and
+    // is escaped from there into the front.
+    uint64_t room = 3 * static_cast<uint64_t>(n);
+    if (room > UINT32_MAX || MEMBLOCK_HEADER + room * sizeof(qchar) > SIZE_MAX ||
+        ResizeXPHandle(text, static_cast<size_t>(MEMBLOCK_HEADER + room * sizeof(qchar)))) {
+        return EXIT_EMPTY_TEXT;
+    }
+    p = LockXPHandle(*text);
+    if (!p) return EXIT_EMPTY_TEXT;
+    qchar *chars = MemBlockChars(p);
+    if (n) memmove(chars + 2 * static_cast<size_t>(n), chars, n * sizeof(qchar));
+    size_t count = percent_encode(chars + 2 * static_cast<size_t>(n), n, chars, addLinefeeds);
+    SetMemBlockCount(p, static_cast<uint32_t>(count));
+    UnlockXPHandle(*text);
+    return SetShrunkText(frame, text, count);
+}
+
+CaseExit case_hexDecode(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    if (!text) return EXIT_EMPTY_TEXT;
+    bool saveLinefeeds = FlagParam(frame, 2);
+    void *p = LockXPHandle(*text);
+    if (!p) return EXIT_EMPTY_TEXT;
+    uint32_t n = MemBlockCheckedCount(*text, p, sizeof(qchar));
+    size_t count = percent_decode(MemBlockChars(p), n, saveLinefeeds);
+    SetMemBlockCount(p, static_cast<uint32_t>(count));
+    UnlockXPHandle(*text);
+    return SetShrunkText(frame, text, count);
+}
+
+CaseExit case_binaryToHex(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    XPHandle *data = FetchBlock(frame, 1, HOST_TYPE_BINARY_BLOCK);
+    if (!data) return EXIT_EMPTY_TEXT;
+    void *in = LockXPHandle(*data);
+    if (!in) return EXIT_EMPTY_TEXT;
+    uint32_t n = MemBlockCheckedCount(*data, in, 1);
+    // The digits are written straight as characters: no widening step.
+    uint64_t digits = 2 * static_cast<uint64_t>(n);
+    if (digits > UINT32_MAX) return EXIT_EMPTY_TEXT;
+    XPHandle *hex = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + digits * sizeof(qchar))));
+    void *out = hex ? LockXPHandle(*hex) : nullptr;
+    if (!out) return EXIT_EMPTY_TEXT;
+    SetMemBlockCount(out, static_cast<uint32_t>(digits));
+    hex_encode_lower_chars(MemBlockBytes(in), n, MemBlockChars(out));
+    UnlockXPHandle(*hex);
+    UnlockXPHandle(*data);
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, hex, frame->cb);
+    return EXIT_CLEANUP;
+}
+
+CaseExit case_hexToBinary(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    if (!text || !convertQHStrToAsciiHStr(text)) return EXIT_EMPTY_TEXT;
+    void *in = LockXPHandle(*text);
+    if (!in) return EXIT_EMPTY_TEXT;
+    uint32_t n = MemBlockCheckedCount(*text, in, 1);
+    XPHandle *data = KeepBlock(frame, NewXPHandle(MEMBLOCK_HEADER + static_cast<int64_t>(n / 2)));
+    void *out = data ? LockXPHandle(*data) : nullptr;
+    if (!out) return EXIT_EMPTY_TEXT;
+    SetMemBlockCount(out, static_cast<uint32_t>(hex_decode_pairs(MemBlockBytes(in), n, MemBlockBytes(out))));
+    UnlockXPHandle(*data);
+    UnlockXPHandle(*text);
+    SetFldVal(HOST_RESULT, HOST_TYPE_BINARY_BLOCK, data, frame->cb);
+    return EXIT_CLEANUP;
+}

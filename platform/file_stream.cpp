@@ -1,0 +1,130 @@
+// Reading a whole file in bounded chunks (see file_stream.h).
+#include "platform/file_stream.h"
+
+#include "platform/platform.h"
+
+#if defined(_WIN32)
+#  include <windows.h>
+#else
+#  include <errno.h>
+#  include <fcntl.h>
+#  include <sys/stat.h>
+#  include <unistd.h>
+#endif
+
+namespace {
+
+#if defined(_WIN32)
+
+int streamHandle(HANDLE file, GhFileSink sink, void *user) {
+    if (file == INVALID_HANDLE_VALUE) return GH_FILE_OPEN_FAILED;
+    int status = GH_FILE_OK;
+    if (GetFileType(file) != FILE_TYPE_DISK) status = GH_FILE_OPEN_FAILED;
+    uint8_t *buffer = status ? nullptr : static_cast<uint8_t *>(gh_heap_alloc(GH_FILE_CHUNK));
+    if (!status && !buffer) status = GH_FILE_NO_MEMORY;
+    while (status == GH_FILE_OK) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, GH_FILE_CHUNK, &got, nullptr)) {
+            status = GH_FILE_READ_FAILED;
+            break;
+        }
+        if (got == 0) break;  // end of file
+        sink(user, buffer, got);
+    }
+    gh_heap_free(buffer);
+    if (!CloseHandle(file) && status == GH_FILE_OK) status = GH_FILE_READ_FAILED;
+    return status;
+}
+
+SECURITY_ATTRIBUTES noInheritance() {
+    SECURITY_ATTRIBUTES sa;
+    sa.nLength = sizeof sa;
+    sa.lpSecurityDescriptor = nullptr;
+    sa.bInheritHandle = FALSE;
+    return sa;
+}
+
+#endif
+
+}  // namespace
+
+extern "C" {
+
+#if defined(_WIN32)
+
+int gh_file_stream(const char *path, GhFileSink sink, void *user) {
+    SECURITY_ATTRIBUTES sa = noInheritance();
+    return streamHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, &sa, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr),
+                        sink, user);
+}
+
+int gh_file_stream_utf16(const uint16_t *path, GhFileSink sink, void *user) {
+    SECURITY_ATTRIBUTES sa = noInheritance();
+    return streamHandle(CreateFileW(reinterpret_cast<const wchar_t *>(path), GENERIC_READ,
+                                    FILE_SHARE_READ, &sa, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr),
+                        sink, user);
+}
+
+#else
+
+int gh_file_stream(const char *path, GhFileSink sink, void *user) {
+    // O_NONBLOCK: opening a pipe must not wait for a writer (it is refused
+    // below anyway); for regular files it changes nothing.
+    int fd;
+    do {
+        fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return GH_FILE_OPEN_FAILED;
+    int status = GH_FILE_OK;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) status = GH_FILE_OPEN_FAILED;
+    uint8_t *buffer = status ? nullptr : static_cast<uint8_t *>(gh_heap_alloc(GH_FILE_CHUNK));
+    if (!status && !buffer) status = GH_FILE_NO_MEMORY;
+    while (status == GH_FILE_OK) {
+        ssize_t got = read(fd, buffer, GH_FILE_CHUNK);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            status = GH_FILE_READ_FAILED;
+            break;
+        }
+        if (got == 0) break;  // end of file
+        sink(user, buffer, static_cast<size_t>(got));
+    }
+    gh_heap_free(buffer);
+    if (close(fd) != 0 && status == GH_FILE_OK) status = GH_FILE_READ_FAILED;
+    return status;
+}
+
+#endif
+
+size_t gh_utf8_from_code_points(const uint32_t *chars, size_t n, char *out) {
+    size_t w = 0;
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t c = chars[i];
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out[0] = 0;
+            return static_cast<size_t>(-1);
+        }
+        if (c < 0x80) {
+            out[w++] = static_cast<char>(c);
+        } else if (c < 0x800) {
+            out[w++] = static_cast<char>(0xC0 | c >> 6);
+            out[w++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out[w++] = static_cast<char>(0xE0 | c >> 12);
+            out[w++] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out[w++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out[w++] = static_cast<char>(0xF0 | c >> 18);
+            out[w++] = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out[w++] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out[w++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out[w] = 0;
+    return w;
+}
+
+}  // extern "C"

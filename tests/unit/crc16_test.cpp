@@ -1,0 +1,124 @@
+// CRC-16: check values, Python's binascii.crc_hqx as an independent
+// XMODEM reference, a bit-at-a-time X-25 reference, and every kernel this CPU
+// runs against the one-byte-at-a-time table kernel.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "encoding/crc16.h"
+#include "encoding/crc16_kernels.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const uint8_t kCheck[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+
+// X-25 one bit at a time, straight from its definition.
+uint16_t X25Bitwise(const uint8_t *data, size_t n) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0x8408 : crc >> 1;
+    }
+    return crc ^ 0xFFFF;
+}
+
+std::vector<Crc16Variant> AllVariants() {
+    size_t count = 0;
+    const Crc16Variant *v = crc16_variants(&count);
+    return std::vector<Crc16Variant>(v, v + count);
+}
+
+TEST(Crc16, CheckValues) {
+    EXPECT_EQ(DoChecksum(kCheck, 9, 0), 0x31C3);
+    EXPECT_EQ(DoChecksum2(kCheck, 9), 0x906E);
+    for (const Crc16Variant &v : AllVariants()) {
+        SCOPED_TRACE(v.name);
+        EXPECT_EQ(v.msb(0, kCheck, 9), 0x31C3);
+        EXPECT_EQ(v.lsb(0xFFFF, kCheck, 9) ^ 0xFFFF, 0x906E);
+    }
+    EXPECT_EQ(DoChecksum(nullptr, 0, 0x1234), 0x1234);  // nothing to add
+    EXPECT_EQ(DoChecksum2(nullptr, 0), 0x0000);
+}
+
+struct XmodemVector {
+    uint16_t initial, crc;
+    const char *hex;
+};
+
+const XmodemVector kXmodemVectors[] = {
+#include "tests/unit/crc16_xmodem_vectors.inc"
+};
+
+TEST(Crc16, XmodemMatchesBinasciiCrcHqx) {
+    for (const XmodemVector &v : kXmodemVectors) {
+        std::string hex = v.hex;
+        Bytes data;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+            data.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        }
+        EXPECT_EQ(DoChecksum(data.data(), data.size(), v.initial), v.crc) << data.size();
+        for (const Crc16Variant &k : AllVariants()) {
+            EXPECT_EQ(k.msb(v.initial, data.data(), data.size()), v.crc) << k.name << " " << data.size();
+        }
+    }
+    EXPECT_GT(sizeof kXmodemVectors / sizeof kXmodemVectors[0], 100u);
+}
+
+// Every kernel against the byte-at-a-time one: every length up to 600 at
+// every alignment 0..15, random start registers, both forms; X-25 also
+// against the bitwise definition.
+TEST(Crc16, EveryKernelMatchesTheBytewiseOne) {
+    std::mt19937 rng(16);
+    Bytes buffer(600 + 16);
+    for (auto &b : buffer) b = static_cast<uint8_t>(rng());
+    for (const Crc16Variant &v : AllVariants()) {
+        SCOPED_TRACE(v.name);
+        for (size_t n = 0; n <= 600; ++n) {
+            const uint8_t *p = buffer.data() + n % 16;
+            uint16_t start = static_cast<uint16_t>(rng());
+            ASSERT_EQ(v.msb(start, p, n), crc16_msb_bytewise(start, p, n)) << n;
+            ASSERT_EQ(v.lsb(start, p, n), crc16_lsb_bytewise(start, p, n)) << n;
+        }
+    }
+    for (size_t n : {0, 1, 2, 63, 64, 65, 200, 600}) {
+        EXPECT_EQ(DoChecksum2(buffer.data(), n), X25Bitwise(buffer.data(), n)) << n;
+    }
+}
+
+// Long inputs of extreme content, where folding constants would show.
+TEST(Crc16, LongRunsOfZerosAndOnes) {
+    for (uint8_t fill : {0x00, 0xFF, 0x80, 0x01}) {
+        Bytes data(1 << 16, fill);
+        for (const Crc16Variant &v : AllVariants()) {
+            EXPECT_EQ(v.msb(0, data.data(), data.size()), crc16_msb_bytewise(0, data.data(), data.size()))
+                << v.name;
+            EXPECT_EQ(v.lsb(0xFFFF, data.data(), data.size()),
+                      crc16_lsb_bytewise(0xFFFF, data.data(), data.size()))
+                << v.name;
+        }
+    }
+}
+
+TEST(Crc16, ChoiceIsFixedAndHonoursForcePortable) {
+    const Crc16Variant *chosen = crc16_chosen_variant();
+    EXPECT_EQ(crc16_chosen_variant(), chosen);
+    const char *force = getenv("GH_FORCE_PORTABLE");
+    size_t count = 0;
+    const Crc16Variant *best = crc16_variants(&count);
+    ASSERT_GE(count, 1u);
+    EXPECT_EQ(best[count - 1].msb, crc16_portable_variant()->msb);
+    if (force && strcmp(force, "1") == 0) {
+        EXPECT_EQ(chosen, crc16_portable_variant());
+    } else {
+        EXPECT_EQ(chosen->msb, best[0].msb);
+    }
+}
+
+}  // namespace

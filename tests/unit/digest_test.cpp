@@ -1,0 +1,459 @@
+// The digest primitives: published known answers (RFC 1320, RFC 1321,
+// FIPS 180), OpenSSL as an independent reference over every length and
+// split, and every block step this CPU can run.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "digest/digest_paths.h"
+#include "digest/md4.h"
+#include "digest/md5.h"
+#include "digest/sha1.h"
+#include "digest/sha256.h"
+#include "digest/sha512.h"
+#include "tests/unit/openssl_reference.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string hex(const Bytes &b) {
+    static const char d[] = "0123456789abcdef";
+    std::string s;
+    for (uint8_t c : b) {
+        s += d[c >> 4];
+        s += d[c & 15];
+    }
+    return s;
+}
+
+Bytes bytesOf(const std::string &s) { return Bytes(s.begin(), s.end()); }
+
+Bytes randomBytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (auto &c : b) c = static_cast<uint8_t>(rng());
+    return b;
+}
+
+// One digest through one block step, fed in the given pieces (the sizes
+// add up to the length; a final piece takes any rest).
+struct Variant {
+    std::string name;
+    size_t digestLength;
+    std::function<Bytes(const uint8_t *, size_t, const std::vector<size_t> &)> run;
+    std::function<Bytes(const uint8_t *, size_t)> reference;  // OpenSSL
+};
+
+template <class Ctx, class Init, class Update, class Final>
+Bytes feed(size_t n, const uint8_t *data, size_t len, const std::vector<size_t> &pieces, Init init,
+           Update update, Final fin) {
+    Ctx ctx;
+    init(&ctx);
+    size_t at = 0;
+    for (size_t p : pieces) {
+        if (p > len - at) p = len - at;
+        update(&ctx, data + at, p);
+        at += p;
+    }
+    update(&ctx, data + at, len - at);
+    Bytes out(n);
+    fin(out.data(), &ctx);
+    return out;
+}
+
+std::vector<Variant> variants() {
+    std::vector<Variant> v;
+    v.push_back({"MD4", 16,
+                 [](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
+                     return feed<MD4_CTX>(16, d, n, p, MD4Init, MD4Update, MD4Final);
+                 },
+                 [](const uint8_t *d, size_t n) {
+                     Bytes o(16);
+                     ref_digest(REF_MD4, d, n, o.data());
+                     return o;
+                 }});
+    v.push_back({"MD5", 16,
+                 [](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
+                     return feed<MD5_CTX>(16, d, n, p, MD5Init, MD5Update, MD5Final);
+                 },
+                 [](const uint8_t *d, size_t n) {
+                     Bytes o(16);
+                     ref_digest(REF_MD5, d, n, o.data());
+                     return o;
+                 }});
+    for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
+        DigestPath dp = static_cast<DigestPath>(path);
+        std::string suffix = std::string("/") + digest_path_name(dp);
+        if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+            v.push_back({"SHA1" + suffix, 20,
+                         [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
+                             return feed<SHA1_CTX>(
+                                 20, d, n, p, [f](SHA1_CTX *c) { SHA1InitWith(c, f); }, SHA1Update,
+                                 SHA1Final);
+                         },
+                         [](const uint8_t *d, size_t n) {
+                             Bytes o(20);
+                             ref_digest(REF_SHA1, d, n, o.data());
+                             return o;
+                         }});
+        }
+        if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+            v.push_back({"SHA256" + suffix, 32,
+                         [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
+                             return feed<sha256_ctx>(
+                                 32, d, n, p, [f](sha256_ctx *c) { sha256_begin_with(c, f); },
+                                 [](sha256_ctx *c, const uint8_t *x, size_t k) { sha256_hash(x, k, c); },
+                                 sha256_end);
+                         },
+                         [](const uint8_t *d, size_t n) {
+                             Bytes o(32);
+                             ref_digest(REF_SHA256, d, n, o.data());
+                             return o;
+                         }});
+        }
+        if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+            v.push_back({"SHA512" + suffix, 64,
+                         [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
+                             return feed<sha512_ctx>(
+                                 64, d, n, p, [f](sha512_ctx *c) { sha512_begin_with(c, f); },
+                                 [](sha512_ctx *c, const uint8_t *x, size_t k) { sha512_hash(x, k, c); },
+                                 sha512_end);
+                         },
+                         [](const uint8_t *d, size_t n) {
+                             Bytes o(64);
+                             ref_digest(REF_SHA512, d, n, o.data());
+                             return o;
+                         }});
+        }
+    }
+    return v;
+}
+
+Bytes oneShot(const Variant &v, const Bytes &b) { return v.run(b.data(), b.size(), {}); }
+
+// --- Known answers -------------------------------------------------------
+
+struct Known {
+    std::string message;
+    const char *md4, *md5;
+};
+
+const Known kRfcSuite[] = {
+    {"", "31d6cfe0d16ae931b73c59d7e0c089c0", "d41d8cd98f00b204e9800998ecf8427e"},
+    {"a", "bde52cb31de33e46245e05fbdbd6fb24", "0cc175b9c0f1b6a831c399e269772661"},
+    {"abc", "a448017aaf21d8525fc10ae87aa6729d", "900150983cd24fb0d6963f7d28e17f72"},
+    {"message digest", "d9130a8164549fe818874806e1c7014b", "f96b697d7cb7938d525a2f31aaf161d0"},
+    {"abcdefghijklmnopqrstuvwxyz", "d79e1c308aa5bbcdeea8ed63df412da9",
+     "c3fcd3d76192e4007dfb496cca67e13b"},
+    {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+     "043f8582f241db351ce627e153e7f0e4", "d174ab98d277d9f5a5611c2c9f419d9f"},
+    {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+     "e33b4ddc9c38f2199c3e7b164fcc0536", "57edf4a22be3c955ac49da2e2107b67a"},
+};
+
+TEST(DigestKnownAnswers, Rfc1320AndRfc1321Suites) {
+    for (const Variant &v : variants()) {
+        if (v.name != "MD4" && v.name != "MD5") continue;
+        for (const Known &k : kRfcSuite) {
+            Bytes m = bytesOf(k.message);
+            std::string want = v.name == "MD4" ? k.md4 : k.md5;
+            EXPECT_EQ(hex(oneShot(v, m)), want) << v.name << " of \"" << k.message << "\"";
+            // byte at a time
+            EXPECT_EQ(hex(v.run(m.data(), m.size(), std::vector<size_t>(m.size(), 1))), want)
+                << v.name << " byte at a time";
+        }
+    }
+}
+
+struct Fips {
+    std::string message;
+    const char *sha1, *sha256, *sha512;
+};
+
+std::vector<Fips> fipsExamples() {
+    return {
+        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d",
+         "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
+         "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+         "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983e441c3bd26ebaae4aa1f95129e5e54670f1",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1",
+         "204a8fc6dda82f0a0ced7beb8e08a41657c16ef468b228a8279be331a703c335"
+         "96fd15c13b1b07f9aa1d3bea57789ca031ad85c7a71dd70354ec631238ca3445"},
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrl"
+         "mnopqrsmnopqrstnopqrstu",
+         "a49b2446a02c645bf419f995b67091253a04a259",
+         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1",
+         "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018"
+         "501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
+        {std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f",
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0",
+         "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973eb"
+         "de0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b"},
+    };
+}
+
+TEST(DigestKnownAnswers, Fips180Examples) {
+    for (const Variant &v : variants()) {
+        const char *Fips::*pick = nullptr;
+        if (v.name.rfind("SHA1/", 0) == 0) pick = &Fips::sha1;
+        if (v.name.rfind("SHA256/", 0) == 0) pick = &Fips::sha256;
+        if (v.name.rfind("SHA512/", 0) == 0) pick = &Fips::sha512;
+        if (!pick) continue;
+        for (const Fips &f : fipsExamples()) {
+            Bytes m = bytesOf(f.message);
+            EXPECT_EQ(hex(oneShot(v, m)), f.*pick) << v.name << ", " << m.size() << " bytes";
+            // the million a's also in pieces of 1000, as the standard's
+            // examples are usually fed
+            std::vector<size_t> pieces(m.size() > 1000 ? m.size() / 1000 : 0, 1000);
+            EXPECT_EQ(hex(v.run(m.data(), m.size(), pieces)), f.*pick) << v.name << " in pieces";
+        }
+    }
+}
+
+TEST(DigestKnownAnswers, OneCallFormsUseTheChosenSteps) {
+    Bytes abc = bytesOf("abc");
+    uint8_t out[64];
+    do_md4(out, abc.data(), 3);
+    EXPECT_EQ(hex(Bytes(out, out + 16)), "a448017aaf21d8525fc10ae87aa6729d");
+    do_md5(out, abc.data(), 3);
+    EXPECT_EQ(hex(Bytes(out, out + 16)), "900150983cd24fb0d6963f7d28e17f72");
+    do_sha1(out, abc.data(), 3);
+    EXPECT_EQ(hex(Bytes(out, out + 20)), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    do_sha256(out, abc.data(), 3);
+    EXPECT_EQ(hex(Bytes(out, out + 32)),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    do_sha512(out, nullptr, 0);  // a null pointer with length 0 is the empty message
+    EXPECT_EQ(hex(Bytes(out, out + 64)),
+              "cf83e1357eefb8bdf1542850d66d8007d620e4050b5715dc83f4a921d36ce9ce"
+              "47d0d13c5d85f2b0ff8318d2877eec2f63b931bd47417a81a538327af927da3e");
+}
+
+// --- Against OpenSSL -----------------------------------------------------
+
+TEST(DigestAgainstOpenSSL, EveryLengthUpTo1100) {
+    Bytes data = randomBytes(1100, 1);
+    for (const Variant &v : variants()) {
+        for (size_t n = 0; n <= data.size(); ++n) {
+            ASSERT_EQ(hex(v.run(data.data(), n, {})), hex(v.reference(data.data(), n)))
+                << v.name << ", length " << n;
+        }
+    }
+}
+
+TEST(DigestAgainstOpenSSL, EverySplitPoint) {
+    Bytes data = randomBytes(300, 2);
+    for (const Variant &v : variants()) {
+        for (size_t n : {0, 1, 55, 56, 63, 64, 65, 111, 112, 119, 127, 128, 129, 255, 256, 300}) {
+            Bytes want = v.reference(data.data(), n);
+            for (size_t k = 0; k <= n; ++k) {
+                ASSERT_EQ(hex(v.run(data.data(), n, {k})), hex(want))
+                    << v.name << ", length " << n << " split at " << k;
+                // and three pieces, the middle one crossing block boundaries
+                ASSERT_EQ(hex(v.run(data.data(), n, {k / 2, k - k / 2})), hex(want))
+                    << v.name << ", length " << n << " split at " << k / 2 << " and " << k;
+            }
+        }
+    }
+}
+
+TEST(DigestAgainstOpenSSL, LargeInputsInRandomPieces) {
+    std::mt19937 rng(3);
+    for (size_t n : {size_t(1) << 20, (size_t(1) << 20) + 13, size_t(3000017)}) {
+        Bytes data = randomBytes(n, static_cast<unsigned>(n));
+        std::vector<size_t> pieces;
+        for (size_t at = 0; at < n;) {
+            size_t p = rng() % 5000;
+            pieces.push_back(p);
+            at += p;
+        }
+        for (const Variant &v : variants()) {
+            Bytes want = v.reference(data.data(), n);
+            EXPECT_EQ(hex(v.run(data.data(), n, {})), hex(want)) << v.name << ", " << n << " bytes";
+            EXPECT_EQ(hex(v.run(data.data(), n, pieces)), hex(want)) << v.name << " in pieces";
+        }
+    }
+}
+
+// The length counters carry across their word boundaries.  A run of 2^32
+// bits (MD4/MD5/SHA-1), 2^32 bytes (SHA-256) or 2^61 bytes (SHA-512) is too
+// long to hash here, so both implementations start from a counter just below
+// the boundary, with the same state, and must agree on what follows.
+TEST(DigestAgainstOpenSSL, LengthCountersCarry) {
+    Bytes tail = randomBytes(300, 4);
+    uint8_t a[64], b[64];
+    // 2^32 - 512 bits: one block short of the low word's end.
+    {
+        MD5_CTX c;
+        MD5Init(&c);
+        c.count[0] = 0xFFFFFE00u;
+        MD5Update(&c, tail.data(), tail.size());
+        MD5Final(a, &c);
+        ref_digest_after_counter(REF_MD5, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
+        EXPECT_EQ(0, memcmp(a, b, 16)) << "MD5";
+    }
+    {
+        MD4_CTX c;
+        MD4Init(&c);
+        c.count[0] = 0xFFFFFE00u;
+        MD4Update(&c, tail.data(), tail.size());
+        MD4Final(a, &c);
+        ref_digest_after_counter(REF_MD4, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
+        EXPECT_EQ(0, memcmp(a, b, 16)) << "MD4";
+    }
+    for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
+        DigestPath dp = static_cast<DigestPath>(path);
+        if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+            SHA1_CTX c;
+            SHA1InitWith(&c, f);
+            c.count[0] = 0xFFFFFE00u;
+            SHA1Update(&c, tail.data(), tail.size());
+            SHA1Final(a, &c);
+            ref_digest_after_counter(REF_SHA1, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
+            EXPECT_EQ(0, memcmp(a, b, 20)) << "SHA-1 " << digest_path_name(dp);
+        }
+        if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+            // 2^32 - 64 bytes: the byte counter's low word is about to carry,
+            // and the bit count already needs both words.
+            sha256_ctx c;
+            sha256_begin_with(&c, f);
+            c.count[0] = 0xFFFFFFC0u;
+            sha256_hash(tail.data(), tail.size(), &c);
+            sha256_end(a, &c);
+            ref_digest_after_counter(REF_SHA256, 0, 0xFFFFFFC0ull * 8, tail.data(), tail.size(), b);
+            EXPECT_EQ(0, memcmp(a, b, 32)) << "SHA-256 " << digest_path_name(dp);
+        }
+        if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+            // 2^64 - 128 bytes: the byte counter's low word is about to
+            // carry, and its bit count overflowed into the high word long ago.
+            sha512_ctx c;
+            sha512_begin_with(&c, f);
+            c.count[0] = 0xFFFFFFFFFFFFFF80ull;
+            sha512_hash(tail.data(), tail.size(), &c);
+            sha512_end(a, &c);
+            ref_digest_after_counter(REF_SHA512, 7, 0xFFFFFFFFFFFFFC00ull, tail.data(), tail.size(),
+                                     b);
+            EXPECT_EQ(0, memcmp(a, b, 64)) << "SHA-512 " << digest_path_name(dp);
+        }
+    }
+}
+
+// Every block step against the portable one from arbitrary states (not only
+// the standard initial values) over one to nine blocks.
+TEST(DigestBlockSteps, EveryStepMatchesThePortableOne) {
+    std::mt19937 rng(5);
+    Bytes data = randomBytes(9 * 128, 6);
+    for (int path = 1; path < DIGEST_PATH_COUNT; ++path) {
+        DigestPath dp = static_cast<DigestPath>(path);
+        for (size_t blocks = 1; blocks <= 9; ++blocks) {
+            if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+                uint32_t a[5], b[5];
+                for (int i = 0; i < 5; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
+                f(a, data.data(), blocks);
+                sha1_blocks_portable(b, data.data(), blocks);
+                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-1 " << digest_path_name(dp) << ", " << blocks;
+            }
+            if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+                uint32_t a[8], b[8];
+                for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
+                f(a, data.data(), blocks);
+                sha256_blocks_portable(b, data.data(), blocks);
+                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-256 " << digest_path_name(dp) << ", " << blocks;
+            }
+            if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+                uint64_t a[8], b[8];
+                for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint64_t>(rng()) << 32 | rng();
+                f(a, data.data(), blocks);
+                sha512_blocks_portable(b, data.data(), blocks);
+                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-512 " << digest_path_name(dp) << ", " << blocks;
+            }
+        }
+    }
+}
+
+// --- Context wiping and the choice of steps ------------------------------
+
+template <class Ctx>
+bool allZero(const Ctx &c) {
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(&c);
+    for (size_t i = 0; i < sizeof c; ++i)
+        if (p[i]) return false;
+    return true;
+}
+
+TEST(DigestContexts, FinalWipesTheContextAndAWipedContextStaysHarmless) {
+    Bytes m = bytesOf("key material");
+    uint8_t out[64];
+    MD4_CTX c4;
+    MD4Init(&c4);
+    MD4Update(&c4, m.data(), m.size());
+    MD4Final(out, &c4);
+    EXPECT_TRUE(allZero(c4));
+    MD5_CTX c5;
+    MD5Init(&c5);
+    MD5Update(&c5, m.data(), m.size());
+    MD5Final(out, &c5);
+    EXPECT_TRUE(allZero(c5));
+    SHA1_CTX c1;
+    SHA1Init(&c1);
+    SHA1Update(&c1, m.data(), m.size());
+    SHA1Final(out, &c1);
+    EXPECT_TRUE(allZero(c1));
+    sha256_ctx c256;
+    sha256_begin(&c256);
+    sha256_hash(m.data(), m.size(), &c256);
+    sha256_end(out, &c256);
+    EXPECT_TRUE(allZero(c256));
+    sha512_ctx c512;
+    sha512_begin(&c512);
+    sha512_hash(m.data(), m.size(), &c512);
+    sha512_end(out, &c512);
+    EXPECT_TRUE(allZero(c512));
+    // Reused without a new begin: no block step is left; nothing crashes.
+    Bytes big(300, 'x');
+    sha256_hash(big.data(), big.size(), &c256);
+    sha512_hash(big.data(), big.size(), &c512);
+    SHA1Update(&c1, big.data(), big.size());
+}
+
+TEST(DigestPaths, TheChoiceFollowsTheCpuAndGhForcePortable) {
+    const char *env = getenv("GH_FORCE_PORTABLE");
+    bool forced = env && std::string(env) == "1";
+    EXPECT_EQ(digest_forced_portable(), forced);
+    const DigestKernels *k = digest_kernels();
+    if (forced) {
+        EXPECT_EQ(k->sha1Path, DIGEST_PATH_PORTABLE);
+        EXPECT_EQ(k->sha256Path, DIGEST_PATH_PORTABLE);
+        EXPECT_EQ(k->sha512Path, DIGEST_PATH_PORTABLE);
+    } else {
+        // The best step the CPU offers.
+        EXPECT_EQ(k->sha1Path, sha1_blocks_for(DIGEST_PATH_SHA_NI) ? DIGEST_PATH_SHA_NI
+                                                                   : DIGEST_PATH_PORTABLE);
+        EXPECT_EQ(k->sha256Path, sha256_blocks_for(DIGEST_PATH_SHA_NI) ? DIGEST_PATH_SHA_NI
+                                                                       : DIGEST_PATH_PORTABLE);
+        EXPECT_EQ(k->sha512Path, sha512_blocks_for(DIGEST_PATH_AVX512) ? DIGEST_PATH_AVX512
+                                 : sha512_blocks_for(DIGEST_PATH_AVX2) ? DIGEST_PATH_AVX2
+                                 : sha512_blocks_for(DIGEST_PATH_BMI2) ? DIGEST_PATH_BMI2
+                                                                       : DIGEST_PATH_PORTABLE);
+    }
+    EXPECT_EQ(k->sha1, sha1_blocks_for(k->sha1Path));
+    EXPECT_EQ(k->sha256, sha256_blocks_for(k->sha256Path));
+    EXPECT_EQ(k->sha512, sha512_blocks_for(k->sha512Path));
+    // Recorded for the test log: which steps this machine exercised.
+    std::string offered;
+    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
+        DigestPath dp = static_cast<DigestPath>(p);
+        if (sha1_blocks_for(dp) || sha256_blocks_for(dp) || sha512_blocks_for(dp))
+            offered += std::string(" ") + digest_path_name(dp);
+    }
+    RecordProperty("digest_paths", offered);
+}
+
+}  // namespace
