@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include <atomic>
+
 #include "encoding/base64_codec.h"
 #include "encoding/charcodec.h"
 #include "encoding/cpu_features.h"
@@ -140,6 +142,11 @@ bool supported(Base64Path path, const CpuFeatures &f) {
     }
 }
 
+// Chosen once; a second thread racing the first choice only repeats it and
+// stores the same pointer.  (An atomic rather than a function-local static,
+// whose guard would tie the library to the C++ runtime.)
+std::atomic<const Base64Codec *> g_chosenCodec{nullptr};
+
 const Base64Codec *chooseCodec() {
     const CpuFeatures &f = gh_cpu_features();
     for (int p = BASE64_PATHS - 1; p > BASE64_PORTABLE; --p) {
@@ -156,7 +163,11 @@ const Base64Codec *base64_codec_for(Base64Path path) {
 }
 
 const Base64Codec *base64_codec() {
-    static const Base64Codec *const chosen = chooseCodec();
+    const Base64Codec *chosen = g_chosenCodec.load(std::memory_order_acquire);
+    if (!chosen) {
+        chosen = chooseCodec();
+        g_chosenCodec.store(chosen, std::memory_order_release);
+    }
     return chosen;
 }
 

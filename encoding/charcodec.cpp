@@ -2,6 +2,8 @@
 // the choice of kernels.
 #include "encoding/charcodec.h"
 
+#include <atomic>
+
 #include "encoding/charcodec_kernels.h"
 #include "encoding/cpu_features.h"
 
@@ -126,6 +128,11 @@ const CharCodecKernels *kernelsOf(CharCodecPath path, const CpuFeatures &f) {
     }
 }
 
+// Chosen once; a second thread racing the first choice only repeats it and
+// stores the same pointer.  (An atomic rather than a function-local static,
+// whose guard would tie the library to the C++ runtime.)
+std::atomic<const CharCodecKernels *> g_chosenKernels{nullptr};
+
 const CharCodecKernels *chooseKernels() {
     const CpuFeatures &f = gh_cpu_features();
     for (int p = CHARCODEC_PATHS - 1; p > CHARCODEC_PORTABLE; --p) {
@@ -141,7 +148,11 @@ const CharCodecKernels *charcodec_kernels_for(CharCodecPath path) {
 }
 
 const CharCodecKernels *charcodec_kernels() {
-    static const CharCodecKernels *const chosen = chooseKernels();
+    const CharCodecKernels *chosen = g_chosenKernels.load(std::memory_order_acquire);
+    if (!chosen) {
+        chosen = chooseKernels();
+        g_chosenKernels.store(chosen, std::memory_order_release);
+    }
     return chosen;
 }
 

@@ -3,6 +3,8 @@
 
 #include <stdlib.h>
 
+#include <atomic>
+
 #if defined(__x86_64__) || defined(__i386__)
 #  include <cpuid.h>
 #  define GH_X86 1
@@ -50,15 +52,39 @@ bool portableForced() {
     return v && v[0] == '1' && v[1] == 0;
 }
 
+// Detected once, by the first thread to get here, and never written again; a
+// thread arriving meanwhile waits the microseconds that takes.  (Atomics
+// rather than function-local statics, whose guards would tie the library to
+// the C++ runtime.)
+CpuFeatures g_detected;
+std::atomic<int> g_detectedState{0};  // 0 none, 1 being detected, 2 done
+std::atomic<int> g_forced{-1};        // GH_FORCE_PORTABLE=1: -1 not read yet
+
 }  // namespace
 
 const CpuFeatures &gh_cpu_detected() {
-    static const CpuFeatures detected = detect();
-    return detected;
+    if (g_detectedState.load(std::memory_order_acquire) != 2) {
+        int expected = 0;
+        if (g_detectedState.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) {
+            g_detected = detect();
+            g_detectedState.store(2, std::memory_order_release);
+        } else {
+            while (g_detectedState.load(std::memory_order_acquire) != 2) {
+#if GH_X86
+                __builtin_ia32_pause();
+#endif
+            }
+        }
+    }
+    return g_detected;
 }
 
 const CpuFeatures &gh_cpu_features() {
-    static const CpuFeatures none = {};
-    static const bool forced = portableForced();
+    static const CpuFeatures none = {};  // constant: no guard
+    int forced = g_forced.load(std::memory_order_acquire);
+    if (forced < 0) {
+        forced = portableForced() ? 1 : 0;  // a racing thread stores the same
+        g_forced.store(forced, std::memory_order_release);
+    }
     return forced ? none : gh_cpu_detected();
 }
