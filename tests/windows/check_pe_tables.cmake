@@ -3,8 +3,11 @@
 #   cmake -DOBJDUMP=<objdump> -DDLL=<file.dll> -P check_pe_tables.cmake
 #
 # The only export is the plain name glyphHerder (no glyphHerder@24, no
-# leading underscore, no catalogue data), and every imported DLL is part of
-# Windows: a user installs the DLL and nothing else.
+# leading underscore, no catalogue data); every imported DLL is part of
+# Windows, so a user installs the DLL and nothing else; and the memory blocks
+# and the beep are kernel32's, the global memory the host shares.
+cmake_minimum_required(VERSION 3.20)
+
 execute_process(COMMAND ${OBJDUMP} -p ${DLL}
     OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -30,6 +33,17 @@ if(NOT at EQUAL -1)
     endforeach()
 endif()
 
+# The functions imported from KERNEL32.dll: the lines after its "DLL Name"
+# up to the next empty line.
+set(kernel32 "")
+if(dump MATCHES "\tDLL Name: KERNEL32.dll\n[^\n]*\n(([^\n]+\n)*)")
+    string(REGEX MATCHALL "[0-9]+  [A-Za-z_0-9]+" entries "${CMAKE_MATCH_1}")
+    foreach(entry IN LISTS entries)
+        string(REGEX REPLACE "^[0-9]+  " "" name "${entry}")
+        list(APPEND kernel32 ${name})
+    endforeach()
+endif()
+
 message(STATUS "${dll_name} exports: ${exports}")
 message(STATUS "${dll_name} imports: ${imports}")
 
@@ -47,5 +61,12 @@ foreach(name IN LISTS imports)
     endif()
     if(NOT lower MATCHES "^(kernel32|user32|advapi32|msvcrt|ucrtbase|api-ms-win-[a-z0-9-]+)\\.dll$")
         message(FATAL_ERROR "${dll_name} imports ${name}, which is not a Windows system DLL")
+    endif()
+endforeach()
+
+foreach(name GlobalAlloc GlobalReAlloc GlobalSize GlobalLock GlobalUnlock GlobalFree Beep)
+    if(NOT name IN_LIST kernel32)
+        message(FATAL_ERROR "${dll_name} does not import ${name} from KERNEL32.dll "
+                            "(imports from it: ${kernel32})")
     endif()
 endforeach()
