@@ -26,9 +26,10 @@ for arch in i686 x86_64; do
 done
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/mingw-x86_64/CMakeCache.txt)
+[ -n "$version" ] || { echo "release: no project version in the build tree" >&2; exit 1; }
 name="glyphHerder-$version-windows"
 stage="out/stage"
-rm -rf "$stage/$name" "out/$name.zip"
+rm -rf "${stage:?}/${name:?}" "out/$name.zip"
 for arch in i686 x86_64; do
     cmake --install "build/mingw-$arch" --prefix "$stage/$name" --component release
 done
