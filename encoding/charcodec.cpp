@@ -3,7 +3,9 @@
 #include "encoding/charcodec.h"
 
 #include "encoding/charcodec_kernels.h"
-#include "encoding/cpu_features.h"
+#include "platform/cpu_features.h"
+
+#include <atomic>
 
 namespace {
 
@@ -127,7 +129,7 @@ const CharCodecKernels *kernelsOf(CharCodecPath path, const CpuFeatures &f) {
 }
 
 const CharCodecKernels *chooseKernels() {
-    const CpuFeatures &f = gh_cpu_features();
+    CpuFeatures f = gh_cpu_features();
     for (int p = CHARCODEC_PATHS - 1; p > CHARCODEC_PORTABLE; --p) {
         if (const CharCodecKernels *k = kernelsOf(static_cast<CharCodecPath>(p), f)) return k;
     }
@@ -140,9 +142,17 @@ const CharCodecKernels *charcodec_kernels_for(CharCodecPath path) {
     return kernelsOf(path, gh_cpu_detected());
 }
 
+// Chosen once; a second thread racing the first choice only repeats it and
+// stores the same pointer.
+static std::atomic<const CharCodecKernels *> gChosenKernels{nullptr};
+
 const CharCodecKernels *charcodec_kernels() {
-    static const CharCodecKernels *const chosen = chooseKernels();
-    return chosen;
+    const CharCodecKernels *k = gChosenKernels.load(std::memory_order_acquire);
+    if (!k) {
+        k = chooseKernels();
+        gChosenKernels.store(k, std::memory_order_release);
+    }
+    return k;
 }
 
 uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
