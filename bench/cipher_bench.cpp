@@ -11,7 +11,7 @@
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_ecb.h"
 #include "cipher/blowfish_text.h"
-#include "encoding/cpu_features.h"
+#include "platform/cpu_features.h"
 #include "encoding/crc16.h"
 #include "encoding/crc16_kernels.h"
 

@@ -1,13 +1,11 @@
 // CPU detection and the once-made choice of block steps.
 #include "digest/digest_paths.h"
 
-#include <stdlib.h>
-#include <string.h>
+#include "platform/cpu_features.h"
 
 #include <atomic>
 
 #if defined(__x86_64__) || defined(__i386__)
-#  include <cpuid.h>
 #  define GH_DIGEST_X86 1
 #else
 #  define GH_DIGEST_X86 0
@@ -16,38 +14,15 @@
 namespace {
 
 DigestCpu detect() {
-    DigestCpu cpu = {false, false, false, false, false, false};
-#if GH_DIGEST_X86
-    unsigned a, b, c, d;
-    if (!__get_cpuid(0, &a, &b, &c, &d)) return cpu;
-    unsigned maxLeaf = a;
-    if (!__get_cpuid(1, &a, &b, &c, &d)) return cpu;
-    cpu.ssse3 = (c >> 9) & 1;
-    cpu.sse41 = (c >> 19) & 1;
-    // AVX registers are usable only when the system saves them on a
-    // context switch: OSXSAVE, AVX, and XCR0 bits 1 and 2 (SSE and AVX state).
-    // AVX-512 also needs XCR0 bits 5 to 7 (mask and upper vector registers).
-    bool avxState = false, avx512State = false;
-    if (((c >> 27) & 1) && ((c >> 28) & 1)) {
-        unsigned lo, hi;
-        __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-        avxState = (lo & 0x06) == 0x06;
-        avx512State = (lo & 0xE6) == 0xE6;
-    }
-    if (maxLeaf >= 7) {
-        __cpuid_count(7, 0, a, b, c, d);
-        cpu.avx2 = avxState && ((b >> 5) & 1);
-        cpu.avx512vl = avx512State && ((b >> 16) & 1) && ((b >> 31) & 1);
-        cpu.bmi2 = (b >> 8) & 1;
-        cpu.sha = (b >> 29) & 1;
-    }
-#endif
+    CpuFeatures f = gh_cpu_detected();
+    DigestCpu cpu;
+    cpu.ssse3 = f.ssse3;
+    cpu.sse41 = f.sse41;
+    cpu.sha = f.sha;
+    cpu.bmi2 = f.bmi2;
+    cpu.avx2 = f.avx2;
+    cpu.avx512vl = f.avx512vl;
     return cpu;
-}
-
-bool forcePortableFromEnvironment() {
-    const char *v = getenv("GH_FORCE_PORTABLE");
-    return v && strcmp(v, "1") == 0;
 }
 
 sha1_blocks_fn sha1For(DigestPath path, const DigestCpu &cpu) {
@@ -111,7 +86,7 @@ void pick(Fn (*getter)(DigestPath, const DigestCpu &), const DigestPath (&best)[
 
 void choose(Choice *c) {
     c->cpu = detect();
-    c->forced = forcePortableFromEnvironment();
+    c->forced = gh_cpu_portable_forced();
     static const DigestPath sha1Best[] = {DIGEST_PATH_SHA_NI};
     static const DigestPath sha256Best[] = {DIGEST_PATH_SHA_NI};
     static const DigestPath sha512Best[] = {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2, DIGEST_PATH_BMI2};

@@ -4,11 +4,11 @@
 
 #include <string.h>
 
-#include <atomic>
-
 #include "encoding/base64_codec.h"
 #include "encoding/charcodec.h"
-#include "encoding/cpu_features.h"
+#include "platform/cpu_features.h"
+
+#include <atomic>
 
 namespace {
 
@@ -142,13 +142,8 @@ bool supported(Base64Path path, const CpuFeatures &f) {
     }
 }
 
-// Chosen once; a second thread racing the first choice only repeats it and
-// stores the same pointer.  (An atomic rather than a function-local static,
-// whose guard would tie the library to the C++ runtime.)
-std::atomic<const Base64Codec *> g_chosenCodec{nullptr};
-
 const Base64Codec *chooseCodec() {
-    const CpuFeatures &f = gh_cpu_features();
+    CpuFeatures f = gh_cpu_features();
     for (int p = BASE64_PATHS - 1; p > BASE64_PORTABLE; --p) {
         if (supported(static_cast<Base64Path>(p), f)) return &kCodecs[p];
     }
@@ -162,13 +157,17 @@ const Base64Codec *base64_codec_for(Base64Path path) {
     return supported(path, gh_cpu_detected()) ? &kCodecs[path] : nullptr;
 }
 
+// Chosen once; a second thread racing the first choice only repeats it and
+// stores the same pointer.
+static std::atomic<const Base64Codec *> gChosenCodec{nullptr};
+
 const Base64Codec *base64_codec() {
-    const Base64Codec *chosen = g_chosenCodec.load(std::memory_order_acquire);
-    if (!chosen) {
-        chosen = chooseCodec();
-        g_chosenCodec.store(chosen, std::memory_order_release);
+    const Base64Codec *c = gChosenCodec.load(std::memory_order_acquire);
+    if (!c) {
+        c = chooseCodec();
+        gChosenCodec.store(c, std::memory_order_release);
     }
-    return chosen;
+    return c;
 }
 
 uint64_t base64_enc_size(uint32_t n) {

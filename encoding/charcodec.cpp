@@ -2,10 +2,10 @@
 // the choice of kernels.
 #include "encoding/charcodec.h"
 
-#include <atomic>
-
 #include "encoding/charcodec_kernels.h"
-#include "encoding/cpu_features.h"
+#include "platform/cpu_features.h"
+
+#include <atomic>
 
 namespace {
 
@@ -128,13 +128,8 @@ const CharCodecKernels *kernelsOf(CharCodecPath path, const CpuFeatures &f) {
     }
 }
 
-// Chosen once; a second thread racing the first choice only repeats it and
-// stores the same pointer.  (An atomic rather than a function-local static,
-// whose guard would tie the library to the C++ runtime.)
-std::atomic<const CharCodecKernels *> g_chosenKernels{nullptr};
-
 const CharCodecKernels *chooseKernels() {
-    const CpuFeatures &f = gh_cpu_features();
+    CpuFeatures f = gh_cpu_features();
     for (int p = CHARCODEC_PATHS - 1; p > CHARCODEC_PORTABLE; --p) {
         if (const CharCodecKernels *k = kernelsOf(static_cast<CharCodecPath>(p), f)) return k;
     }
@@ -147,13 +142,17 @@ const CharCodecKernels *charcodec_kernels_for(CharCodecPath path) {
     return kernelsOf(path, gh_cpu_detected());
 }
 
+// Chosen once; a second thread racing the first choice only repeats it and
+// stores the same pointer.
+static std::atomic<const CharCodecKernels *> gChosenKernels{nullptr};
+
 const CharCodecKernels *charcodec_kernels() {
-    const CharCodecKernels *chosen = g_chosenKernels.load(std::memory_order_acquire);
-    if (!chosen) {
-        chosen = chooseKernels();
-        g_chosenKernels.store(chosen, std::memory_order_release);
+    const CharCodecKernels *k = gChosenKernels.load(std::memory_order_acquire);
+    if (!k) {
+        k = chooseKernels();
+        gChosenKernels.store(k, std::memory_order_release);
     }
-    return chosen;
+    return k;
 }
 
 uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {

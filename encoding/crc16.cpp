@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "encoding/cpu_features.h"
+#include "platform/cpu_features.h"
 #include "encoding/crc16_kernels.h"
 
 namespace {
