@@ -3,19 +3,31 @@
 # benchmarks need, Linux and Windows (cross builds run under wine).
 #
 #   scripts/deps.sh            install what is missing (as root)
+#   scripts/deps.sh --linux    only what the Linux build and tools need
 #   scripts/deps.sh --check    only report what is missing (exit 1 if any)
 #
 # When every package is present nothing is asked of apt, so the script is
 # quick and needs neither root nor network then.
 set -eu
 
-packages="
+linux_packages="
     cmake ninja-build g++ clang git python3 zip valgrind
     libgtest-dev googletest libbenchmark-dev libssl-dev
     libcli11-dev nlohmann-json3-dev python3-pycryptodome
+"
+windows_packages="
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine wine64 wine32:i386
 "
+check=no
+packages="$linux_packages $windows_packages"
+for arg in "$@"; do
+    case $arg in
+        --check) check=yes ;;
+        --linux) packages=$linux_packages ;;
+        *) echo "usage: scripts/deps.sh [--linux] [--check]" >&2; exit 2 ;;
+    esac
+done
 
 installed() {
     [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
@@ -31,7 +43,7 @@ if [ -z "$missing" ]; then
     exit 0
 fi
 echo "deps: missing:$missing"
-[ "${1:-}" = "--check" ] && exit 1
+[ $check = yes ] && exit 1
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "deps: run as root to install them: scripts/deps.sh" >&2

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Builds everything and runs every test:
+#   - Linux, debug build with warnings as errors: unit tests (every fast path
+#     against the portable code, OpenSSL as a reference), the host layer in
+#     process, the libraries through the host emulator, every catalogue case
+#     in both builds with the allocation-failure sweep, the tools, and the
+#     same again with the fast paths switched off (GH_FORCE_PORTABLE=1);
+#     the benchmarks are compiled, not run;
+#   - Linux again under AddressSanitizer, UBSan and LeakSanitizer;
+#   - Windows: the four DLLs and the tools cross-built with MinGW-w64 and
+#     tested under wine (scripts/test-windows.sh).
+#
+#   scripts/test.sh
+#
+# Missing Debian packages are installed first (scripts/deps.sh; root is
+# needed only when something is missing).
+set -eu
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+start=$(date +%s)
+for preset in linux-debug linux-asan; do
+    echo "== $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset"
+done
+scripts/test-windows.sh --no-deps
+echo "== every test passed in $(( $(date +%s) - start )) s"
