@@ -148,7 +148,11 @@ void SetFldLong(int target, int32_t value, HostCallback cb) {
 void setStringField(int target, const uint8_t *text, HostCallback cb) {
 #if GH_WIDE
     size_t length = strlen(reinterpret_cast<const char *>(text));
-    qchar *chars = static_cast<qchar *>(gh_heap_alloc((length + 2) * sizeof(qchar)));
+    // Sized in 64 bits: on a 32-bit system four bytes a character of a text
+    // above 1 GiB would wrap to a tiny buffer.  Such a size counts as a
+    // failed allocation.
+    uint64_t size = (static_cast<uint64_t>(length) + 2) * sizeof(qchar);
+    qchar *chars = size <= SIZE_MAX ? static_cast<qchar *>(gh_heap_alloc(static_cast<size_t>(size))) : nullptr;
     if (!chars) {
         qchar empty[1] = {0};
         SetFldVal(target, HOST_TYPE_TEXT, empty, cb);
