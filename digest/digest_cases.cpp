@@ -92,7 +92,7 @@ CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileM
     XPHandle *block = KeepBlock(frame, NewEmptyMemBlock());
     if (!block) return EXIT_EMPTY_TEXT;
     bool binary = IsBinaryField(GetParamFieldNumber(param, cb), cb) && length > 0;
-    GetFuncParm(param, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK, 0, block, cb);
+    GetFuncParmBlock(param, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK, block, cb);
     if (!*block) return EXIT_EMPTY_TEXT;
     void *locked = LockXPHandle(*block);
     if (!locked) return EXIT_EMPTY_TEXT;

@@ -13,7 +13,7 @@ namespace {
 // when the host delivers nothing.
 XPHandle *fetchBlock(CallFrame *frame, int n, int type) {
     XPHandle h = nullptr;
-    GetFuncParm(ParamNumber(n), type, 0, &h, frame->cb);
+    GetFuncParmBlock(ParamNumber(n), type, &h, frame->cb);
     return KeepBlock(frame, h);
 }
 
@@ -21,7 +21,7 @@ XPHandle *fetchBlock(CallFrame *frame, int n, int type) {
 // leaves it empty); null when that block cannot be allocated.
 XPHandle *fetchIntoEmptyBlock(CallFrame *frame, int n, int type) {
     XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
-    if (slot) GetFuncParm(ParamNumber(n), type, 0, slot, frame->cb);
+    if (slot) GetFuncParmBlock(ParamNumber(n), type, slot, frame->cb);
     return slot && *slot ? slot : nullptr;
 }
 

@@ -15,7 +15,7 @@ namespace {
 XPHandle *FetchBlock(CallFrame *frame, int n, int type) {
     XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
     if (!slot) return nullptr;
-    GetFuncParm(ParamNumber(n), type, 0, slot, frame->cb);
+    GetFuncParmBlock(ParamNumber(n), type, slot, frame->cb);
     return *slot ? slot : nullptr;
 }
 

@@ -41,9 +41,10 @@ void CHRcopyAsciiDataToQchar(const uint8_t *bytes, size_t count, qchar *out) {
 }
 
 uint32_t MemBlockCheckedCount(XPHandle h, const void *locked, size_t elementSize) {
-    uint32_t n = MemBlockCount(locked);
     size_t size = GetXPHandleSize(h);
-    size_t room = size < MEMBLOCK_HEADER ? 0 : (size - MEMBLOCK_HEADER) / elementSize;
+    if (size < MEMBLOCK_HEADER) return 0;  // not even the count is there to read
+    uint32_t n = MemBlockCount(locked);
+    size_t room = (size - MEMBLOCK_HEADER) / elementSize;
     return n <= room ? n : static_cast<uint32_t>(room);
 }
 

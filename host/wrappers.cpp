@@ -25,6 +25,15 @@ int32_t GetFuncParm(int paramNumber, int type, int32_t count, void *buffer, Host
     return cb(HOST_OP_GET_FUNC_PARM, wide16(paramNumber), wide16(type), count, buffer);
 }
 
+void GetFuncParmBlock(int paramNumber, int type, XPHandle *slot, HostCallback cb) {
+    GetFuncParm(paramNumber, type, 0, slot, cb);
+    // Reading or writing the count of a smaller block would leave it.
+    if (*slot && GetXPHandleSize(*slot) < MEMBLOCK_HEADER) {
+        DisposeXPHandle(*slot);
+        *slot = nullptr;
+    }
+}
+
 int32_t GetFuncParmInt2(int paramNumber, HostCallback cb) {
     double value = 0;
     GetFuncParm(paramNumber, HOST_TYPE_NUMBER, 8, &value, cb);
@@ -81,7 +90,7 @@ bool getBinOrAsciiHandle(int paramNumber, XPHandle *handle, uint32_t *length, bo
 
     bool binary = IsBinaryField(GetParamFieldNumber(paramNumber, cb), cb);
     XPHandle block = nullptr;
-    GetFuncParm(paramNumber, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK, 0, &block, cb);
+    GetFuncParmBlock(paramNumber, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK, &block, cb);
     if (!block) return false;
     if (!binary && !convertQHStrToAsciiHStr(&block)) {
         DisposeXPHandle(block);

@@ -39,6 +39,11 @@ struct ParamInfoRecord {
 // Operation 51: fetch parameter paramNumber as type into buffer.
 int32_t GetFuncParm(int paramNumber, int type, int32_t count, void *buffer, HostCallback cb);
 
+// Operation 51 for a block type (HOST_TYPE_TEXT_BLOCK, HOST_TYPE_BINARY_BLOCK):
+// the host fills the block at *slot or puts a new one there.  A block too
+// small to hold its 32-bit count is no value: it is freed and *slot is null.
+void GetFuncParmBlock(int paramNumber, int type, XPHandle *slot, HostCallback cb);
+
 // A parameter as a 32-bit integer: the 8-byte real truncated toward zero; a
 // real outside the signed 32-bit range, or not a number, gives INT32_MIN.
 int32_t GetFuncParmInt2(int paramNumber, HostCallback cb);
