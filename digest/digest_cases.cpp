@@ -51,7 +51,9 @@ CaseExit digestFile(CallFrame *frame, DigestAlgorithm algorithm) {
     digest_begin(&ctx, algorithm);
     int status;
 #if GH_WIDE
-    // The path as characters, so that characters above U+00FF survive.
+    // The path as characters, so that characters above U+00FF survive.  Only
+    // an empty path is refused: one that starts with a character whose low
+    // 8 bits are zero (U+0100, U+4E00, ...) names a file like any other.
     qchar chars[MAX_PATH_CHARS + 2];
     chars[0] = 0;
     GetFuncParm(ParamNumber(1), HOST_TYPE_TEXT, MAX_PATH_CHARS, chars, cb);

@@ -144,6 +144,19 @@ TEST_P(DigestFileMode, NamesWithCharactersBeyondU00FF) {
     EXPECT_EQ(digestFile("SHA512Digest", path), reference(EVP_sha512(), "named in Unicode"));
 }
 
+// A relative path whose first character (U+4E00) has zero low 8 bits is a
+// path, not an empty one.
+TEST_P(DigestFileMode, ARelativePathStartingWithU4E00) {
+    TempDir dir;
+    writeFile(dir.path() + "/\xE4\xB8\x80.txt", "one");
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    std::string got = digestFile("SHA256Digest", "\xE4\xB8\x80.txt");
+    ASSERT_EQ(chdir(here), 0);
+    EXPECT_EQ(got, reference(EVP_sha256(), "one"));
+}
+
 // A sparse file of 4 GiB + 4 KiB + 1 with data at the start, across the
 // 4 GiB mark and at the end: the 32-bit size query of old would have seen
 // 4097 bytes.  The expected digest streams the same contents through
