@@ -29,7 +29,9 @@ XPHandle *fetchIntoEmptyBlock(CallFrame *frame, int n, int type) {
 // parameter 2, big-endian unless parameter 3 says little-endian.  The index
 // is accepted only when all its bytes lie within the value, so nothing after
 // the data is ever read.  A binary value is read as its bytes, a text as the
-// low 8 bits of its characters (all of them, zero characters included).
+// low 8 bits of its characters (all of them, zero characters included: a
+// copy that stopped at the first zero would leave the bytes after it
+// undefined).
 bool integerAt(CallFrame *frame, size_t width, uint32_t *value) {
     if (frame->paramCount < 2) return false;
     int32_t index = GetFuncParmInt2(ParamNumber(2), frame->cb);

@@ -56,6 +56,8 @@ void getAsciiStringFuncParm(int paramNumber, int max, uint8_t *out, HostCallback
 // Any parameter as a MemBlock of bytes: a binary value (negative field
 // number, or kind 15, 14 or 16) as its bytes; a text as its byte form.
 // Returns true when a block was delivered; the caller owns it (unlocked).
+// *isBinary says which of the two it was (false after a failure): a flag
+// that only repeated the return value would tell the caller nothing.
 // With paramNumber 0 or a null output, returns false and touches nothing.
 bool getBinOrAsciiHandle(int paramNumber, XPHandle *handle, uint32_t *length, bool *isBinary,
                          HostCallback cb);
