@@ -10,9 +10,13 @@
 // outside the built catalogue sets no result).  At the end every instance is
 // disconnected and everything must be freed.
 #include <cmath>
+#include <cstdlib>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "emulator/library.h"
 #include "fuzz/fuzz_input.h"
@@ -39,6 +43,25 @@ ghemu::Library &library() {
 
 void expectClean(const CallOutcome &out, const char *message) {
     if (!out.ok()) ghfuzz::fail(message, out.problemText().c_str());
+}
+
+// A small regular file for the digests' file mode, made once per process
+// and removed at its end; a parameter can name it.
+const std::string &fixtureFile() {
+    static const std::string path = [] {
+        char name[] = "/tmp/ghfuzz-file-XXXXXX";
+        int fd = mkstemp(name);
+        if (fd < 0) return std::string("/nonexistent");
+        std::string content;
+        for (int i = 0; i < 300; ++i) content += static_cast<char>(i * 7);
+        ssize_t written = write(fd, content.data(), content.size());
+        close(fd);
+        if (written != static_cast<ssize_t>(content.size())) ghfuzz::fail("cannot write", name);
+        static std::string keep = name;
+        std::atexit([] { std::remove(keep.c_str()); });
+        return keep;
+    }();
+    return path;
 }
 
 // Interesting numbers, and any 8 bytes as a double (NaN, infinities, huge).
@@ -84,16 +107,16 @@ Value valueFrom(FuzzInput &in, bool binary) {
     return Value::ofText(std::move(all));
 }
 
-// A parameter: a number, a text or a binary value from the input, or the
+// A parameter: a number, a text or a binary value from the input, the
 // previous call's result (so that a decryption can take an encryption's
-// output).
+// output), or the name of a file that exists.
 Param paramFrom(FuzzInput &in, const ghemu::Result &previous) {
     uint8_t how = in.byte();
     Param p;
     // Not a result grown large by repeated doubling (binaryToHex of
     // binaryToHex ...): the calls would only get slow.
     bool usePrevious = how & 0x10 && previous.set && previous.value.text.size() + previous.value.bytes.size() <= 65536;
-    switch (usePrevious ? 4 : how & 3) {
+    switch (usePrevious ? 4 : how & 0x20 ? 5 : how & 3) {
     case 0:
         p.value = Value::ofNumber(numberFrom(in));
         break;
@@ -104,9 +127,14 @@ Param paramFrom(FuzzInput &in, const ghemu::Result &previous) {
     case 3:
         p.value = valueFrom(in, true);
         break;
-    default:
+    case 4:
         p.value = previous.value;
         break;
+    default: {
+        const std::string &path = fixtureFile();
+        p.value = Value::ofText(std::u32string(path.begin(), path.end()));
+        break;
+    }
     }
     // A field number of its own or any (negative makes it binary), and any
     // kind (14, 15 and 16 are binary).

@@ -46,6 +46,7 @@ def number(n):
 
 
 PREVIOUS = [0x10]
+FILE = [0x20]  # the name of a small file the fuzzer made
 
 
 def call(function, params, instance=0, fail_at=None):
@@ -64,7 +65,8 @@ def catalogue_seeds():
                call(31, [binary(b"\x00\xab\xff")]) + call(32, [text("00abFFx")]),
         "base64": [0] + call(7, [text("Man")]) + call(8, [PREVIOUS]) + call(8, [text("TW\r\nFu==")]),
         "digests": [0] + call(9, [text("abc")]) + call(33, [binary(b"abc")]) + call(36, [text("abc")]) +
-                   call(37, [text("abc"), number(0)]) + call(38, [binary(b"\x00" * 200)]),
+                   call(37, [text("abc"), number(0)]) + call(38, [binary(b"\x00" * 200)]) +
+                   call(37, [FILE, number(1)]) + call(38, [FILE, number(1)]) + call(38, [text("nofile"), number(1)]),
         "binary": [0] + call(4, [text("AB")]) + call(11, [text("ab"), binary(b"\x01\x02"), text("c")]) +
                   call(26, [binary(b"\x01\x02\x03\x04\x05"), number(2), number(1)]) + call(26, [text("abcd"), number(3.99)]) +
                   call(27, [binary(b"\x01\x02\x03"), number(0)]) + call(28, [text("123456789"), number(1)]),
