@@ -21,12 +21,13 @@ def write(target, name, data):
 
 # --- catalogue: setup byte, then steps --------------------------------------
 # step: bit 0 instance; bits 1-3: 0 connect, 1 disconnect, 2 unknown message,
-# 3-7 call.  call: function byte (< 0xF0: number % 41), shape byte (bits 0-2
+# 3 round trip (pair byte, binary value), 4-7 call.  call: function byte (< 0xF0: number % 41), shape byte (bits 0-2
 # parameters, bits 3-4 count mode, bit 5 failing allocation), parameters.
 # parameter: how byte (bits 0-1: 0 number, 1-2 text, 3 binary; bit 4 the
 # previous result), then its value: text/binary = length, repeat-1, content.
 
-CALL0, CALL1 = 0x06, 0x07
+CALL0, CALL1 = 0x08, 0x09
+ROUND_TRIP = 0x06
 
 
 def text(s, repeat=1, wide_codes=None):
@@ -79,6 +80,9 @@ def catalogue_seeds():
         "large": [0] + call(7, [binary(b"0123456789abcdef", repeat=64)]) +
                  call(8, [text("QUJD", repeat=64)]) + call(5, [text("%%&&  ", repeat=64)]) +
                  call(19, [text("x", repeat=64)]),
+        "roundtrip": [0] + [ROUND_TRIP, 0] + binary(b"\x00\xffab", repeat=7)[1:] + [ROUND_TRIP, 1] + binary(b"xyz")[1:] +
+                     call(16, [text("key")]) + [ROUND_TRIP, 2] + binary(b"12345678")[1:] +
+                     [ROUND_TRIP, 3] + binary(b"abcdefghijklmnopq", repeat=40)[1:],
         "failures": [0] + call(5, [text("abc def")], fail_at=1) + call(8, [text("TWFu")], fail_at=2) +
                     call(16, [text("key")]) + call(19, [text("data")], fail_at=2),
     }
