@@ -222,7 +222,10 @@ void runRoundTrip(FuzzInput &in, ghemu::Host &host, ghemu::Instance &instance) {
     CallOutcome there = library().call(instance, host);
     expectClean(there, "round trip, encoding");
     if (!instance.slot || there.result.type == HOST_TYPE_NUMBER) return;  // no context, no key
-    if (data.bytes.empty() && pair[0] >= 17) return;                    // Blowfish refuses empty data
+    // An empty value: Blowfish refuses it, and base64Decode gives its
+    // failure result (empty text) for zero bytes; only hexToBinary gives an
+    // empty binary value back.
+    if (data.bytes.empty() && pair[0] != 31) return;
     GH_FUZZ_CHECK(there.result.set);
     host.setFunctionNumber(pair[1]);
     host.setParams({Param{there.result.value, {}, {}}});
