@@ -1,0 +1,146 @@
+// The five digests on arbitrary input fed in arbitrary pieces: every block
+// step the processor runs (SHA extensions, BMI2, AVX2, AVX-512) against the
+// portable one fed whole, and the one-call forms; MD4 and MD5, which have
+// one block step, split against whole.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "digest/digest_any.h"
+#include "digest/digest_paths.h"
+#include "fuzz/fuzz_input.h"
+
+namespace {
+
+// The pieces: up to 8 cut points from the input.
+std::vector<size_t> piecesOf(ghfuzz::FuzzInput &in, size_t n) {
+    std::vector<size_t> cuts;
+    size_t count = in.byte() % 9;
+    for (size_t i = 0; i < count; ++i) cuts.push_back(n ? in.u16() % (n + 1) : 0);
+    std::sort(cuts.begin(), cuts.end());
+    cuts.push_back(n);
+    return cuts;
+}
+
+template <class Update>
+void feed(const uint8_t *d, const std::vector<size_t> &cuts, Update update) {
+    size_t at = 0;
+    for (size_t cut : cuts) {
+        update(d + at, cut - at);
+        at = cut;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    ghfuzz::FuzzInput in(data, size);
+    uint8_t which = in.byte();
+    size_t header;
+    const uint8_t *cutBytes = in.bytes(17, &header);
+    size_t n;
+    const uint8_t *p = in.rest(&n);
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[n ? n : 1]);
+    if (n) std::memcpy(copy.get(), p, n);
+    const uint8_t *d = copy.get();
+    ghfuzz::FuzzInput cutInput(cutBytes, header);
+    std::vector<size_t> cuts = piecesOf(cutInput, n);
+
+    uint8_t want[DIGEST_MAX_LENGTH], got[DIGEST_MAX_LENGTH];
+    auto algorithm = static_cast<DigestAlgorithm>(which % 5);
+    switch (algorithm) {
+    case DIGEST_MD5: {
+        do_md5(want, d, n);
+        MD5_CTX c;
+        MD5Init(&c);
+        feed(d, cuts, [&](const uint8_t *q, size_t m) { MD5Update(&c, q, m); });
+        MD5Final(got, &c);
+        GH_FUZZ_CHECK(std::memcmp(want, got, 16) == 0);
+        break;
+    }
+    case DIGEST_MD4: {
+        do_md4(want, d, n);
+        MD4_CTX c;
+        MD4Init(&c);
+        feed(d, cuts, [&](const uint8_t *q, size_t m) { MD4Update(&c, q, m); });
+        MD4Final(got, &c);
+        GH_FUZZ_CHECK(std::memcmp(want, got, 16) == 0);
+        break;
+    }
+    case DIGEST_SHA1: {
+        SHA1_CTX c;
+        SHA1InitWith(&c, sha1_blocks_for(DIGEST_PATH_PORTABLE));
+        SHA1Update(&c, d, n);
+        SHA1Final(want, &c);
+        do_sha1(got, d, n);
+        GH_FUZZ_CHECK(std::memcmp(want, got, 20) == 0);
+        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
+            sha1_blocks_fn f = sha1_blocks_for(static_cast<DigestPath>(path));
+            if (!f) continue;
+            SHA1InitWith(&c, f);
+            feed(d, cuts, [&](const uint8_t *q, size_t m) { SHA1Update(&c, q, m); });
+            SHA1Final(got, &c);
+            GH_FUZZ_CHECK(std::memcmp(want, got, 20) == 0);
+        }
+        break;
+    }
+    case DIGEST_SHA256: {
+        sha256_ctx c;
+        sha256_begin_with(&c, sha256_blocks_for(DIGEST_PATH_PORTABLE));
+        sha256_hash(d, n, &c);
+        sha256_end(want, &c);
+        do_sha256(got, d, n);
+        GH_FUZZ_CHECK(std::memcmp(want, got, 32) == 0);
+        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
+            sha256_blocks_fn f = sha256_blocks_for(static_cast<DigestPath>(path));
+            if (!f) continue;
+            sha256_begin_with(&c, f);
+            feed(d, cuts, [&](const uint8_t *q, size_t m) { sha256_hash(q, m, &c); });
+            sha256_end(got, &c);
+            GH_FUZZ_CHECK(std::memcmp(want, got, 32) == 0);
+        }
+        break;
+    }
+    case DIGEST_SHA512: {
+        sha512_ctx c;
+        sha512_begin_with(&c, sha512_blocks_for(DIGEST_PATH_PORTABLE));
+        sha512_hash(d, n, &c);
+        sha512_end(want, &c);
+        do_sha512(got, d, n);
+        GH_FUZZ_CHECK(std::memcmp(want, got, 64) == 0);
+        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
+            sha512_blocks_fn f = sha512_blocks_for(static_cast<DigestPath>(path));
+            if (!f) continue;
+            sha512_begin_with(&c, f);
+            feed(d, cuts, [&](const uint8_t *q, size_t m) { sha512_hash(q, m, &c); });
+            sha512_end(got, &c);
+            GH_FUZZ_CHECK(std::memcmp(want, got, 64) == 0);
+        }
+        break;
+    }
+    }
+    // The run-time-chosen interface, and the wide text form (the low 8 bits
+    // of each character up to the first that is zero there).
+    DigestContext any;
+    digest_begin(&any, algorithm);
+    feed(d, cuts, [&](const uint8_t *q, size_t m) { digest_update(&any, q, m); });
+    digest_end(&any, got);
+    GH_FUZZ_CHECK(std::memcmp(want, got, digest_length(algorithm)) == 0);
+
+    size_t chars = n / 4;
+    std::unique_ptr<uint32_t[]> wide(new uint32_t[chars ? chars : 1]);
+    if (chars) std::memcpy(wide.get(), d, chars * 4);
+    size_t stop = 0;
+    while (stop < chars && (wide[stop] & 0xFF)) ++stop;
+    std::vector<uint8_t> low(stop);
+    for (size_t i = 0; i < stop; ++i) low[i] = static_cast<uint8_t>(wide[i]);
+    digest_begin(&any, algorithm);
+    GH_FUZZ_CHECK(digest_update_low8_until_zero(&any, wide.get(), chars) == stop);
+    digest_end(&any, got);
+    digest_begin(&any, algorithm);
+    digest_update(&any, low.data(), stop);
+    digest_end(&any, want);
+    GH_FUZZ_CHECK(std::memcmp(want, got, digest_length(algorithm)) == 0);
+    return 0;
+}

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of every fuzz target into corpus/<target>/seed-*.
+
+The seeds are small programs in each target's input format (see the
+comments of fuzz_*.cpp); regression inputs (crash-*, leak-*, ...) sit beside
+them and are never touched here.  Run it again after changing an input
+format:  python3 fuzz/make_seeds.py
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def write(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "seed-" + name), "wb") as f:
+        f.write(bytes(data))
+
+
+# --- catalogue: setup byte, then steps --------------------------------------
+# step: bit 0 instance; bits 1-3: 0 connect, 1 disconnect, 2 unknown message,
+# 3 round trip (pair byte, binary value), 4-7 call.  call: function byte (< 0xF0: number % 41), shape byte (bits 0-2
+# parameters, bits 3-4 count mode, bit 5 failing allocation), parameters.
+# parameter: how byte (bits 0-1: 0 number, 1-2 text, 3 binary; bit 4 the
+# previous result), then its value: text/binary = length, repeat-1, content.
+
+CALL0, CALL1 = 0x08, 0x09
+ROUND_TRIP = 0x06
+
+
+def text(s, repeat=1, wide_codes=None):
+    body = list(s.encode("latin-1")) if wide_codes is None else wide_codes
+    return [0x01, len(s) if wide_codes is None else len(s), repeat - 1] + body
+
+
+def binary(bs, repeat=1):
+    return [0x03, len(bs), repeat - 1] + list(bs)
+
+
+NUMBERS = {0: 0, 1: 1, 2: 3, 3.99: 23, "nan": 24}
+
+
+def number(n):
+    return [0x00, NUMBERS[n]]  # an index into the fuzzer's table of numbers
+
+
+PREVIOUS = [0x10]
+FILE = [0x20]  # the name of a small file the fuzzer made
+
+
+def call(function, params, instance=0, fail_at=None):
+    shape = len(params) | (0x20 if fail_at else 0)
+    out = [CALL0 + instance] + (function if isinstance(function, list) else [function]) + [shape]
+    for p in params:
+        out += p
+    if fail_at:
+        out.append(fail_at - 1)
+    return out
+
+
+def catalogue_seeds():
+    seeds = {
+        "hex": [0] + call(5, [text("a b&c%2x\r\n")]) + call(6, [text("a%20b+c%4A")]) +
+               call(31, [binary(b"\x00\xab\xff")]) + call(32, [text("00abFFx")]),
+        "base64": [0] + call(7, [text("Man")]) + call(8, [PREVIOUS]) + call(8, [text("TW\r\nFu==")]),
+        "digests": [0] + call(9, [text("abc")]) + call(33, [binary(b"abc")]) + call(36, [text("abc")]) +
+                   call(37, [text("abc"), number(0)]) + call(38, [binary(b"\x00" * 200)]) +
+                   call(37, [FILE, number(1)]) + call(38, [FILE, number(1)]) + call(38, [text("nofile"), number(1)]),
+        "binary": [0] + call(4, [text("AB")]) + call(11, [text("ab"), binary(b"\x01\x02"), text("c")]) +
+                  call(26, [binary(b"\x01\x02\x03\x04\x05"), number(2), number(1)]) + call(26, [text("abcd"), number(3.99)]) +
+                  call(27, [binary(b"\x01\x02\x03"), number(0)]) + call(28, [text("123456789"), number(1)]),
+        "blowfish": [1] + call(17, [text("x")]) + call(16, [text("key")]) + call(19, [text("secret")]) +
+                    call(20, [PREVIOUS]) + call(16, [text("other")], instance=1) + call(17, [binary(b"12345678")]) +
+                    call(18, [PREVIOUS]) + call(18, [PREVIOUS], instance=1),
+        "lifecycle": [1, 0x02, CALL0, 9, 0, 0x00, 0x10, 0x04, 0x03] + call(16, [text("k")], fail_at=1) +
+                     call([0xF0, 0x01, 0x00, 0x01, 0x00], [text("65537 is 1")]) +
+                     call(39, []) + call(24, [number("nan")]) + [0x01],
+        "large": [0] + call(7, [binary(b"0123456789abcdef", repeat=64)]) +
+                 call(8, [text("QUJD", repeat=64)]) + call(5, [text("%%&&  ", repeat=64)]) +
+                 call(19, [text("x", repeat=64)]),
+        "roundtrip": [0] + [ROUND_TRIP, 0] + binary(b"\x00\xffab", repeat=7)[1:] + [ROUND_TRIP, 1] + binary(b"xyz")[1:] +
+                     call(16, [text("key")]) + [ROUND_TRIP, 2] + binary(b"12345678")[1:] +
+                     [ROUND_TRIP, 3] + binary(b"abcdefghijklmnopq", repeat=40)[1:],
+        "failures": [0] + call(5, [text("abc def")], fail_at=1) + call(8, [text("TWFu")], fail_at=2) +
+                    call(16, [text("key")]) + call(19, [text("data")], fail_at=2),
+    }
+    for name, data in seeds.items():
+        write("catalogue_byte", name, data)
+        write("catalogue_wide", name, data)
+    # Wide texts with codes of every kind: bytes >= 0xE0 introduce longer codes.
+    wide = [0] + call(7, [[0x01, 6, 0, 0x41, 0xE0, 0xAC, 0x20, 0xF0, 0x00, 0xF1, 0xF2, 0x00, 0x00, 0x11, 0x00, 0x00]])
+    wide += call(31, [PREVIOUS]) + call(9, [[0x01, 3, 0, 0x61, 0xE0, 0x00, 0x01, 0x62]])
+    write("catalogue_wide", "codes", wide)
+
+
+# --- pure functions ---------------------------------------------------------
+
+def pure_seeds():
+    write("base64", "rfc4648", struct.pack("<H", 0) + b"Zm9vYmFy")
+    write("base64", "capacity", struct.pack("<H", 0x8000 | 4) + b"  TWFuIGlzIGRpc3Rpbmd1aXNoZWQs\r\nIG5vdA==")
+    write("base64", "long", struct.pack("<H", 1) + b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/" * 3 + b"=x")
+    write("percent", "bytes", b"\x01" + b"a b&c%2x%4a+\r\n100%\xe9")
+    write("percent", "wide", b"\x02" + b"%4\xfe\x00\x41x%\xff\xac\x20\x00\x00\r")
+    write("hex", "digits", b"00abFF0x zz1")
+    write("hex", "odd", b"abc")
+    write("charcodec", "mixed", b"abc\xe9\xf0\x00\x01\xf3\xac\x20\xf8\xf9\x05\xfa\x00\xd8\x00\x00" + b"x" * 40)
+    write("charcodec", "ascii", b"The quick brown fox jumps over the lazy dog 0123456789")
+    write("crc16", "check", struct.pack("<HH", 0, 4) + b"123456789")
+    write("crc16", "long", struct.pack("<HH", 0xFFFF, 100) + bytes(range(256)))
+    write("blowfish", "text", b"\x03key" + b"%41%42%4a%zz%4")
+    write("blowfish", "nul", b"\x08abcdefgh" + b"%00\x00%41" + b"0123456789abcdef")
+    for i, name in enumerate(["md4", "md5", "sha1", "sha256", "sha512"]):
+        cuts = bytes([3]) + struct.pack("<HHH", 1, 64, 63) + bytes(10)
+        write("digest", name, bytes([i]) + cuts + b"abc" * 50)
+
+
+catalogue_seeds()
+pure_seeds()
