@@ -36,8 +36,8 @@ TEST(Value, HostConversions) {
 }
 
 TEST(Value, Utf8IsDecodedStrictly) {
-    EXPECT_EQ(Value::ofUtf8(Build::Wide, "h\xC3\xA9").text, U"h\u00e9");
-    EXPECT_EQ(Value::ofUtf8(Build::Byte, "h\xC3\xA9").text, (std::u32string{'h', 0xC3, 0xA9}));
+    EXPECT_EQ(Value::ofUtf8(Build::Wide, "h\xC3\xA9").text(), U"h\u00e9");
+    EXPECT_EQ(Value::ofUtf8(Build::Byte, "h\xC3\xA9").text(), (std::u32string{'h', 0xC3, 0xA9}));
     for (const char *bad : {"\xC3", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "\x80"}) {
         EXPECT_FALSE(ghemu::decodeUtf8(bad)) << bad;
         EXPECT_THROW(Value::ofUtf8(Build::Wide, bad), ghemu::ValueError);
