@@ -46,6 +46,22 @@ TEST(Value, Utf8IsDecodedStrictly) {
     EXPECT_EQ(ghemu::textToUtf8(std::u32string(1, 0x110000), Build::Wide), "\xEF\xBF\xBD");
 }
 
+TEST(Value, TextFormsAreStorageOnly) {
+    Value wide = Value::ofText(U"h\u00e9");
+    Value bytes = Value::ofByteText({'h', 0xE9});
+    EXPECT_EQ(wide, bytes);
+    EXPECT_NE(Value::ofByteText({'h'}), wide);
+    Value v = wide;
+    v.adoptForm(Build::Byte);
+    EXPECT_TRUE(v.textInBytes());
+    EXPECT_EQ(v, wide);
+    Value high = Value::ofText(U"\u0100");
+    high.adoptForm(Build::Byte);  // no byte-build text: kept as it is
+    EXPECT_FALSE(high.textInBytes());
+    bytes.adoptForm(Build::Wide);
+    EXPECT_EQ(bytes.wideCodes(), U"h\u00e9");
+}
+
 TEST(Value, HexAndDescriptions) {
     EXPECT_EQ(ghemu::toHex({0x00, 0xAB, 0xFF}), "00abff");
     EXPECT_EQ(ghemu::fromHex("00AbfF"), (std::vector<uint8_t>{0x00, 0xAB, 0xFF}));

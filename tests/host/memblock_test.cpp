@@ -33,6 +33,29 @@ TEST_F(MemBlockTest, ZeroFilledUpTo8192BytesOnly) {
     EXPECT_EQ(NewXPHandle(-1), nullptr);
 }
 
+// The benchmarks' measure of memory: blocks and heap buffers together,
+// both copies counted while a resize moves a block.
+TEST_F(MemBlockTest, PeakCountsBlocksAndHeapTogether) {
+    glyphmem_reset_peak();
+    size_t base = glyphmem_live_bytes() + glyphmem_live_heap_bytes();
+    EXPECT_EQ(glyphmem_peak_bytes(), base);
+    XPHandle h = NewXPHandle(10000);
+    void *buffer = glyphmem_heap_alloc(3000);
+    EXPECT_EQ(glyphmem_live_heap_bytes(), 3000u);
+    glyphmem_heap_free(buffer);
+    ASSERT_EQ(ResizeXPHandle(&h, 20000), 0);
+    EXPECT_EQ(glyphmem_peak_bytes(), base + 30000);
+    DisposeXPHandle(h);
+    EXPECT_EQ(glyphmem_live_heap_bytes(), 0u);
+    // The fill switched off and on again: on, undefined memory is filled.
+    glyphmem_set_fill(0);
+    DisposeXPHandle(NewXPHandle(8193));
+    glyphmem_set_fill(1);
+    XPHandle large = NewXPHandle(8193);
+    EXPECT_TRUE(allBytes(large, 8193, 0xA5));
+    DisposeXPHandle(large);
+}
+
 TEST_F(MemBlockTest, FailedResizeKeepsHandleAndData) {
     XPHandle h = NewMemBlockFromBytes("abcd", 4);
     ASSERT_NE(h, nullptr);
