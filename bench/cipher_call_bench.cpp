@@ -57,7 +57,7 @@ void wholeCall(benchmark::State &state, Build build, const char *function, ghemu
     host.setParams({std::move(param)});
     for (auto _ : state) {
         ghemu::CallOutcome out = lib.call(session.instance(), host);
-        bool emptyText = out.result.type == HOST_TYPE_TEXT && out.result.value.text.empty();
+        bool emptyText = out.result.type == HOST_TYPE_TEXT && out.result.value.textLength() == 0;
         if (!out.ok() || !out.result.set || emptyText) {
             state.SkipWithError(("the call failed: " + out.problemText()).c_str());
             break;
