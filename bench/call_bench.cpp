@@ -166,7 +166,7 @@ void bareBlowfish(benchmark::State &state) {
 
 // A host's hand-over of a 64 MiB value: new block, copy, free.
 void copyToNewBlock(benchmark::State &state) {
-    ghbench::FillOff fill;
+    ghbench::WindowsLikeMemory memoryManager;
     std::vector<uint8_t> data = ghbench::binaryValue();
     for (auto _ : state) {
         HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 4 + data.size());

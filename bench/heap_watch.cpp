@@ -66,13 +66,14 @@ void *calloc(size_t count, size_t size) noexcept {
 }
 
 void *realloc(void *old, size_t size) noexcept {
-    // Old and new are both live while glibc copies (it may also grow in
-    // place, where counting both overstates the peak by the old size).
+    // Counted as a replacement: glibc grows in place or, for large blocks,
+    // moves the pages without a second copy (small blocks it may copy,
+    // which this understates by their size).
     size_t before = old ? malloc_usable_size(old) : 0;
     void *p = __libc_realloc(old, size);
     if (!p) return p;  // a failed realloc leaves the old block as it was
-    grow(p);
     gLive.fetch_sub(static_cast<int64_t>(before));
+    grow(p);
     return p;
 }
 

@@ -10,8 +10,10 @@
 //   blocks_x  glyphmem's blocks and heap buffers alone (glyphmem_peak_bytes)
 //   rss_x     resident memory (the kernel's high-water mark, reset before
 //             each call through /proc/self/clear_refs)
-// glyphmem's fill of undefined memory is off during whole calls (as on
-// Windows, which leaves new memory as it is); GH_BENCH_FILL=1 keeps it on.
+// During whole calls glyphmem drops its test devices (WindowsLikeMemory):
+// no fill of undefined memory (GH_BENCH_FILL=1 keeps it on), and a resize
+// keeps a block in place where the C library can (GH_BENCH_MOVE=1 keeps
+// glyphmem's test behaviour, a move and a copy on every resize).
 #ifndef GH_BENCH_WHOLE_CALL_H
 #define GH_BENCH_WHOLE_CALL_H
 
@@ -78,17 +80,26 @@ int64_t heapLiveBytes();
 int64_t heapPeakBytes();
 void heapResetPeak();
 
-// Switches glyphmem's fill off for the object's lifetime (unless
-// GH_BENCH_FILL=1); it is on again afterwards.
-class FillOff {
+// glyphmem's test devices off for the object's lifetime (each can be kept
+// on from the environment); on again afterwards.
+class WindowsLikeMemory {
 public:
-    FillOff() {
-        const char *keep = getenv("GH_BENCH_FILL");
-        glyphmem_set_fill(keep && strcmp(keep, "1") == 0);
+    WindowsLikeMemory() {
+        glyphmem_set_fill(wanted("GH_BENCH_FILL"));
+        glyphmem_set_move_on_resize(wanted("GH_BENCH_MOVE"));
     }
-    ~FillOff() { glyphmem_set_fill(1); }
-    FillOff(const FillOff &) = delete;
-    FillOff &operator=(const FillOff &) = delete;
+    ~WindowsLikeMemory() {
+        glyphmem_set_fill(1);
+        glyphmem_set_move_on_resize(1);
+    }
+    WindowsLikeMemory(const WindowsLikeMemory &) = delete;
+    WindowsLikeMemory &operator=(const WindowsLikeMemory &) = delete;
+
+private:
+    static int wanted(const char *variable) {
+        const char *value = getenv(variable);
+        return value && strcmp(value, "1") == 0;
+    }
 };
 
 inline size_t residentBytes() {
@@ -184,7 +195,7 @@ inline void callEmulator(benchmark::State &state, Build build, const char *funct
                          std::vector<ghemu::Param> params, size_t processedBytes, size_t valueBytes,
                          const std::function<bool(const ghemu::Result &)> &ok,
                          const std::function<bool(ghemu::Session &)> &setup = {}) {
-    FillOff fill;
+    WindowsLikeMemory memoryManager;
     auto lib = ghemu::Library::load(libraryPath(build), build);
     ghemu::Session session(*lib);
     if (setup && !setup(session)) return state.SkipWithError("the setup failed");
@@ -303,7 +314,7 @@ inline HGLOBAL makeBlock(const void *data, uint32_t count, size_t bytes) {
 inline void callLean(benchmark::State &state, Build build, int32_t function, bool binary, const void *data,
                      uint32_t count, size_t bytes, size_t processedBytes,
                      const std::function<bool(const LeanHost &)> &ok, const char *keyText = nullptr) {
-    FillOff fill;
+    WindowsLikeMemory memoryManager;
     void *so = dlopen(libraryPath(build).c_str(), RTLD_NOW | RTLD_LOCAL);
     auto entry = so ? reinterpret_cast<GlyphHerderEntry>(dlsym(so, "glyphHerder")) : nullptr;
     if (!entry) return state.SkipWithError("cannot load the library");

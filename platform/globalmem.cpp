@@ -39,6 +39,7 @@ struct State {
     size_t liveHeapBytes = 0;
     size_t peakBytes = 0;   // of liveBytes + liveHeapBytes
     bool fill = true;       // the fill of undefined memory
+    bool moveOnResize = true;
     unsigned long events = 0;
     unsigned long failCountdown = 0;
     unsigned long paused = 0;
@@ -136,10 +137,21 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
     if (!b->moveable && !(flags & GMEM_MOVEABLE) && bytes > b->size) {
         return nullptr;  // a fixed block may not move unless allowed to
     }
-    unsigned char *data = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
-    if (!data) return nullptr;
     size_t keep = bytes < b->size ? bytes : b->size;
-    std::memcpy(data, b->data, keep);
+    // Fixed blocks always move: their handle is their address.
+    bool move = s.moveOnResize || !b->moveable;
+    unsigned char *data;
+    if (move) {
+        data = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
+        if (!data) return nullptr;
+        std::memcpy(data, b->data, keep);
+        // Old and new data are both live while the bytes are copied.
+        size_t both = s.liveBytes + bytes + s.liveHeapBytes;
+        if (both > s.peakBytes) s.peakBytes = both;
+    } else {
+        data = static_cast<unsigned char *>(std::realloc(b->data, bytes ? bytes : 1));
+        if (!data) return nullptr;  // the old data is still the block's
+    }
     if (bytes > keep && ((flags & GMEM_ZEROINIT) || s.fill)) {
         std::memset(data + keep, (flags & GMEM_ZEROINIT) ? 0 : kUndefinedFill, bytes - keep);
     }
@@ -155,13 +167,11 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
         s.blocks.erase(mem);
         handle = data;
     }
-    // Old and new data are both live while the bytes are copied.
-    size_t both = s.liveBytes + bytes + s.liveHeapBytes;
-    if (both > s.peakBytes) s.peakBytes = both;
-    std::free(b->data);
+    if (move) std::free(b->data);
     b->data = data;
     s.liveBytes = s.liveBytes - b->size + bytes;
     b->size = bytes;
+    notePeak(s);
     return handle;
 }
 
@@ -266,6 +276,12 @@ void glyphmem_set_fill(int on) {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mu);
     s.fill = on != 0;
+}
+
+void glyphmem_set_move_on_resize(int on) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.moveOnResize = on != 0;
 }
 
 void glyphmem_fail_nth(unsigned long n) {

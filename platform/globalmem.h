@@ -73,6 +73,12 @@ GLYPHMEM_API void glyphmem_reset_peak(void);
  * (0) so that new blocks cost what they cost on Windows, which leaves them
  * as they are: what remains is the first touch of fresh pages. */
 GLYPHMEM_API void glyphmem_set_fill(int on);
+/* FOR BENCHMARKS ONLY.  Moveable blocks always move on resize by default,
+ * which must stay so in every test.  A benchmark may let a resize keep the
+ * block where it is when the C library's realloc can (0), as Windows grows a
+ * block in place when there is room, instead of paying a copy into fresh
+ * memory that Windows may not make. */
+GLYPHMEM_API void glyphmem_set_move_on_resize(int on);
 
 /* Fault injection: the nth allocation event from now fails (1 = the next);
  * 0 cancels.  Allocation events are GlobalAlloc, GlobalReAlloc and

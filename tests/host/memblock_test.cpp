@@ -47,10 +47,23 @@ TEST_F(MemBlockTest, PeakCountsBlocksAndHeapTogether) {
     EXPECT_EQ(glyphmem_peak_bytes(), base + 30000);
     DisposeXPHandle(h);
     EXPECT_EQ(glyphmem_live_heap_bytes(), 0u);
-    // The fill switched off and on again: on, undefined memory is filled.
+}
+
+// The benchmarks' switches change costs, never what a block holds; switched
+// on again, undefined memory is filled once more.
+TEST_F(MemBlockTest, BenchmarkSwitchesKeepTheSemantics) {
     glyphmem_set_fill(0);
-    DisposeXPHandle(NewXPHandle(8193));
+    glyphmem_set_move_on_resize(0);
+    XPHandle h = NewMemBlockFromBytes("abcd", 4);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(ResizeXPHandle(&h, 100000), 0);
+    EXPECT_EQ(ghtest::blockBytes(h), (std::vector<uint8_t>{'a', 'b', 'c', 'd'}));
+    auto *p = static_cast<uint8_t *>(LockXPHandle(h));
+    EXPECT_EQ(p[99999], 0);  // grown space is zero-filled all the same
+    UnlockXPHandle(h);
+    DisposeXPHandle(h);
     glyphmem_set_fill(1);
+    glyphmem_set_move_on_resize(1);
     XPHandle large = NewXPHandle(8193);
     EXPECT_TRUE(allBytes(large, 8193, 0xA5));
     DisposeXPHandle(large);
