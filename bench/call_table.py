@@ -65,9 +65,13 @@ def main(paths):
         print(f"| {function} | {value} | {build} | {fmt(mb(emu), 0)} | {fmt(ratio(emu))} | {fmt(mb(lean), 0)} "
               f"| {fmt(ratio(lean))} | {fmt(mb(bare), 0)} | {fmt(worst(runs, emu_name, 'heap_x'))} "
               f"| {fmt(worst(runs, emu_name, 'rss_x'))} | {fmt(worst(runs, lean_name, 'heap_x'))} |")
-    copy = best(runs, "calls/copy/64MiB")
-    if copy:
-        print(f"\nA host's copy of 64 MiB into a new block (calls/copy/64MiB): {copy / 1e6:.0f} MB/s")
+    print()
+    for name, what in (("calls/copy/64MiB", "a host's copy of 64 MiB into a new block"),
+                       ("calls/floor/base64/64MiB/bytes", "Base64 of 64 MiB into a new block of bytes"),
+                       ("calls/floor/base64/64MiB/chars", "Base64 of 64 MiB into a new block of characters")):
+        rate = best(runs, name)
+        if rate:
+            print(f"- {what} (`{name}`): {rate / 1e6:.0f} MB/s")
 
 
 if __name__ == "__main__":
