@@ -1,225 +1,191 @@
-// Whole catalogue calls of base64Encode on large values, against the bare
-// primitives they are built from.
+// Whole catalogue calls on large values, beside the bare primitives over
+// the same bytes (see whole_call.h for the hosts and the memory counters):
 //
-//   BM_Call_*       through the host emulator (its own copies of the value
-//                   and of the result count in the time and the memory)
-//   BM_Library_*    through a lean host that hands over a ready block and
-//                   keeps the result block without copying it: the library's
-//                   own cost
-//   BM_Primitive_*  the pure functions on warm buffers
+//   calls/emulator/<function>/<value>/<build>  through the host emulator
+//   calls/lean/<function>/<value>/<build>      through a lean host that
+//       hands over a block made before the call: the library's own cost
+//   calls/bare/<primitive>/<size>[/<output>]    the pure function on warm
+//       buffers
+//   calls/copy/64MiB                            what any host pays to hand
+//       over a copy of a 64 MiB value: a new block, the copy, the free
+//   calls/floor/base64/64MiB/<output>           Base64 into a new block of
+//       the result's size, then freed: what any base64Encode costs
 //
-// Peak memory is the process's high-water mark above its size before the
-// first call, as a multiple of the value's size: run one benchmark a process
-// (see bench/README.md).
-#include <benchmark/benchmark.h>
-#include <dlfcn.h>
-#include <stdarg.h>
-#include <string.h>
-#include <sys/resource.h>
-#include <unistd.h>
+// Rates count the bytes the primitive works on: a binary value's 64 MiB; a
+// text of 16 Mi characters gives 16 MiB of bytes (each character's low 8
+// bits, or its one-byte form), so its rate compares with calls/bare/.../16MiB.
+// The memory counters relate to the value as the host holds it (64 MiB in
+// both cases).  Run one benchmark a process: bench/run_calls.sh.
+#include <fcntl.h>
+#include <sys/stat.h>
 
-#include <memory>
-#include <random>
-#include <string>
-#include <vector>
-
-#include "emulator/library.h"
+#include "bench/whole_call.h"
+#include "cipher/blowfish.h"
+#include "cipher/blowfish_ecb.h"
+#include "digest/md5.h"
+#include "digest/sha256.h"
 #include "encoding/base64.h"
-#include "encoding/charcodec.h"
-#include "platform/globalmem.h"
 
 namespace {
 
-constexpr size_t kBinaryBytes = size_t(64) << 20;  // 64 MiB
-constexpr size_t kTextChars = size_t(16) << 20;    // 16 Mi characters
+using ghbench::Build;
+using ghbench::kBinaryBytes;
+using ghbench::kFileBytes;
+using ghbench::kTextChars;
 
-std::vector<uint8_t> randomBytes(size_t n) {
-    std::mt19937 rng(1);
-    std::vector<uint8_t> b(n);
-    for (auto &x : b) x = static_cast<uint8_t>(rng());
-    return b;
+const char kKey[] = "a sixteen byte k";
+
+// What a function does with its value: its catalogue number, and the result
+// a call must give (type and length) for a value of n bytes.
+struct Function {
+    const char *name;
+    int32_t number;
+    int resultType;
+    uint64_t (*resultLength)(uint64_t n);
+    bool keyed;
+};
+
+const Function kFunctions[] = {
+    {"MD5Digest", 9, HOST_TYPE_TEXT, [](uint64_t) -> uint64_t { return 32; }, false},
+    {"SHA256Digest", 37, HOST_TYPE_TEXT, [](uint64_t) -> uint64_t { return 64; }, false},
+    {"base64Encode", 7, HOST_TYPE_TEXT_BLOCK, [](uint64_t n) { return base64_encoded_length(n); }, false},
+    {"blowfishEncryptToBin", 17, HOST_TYPE_BINARY_BLOCK,
+     [](uint64_t n) -> uint64_t { return n + blowfish_pad_length(n); }, true},
+};
+
+bool resultIs(const ghemu::Result &r, const Function &f, uint64_t n) {
+    if (!r.set || r.type != f.resultType) return false;
+    uint64_t length = r.value.isBinary() ? r.value.bytes.size() : r.value.textLength();
+    return length == f.resultLength(n);
 }
 
-// Characters below 0x100, as most texts are.
-std::u32string latinText(size_t n) {
-    std::vector<uint8_t> b = randomBytes(n);
-    return std::u32string(b.begin(), b.end());
-}
-
-std::string libraryPath(bool wide) {
-    return std::string(GH_LIBRARY_DIR) + (wide ? "/glyphHerderU.so" : "/glyphHerder.so");
-}
-
-size_t currentRss() {
-    long pages = 0, resident = 0;
-    if (FILE *f = fopen("/proc/self/statm", "r")) {
-        if (fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        fclose(f);
-    }
-    return static_cast<size_t>(resident) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
-}
-
-size_t peakRss() {
-    struct rusage u;
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<size_t>(u.ru_maxrss) * 1024;
-}
-
-void reportPeak(benchmark::State &state, size_t before, size_t valueBytes) {
-    state.counters["peak_x_value"] = static_cast<double>(peakRss() - before) / static_cast<double>(valueBytes);
+bool setKey(ghemu::Session &session) {
+    ghemu::CallOutcome out =
+        session.call("blowfishContext", {ghemu::textParam(session.library().build(), kKey)});
+    return out.ok() && out.result == ghemu::Result::of(HOST_TYPE_NUMBER, ghemu::Value::ofNumber(0));
 }
 
 // ---- through the emulator
 
-void callThroughEmulator(benchmark::State &state, bool wide, ghemu::Param param, size_t valueBytes) {
-    size_t before = currentRss();
-    auto lib = ghemu::Library::load(libraryPath(wide));
-    ghemu::Session session(*lib);
-    ghemu::Host &host = session.host();
-    host.setFunctionNumber(lib->functionNumber("base64Encode"));
-    host.setParams({std::move(param)});
-    for (auto _ : state) {
-        ghemu::CallOutcome out = lib->call(session.instance(), host);
-        if (!out.ok() || !out.result.set) state.SkipWithError("the call failed");
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * valueBytes));
-    reportPeak(state, before, valueBytes);
+void emulatorBinary(benchmark::State &state, const Function &f, Build build) {
+    ghbench::callEmulator(state, build, f.name, {ghemu::binaryParam(ghbench::binaryValue())}, kBinaryBytes,
+                          kBinaryBytes, [&](const ghemu::Result &r) { return resultIs(r, f, kBinaryBytes); },
+                          f.keyed ? setKey : std::function<bool(ghemu::Session &)>());
 }
 
-void BM_Call_Base64Encode_Binary64MiB(benchmark::State &state, bool wide) {
-    callThroughEmulator(state, wide, ghemu::binaryParam(randomBytes(kBinaryBytes)), kBinaryBytes);
+void emulatorText(benchmark::State &state, const Function &f) {
+    ghbench::callEmulator(state, Build::Wide, f.name,
+                          {ghemu::Param{ghemu::Value::ofText(ghbench::textValue()), {}, {}}}, kTextChars,
+                          kTextChars * 4, [&](const ghemu::Result &r) { return resultIs(r, f, kTextChars); });
 }
 
-void BM_Call_Base64Encode_Text16Mchars(benchmark::State &state) {
-    ghemu::Param p{ghemu::Value::ofText(latinText(kTextChars)), {}, {}};
-    callThroughEmulator(state, true, std::move(p), kTextChars * 4);
-}
-
-// ---- through a lean host
-
-struct LeanHost {
-    HGLOBAL ready = nullptr;  // the parameter's block, made before the call
-    bool binary = true;
-    uint32_t resultCount = 0;
-    int resultType = -1;
-};
-LeanHost *gLean = nullptr;
-
-int32_t leanCallback(int32_t op, ...) {
-    va_list ap;
-    va_start(ap, op);
-    if (op == HOST_OP_GET_PACKAGE_ID) {
-        *va_arg(ap, int32_t *) = 7;  // base64Encode
-    } else if (op == HOST_OP_GET_FUNC_PARM) {
-        int32_t number = va_arg(ap, int32_t), type = va_arg(ap, int32_t);
-        (void)va_arg(ap, int32_t);
-        void *buffer = va_arg(ap, void *);
-        if (number == HOST_PARAM_COUNT) {
-            double one = 1;
-            memcpy(buffer, &one, sizeof one);
-        } else if (type == HOST_TYPE_FIELD_NUMBER) {
-            int16_t field = gLean->binary ? -1 : 1000;
-            memcpy(buffer, &field, sizeof field);
-        } else if (type == HOST_TYPE_TEXT_BLOCK || type == HOST_TYPE_BINARY_BLOCK) {
-            HGLOBAL offered;
-            memcpy(&offered, buffer, sizeof offered);
-            if (offered) GlobalFree(offered);
-            memcpy(buffer, &gLean->ready, sizeof gLean->ready);
-            gLean->ready = nullptr;
+// A file of 1 GiB of varied bytes, written once, removed at exit.
+const std::string &bigFile() {
+    static std::string path;
+    if (path.empty()) {
+        char name[] = "/tmp/gh_call_bench_XXXXXX";
+        int fd = mkstemp(name);
+        std::vector<uint8_t> chunk(1 << 20);
+        for (uint64_t done = 0; fd >= 0 && done < kFileBytes; done += chunk.size()) {
+            for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<uint8_t>((done >> 20) * 131 + i * 7);
+            if (write(fd, chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) break;
         }
-    } else if (op == HOST_OP_SET_FLD_VAL) {
-        (void)va_arg(ap, int32_t);
-        gLean->resultType = va_arg(ap, int32_t);
-        const void *address = va_arg(ap, const void *);
-        if (gLean->resultType == HOST_TYPE_TEXT_BLOCK) {
-            HGLOBAL h;
-            memcpy(&h, address, sizeof h);
-            void *p = GlobalLock(h);
-            memcpy(&gLean->resultCount, p, 4);
-            GlobalUnlock(h);
-        }
+        if (fd >= 0) close(fd);
+        path = name;
+        atexit([] { unlink(path.c_str()); });
     }
-    va_end(ap);
-    return 0;
+    return path;
 }
 
-HGLOBAL makeBlock(const void *data, uint32_t count, size_t bytes) {
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 4 + bytes);
-    auto *p = static_cast<uint8_t *>(GlobalLock(h));
-    memcpy(p, &count, 4);
-    memcpy(p + 4, data, bytes);
-    GlobalUnlock(h);
-    return h;
+// File mode: the value is the path; the memory counters relate to the file.
+void emulatorFile(benchmark::State &state) {
+    ghbench::callEmulator(state, Build::Wide, "SHA256Digest",
+                          {ghemu::textParam(Build::Wide, bigFile()), ghemu::numberParam(1)}, kFileBytes, kFileBytes,
+                          [](const ghemu::Result &r) { return resultIs(r, kFunctions[1], kFileBytes); });
 }
 
-void callLean(benchmark::State &state, bool wide, bool binary, const void *data, uint32_t count,
-              size_t bytes, uint32_t expectedCount) {
-    void *so = dlopen(libraryPath(wide).c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto entry = so ? reinterpret_cast<GlyphHerderEntry>(dlsym(so, "glyphHerder")) : nullptr;
-    if (!entry) return state.SkipWithError("cannot load the library");
-    LeanHost host;
-    host.binary = binary;
-    gLean = &host;
-    void *slot = nullptr;
-    entry(GH_MSG_CONNECT, &slot, 0, 0, 0, leanCallback);
-    size_t before = 0;
+// ---- through the lean host
+
+void leanBinary(benchmark::State &state, const Function &f, Build build) {
+    std::vector<uint8_t> data = ghbench::binaryValue();
+    ghbench::callLean(
+        state, build, f.number, true, data.data(), kBinaryBytes, kBinaryBytes, kBinaryBytes,
+        [&](const ghbench::LeanHost &h) {
+            return h.resultType == f.resultType && h.resultCount == f.resultLength(kBinaryBytes);
+        },
+        f.keyed ? kKey : nullptr);
+}
+
+void leanText(benchmark::State &state, const Function &f) {
+    std::u32string text = ghbench::textValue();
+    ghbench::callLean(state, Build::Wide, f.number, false, text.data(), kTextChars, kTextChars * 4, kTextChars,
+                      [&](const ghbench::LeanHost &h) {
+                          return h.resultType == f.resultType && h.resultCount == f.resultLength(kTextChars);
+                      });
+}
+
+// ---- the bare primitives, on warm buffers
+
+void bareDigest(benchmark::State &state, bool sha256, size_t bytes) {
+    std::vector<uint8_t> data = ghbench::binaryValue(bytes);
+    uint8_t out[32];
     for (auto _ : state) {
-        state.PauseTiming();
-        host.ready = makeBlock(data, count, bytes);
-        if (!before) before = currentRss();
-        state.ResumeTiming();
-        entry(GH_MSG_CALL, &slot, 0, 0, 0, leanCallback);
+        if (sha256) {
+            do_sha256(out, data.data(), data.size());
+        } else {
+            do_md5(out, data.data(), data.size());
+        }
+        benchmark::DoNotOptimize(out);
     }
-    if (host.resultType != HOST_TYPE_TEXT_BLOCK || host.resultCount != expectedCount) {
-        state.SkipWithError("wrong result");
-    }
-    entry(GH_MSG_DISCONNECT, &slot, 0, 0, 0, leanCallback);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-    // The ready block (one value) is the host's, not the call's.
-    state.counters["peak_x_value"] = static_cast<double>(peakRss() - before) / static_cast<double>(bytes);
 }
 
-void BM_Library_Base64Encode_Binary64MiB(benchmark::State &state, bool wide) {
-    std::vector<uint8_t> data = randomBytes(kBinaryBytes);
-    callLean(state, wide, true, data.data(), kBinaryBytes, kBinaryBytes,
-             static_cast<uint32_t>(base64_encoded_length(kBinaryBytes)));
-}
-
-void BM_Library_Base64Encode_Text16Mchars(benchmark::State &state) {
-    std::u32string text = latinText(kTextChars);
-    callLean(state, true, false, text.data(), kTextChars, kTextChars * 4,
-             static_cast<uint32_t>(base64_encoded_length(kTextChars)));
-}
-
-// ---- the bare primitives
-
-void BM_Primitive_Base64Encode_64MiB(benchmark::State &state) {
-    std::vector<uint8_t> in = randomBytes(kBinaryBytes), out(base64_encoded_length(kBinaryBytes));
+// Base64 as the build's call writes it: bytes, or 32-bit characters.
+void bareBase64(benchmark::State &state, size_t bytes, bool wide) {
+    std::vector<uint8_t> in = ghbench::binaryValue(bytes);
+    std::vector<uint8_t> out(base64_encoded_length(bytes) * (wide ? 4 : 1));
     for (auto _ : state) {
-        base64_encode_text(in.data(), in.size(), out.data());
+        if (wide) {
+            base64_encode_text(in.data(), in.size(), reinterpret_cast<uint32_t *>(out.data()));
+        } else {
+            base64_encode_text(in.data(), in.size(), out.data());
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+void bareBlowfish(benchmark::State &state) {
+    BLOWFISH_CTX ctx;
+    Blowfish_Init(&ctx, reinterpret_cast<const uint8_t *>(kKey), sizeof kKey - 1);
+    std::vector<uint8_t> data = ghbench::binaryValue();
+    for (auto _ : state) {
+        blowfish_ecb_encrypt(&ctx, data.data(), data.size() / BLOWFISH_BLOCK);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBinaryBytes));
 }
 
-// What the wide build must do for a text: its byte form, then Base64.
-void BM_Primitive_TextToBase64_16Mchars(benchmark::State &state) {
-    std::u32string text = latinText(kTextChars);
-    std::vector<uint8_t> bytes(kTextChars), out(base64_encoded_length(kTextChars));
+// A host's hand-over of a 64 MiB value: new block, copy, free.
+void copyToNewBlock(benchmark::State &state) {
+    ghbench::WindowsLikeMemory memoryManager;
+    std::vector<uint8_t> data = ghbench::binaryValue();
     for (auto _ : state) {
-        uint64_t n = qchar_encoded_length(reinterpret_cast<const uint32_t *>(text.data()), text.size());
-        qchar_encode(reinterpret_cast<const uint32_t *>(text.data()), text.size(), bytes.data());
-        base64_encode_text(bytes.data(), static_cast<size_t>(n), out.data());
-        benchmark::ClobberMemory();
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 4 + data.size());
+        auto *p = static_cast<uint8_t *>(GlobalLock(h));
+        memcpy(p + 4, data.data(), data.size());
+        benchmark::DoNotOptimize(p);
+        GlobalUnlock(h);
+        GlobalFree(h);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTextChars * 4));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBinaryBytes));
 }
 
-// The same into a block freshly obtained from the memory manager, as a call
-// must: the cost of new memory (the manager's fill, the first touch of every
-// page, the release) is part of any call that returns 85 MiB.
-void BM_Primitive_Base64Encode_64MiB_FreshBlock(benchmark::State &state, bool wide) {
-    std::vector<uint8_t> in = randomBytes(kBinaryBytes);
+// Base64 of 64 MiB into a block new from the memory manager, as a call must
+// write it, and the block freed.
+void floorBase64(benchmark::State &state, bool wide) {
+    ghbench::WindowsLikeMemory memoryManager;
+    std::vector<uint8_t> in = ghbench::binaryValue();
     size_t length = base64_encoded_length(kBinaryBytes);
     for (auto _ : state) {
         HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 4 + length * (wide ? 4 : 1));
@@ -235,42 +201,40 @@ void BM_Primitive_Base64Encode_64MiB_FreshBlock(benchmark::State &state, bool wi
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBinaryBytes));
 }
 
-// Only the new memory: allocate, touch, free.
-void BM_Alloc_Only(benchmark::State &state, bool wide) {
-    size_t length = base64_encoded_length(kBinaryBytes);
-    for (auto _ : state) {
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 4 + length * (wide ? 4 : 1));
-        benchmark::DoNotOptimize(GlobalLock(h));
-        GlobalUnlock(h);
-        GlobalFree(h);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBinaryBytes));
+void registerCall(const std::string &name, const std::function<void(benchmark::State &)> &run) {
+    benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMillisecond)->MinTime(1);
 }
 
 int registerAll() {
-    for (bool wide : {false, true}) {
-        std::string b = wide ? "wide" : "byte";
-        benchmark::RegisterBenchmark(("BM_Primitive_Base64Encode_64MiB_FreshBlock/" + b).c_str(),
-                                     BM_Primitive_Base64Encode_64MiB_FreshBlock, wide)
-            ->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("BM_Alloc_Only/" + b).c_str(), BM_Alloc_Only, wide)
-            ->Unit(benchmark::kMillisecond)->UseRealTime();
+    for (const Function &f : kFunctions) {
+        for (Build build : {Build::Wide, Build::Byte}) {
+            std::string suffix = std::string("/binary64MiB/") + ghbench::buildName(build);
+            registerCall(std::string("calls/emulator/") + f.name + suffix,
+                         [&f, build](benchmark::State &s) { emulatorBinary(s, f, build); });
+            registerCall(std::string("calls/lean/") + f.name + suffix,
+                         [&f, build](benchmark::State &s) { leanBinary(s, f, build); });
+        }
+        if (f.keyed) continue;  // Blowfish works on bytes; its text form is another function
+        registerCall(std::string("calls/emulator/") + f.name + "/text16Mchars/wide",
+                     [&f](benchmark::State &s) { emulatorText(s, f); });
+        registerCall(std::string("calls/lean/") + f.name + "/text16Mchars/wide",
+                     [&f](benchmark::State &s) { leanText(s, f); });
     }
-    for (bool wide : {false, true}) {
-        std::string b = wide ? "wide" : "byte";
-        benchmark::RegisterBenchmark(("BM_Call_Base64Encode_Binary64MiB/" + b).c_str(), BM_Call_Base64Encode_Binary64MiB, wide)
-            ->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("BM_Library_Base64Encode_Binary64MiB/" + b).c_str(), BM_Library_Base64Encode_Binary64MiB, wide)
-            ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("calls/emulator/SHA256Digest/file1GiB/wide", emulatorFile)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(2);
+    for (size_t size : {kBinaryBytes, kTextChars}) {
+        std::string mib = std::to_string(size >> 20) + "MiB";
+        registerCall("calls/bare/MD5/" + mib, [size](benchmark::State &s) { bareDigest(s, false, size); });
+        registerCall("calls/bare/SHA256/" + mib, [size](benchmark::State &s) { bareDigest(s, true, size); });
+        registerCall("calls/bare/base64/" + mib + "/chars",
+                     [size](benchmark::State &s) { bareBase64(s, size, true); });
     }
-    benchmark::RegisterBenchmark("BM_Call_Base64Encode_Text16Mchars/wide", BM_Call_Base64Encode_Text16Mchars)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("BM_Library_Base64Encode_Text16Mchars/wide", BM_Library_Base64Encode_Text16Mchars)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("BM_Primitive_Base64Encode_64MiB", BM_Primitive_Base64Encode_64MiB)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("BM_Primitive_TextToBase64_16Mchars", BM_Primitive_TextToBase64_16Mchars)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    registerCall("calls/bare/base64/64MiB/bytes", [](benchmark::State &s) { bareBase64(s, kBinaryBytes, false); });
+    registerCall("calls/bare/blowfish/64MiB", bareBlowfish);
+    registerCall("calls/copy/64MiB", copyToNewBlock);
+    registerCall("calls/floor/base64/64MiB/bytes", [](benchmark::State &s) { floorBase64(s, false); });
+    registerCall("calls/floor/base64/64MiB/chars", [](benchmark::State &s) { floorBase64(s, true); });
     return 0;
 }
 const int kRegistered = registerAll();

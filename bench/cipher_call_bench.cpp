@@ -2,17 +2,16 @@
 // (wide and byte build), beside the bare primitives in cipher_bench.cpp: the
 // host delivers the 1 MiB value as a new block, the library works on it and
 // sets the result, which the host copies; the emulator's own bookkeeping
-// (operation log, memory checks) counts in the time.
-#include <benchmark/benchmark.h>
-
+// (operation log, memory checks) counts in the time.  glyphmem's test
+// devices are off, as in every whole call (bench/whole_call.h).
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/whole_call.h"
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_ecb.h"
 #include "cipher/blowfish_text.h"
-#include "emulator/library.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ constexpr size_t kSize = 1 << 20;
 ghemu::Library &library(Build build) {
     static std::unique_ptr<ghemu::Library> libs[2];
     auto &lib = libs[build == Build::Wide ? 0 : 1];
-    if (!lib) lib = ghemu::Library::load(ghemu::libraryPathNextToExecutable(build == Build::Wide), build);
+    if (!lib) lib = ghemu::Library::load(ghbench::libraryPath(build), build);
     return *lib;
 }
 
@@ -48,6 +47,7 @@ std::vector<uint8_t> ciphertext() {
 
 // Calls function with param over and over on one keyed instance.
 void wholeCall(benchmark::State &state, Build build, const char *function, ghemu::Param param) {
+    ghbench::WindowsLikeMemory memoryManager;
     ghemu::Library &lib = library(build);
     ghemu::Session session(lib);
     ghemu::CallOutcome key = session.call("blowfishContext", {ghemu::textParam(build, kKey)});
@@ -57,7 +57,7 @@ void wholeCall(benchmark::State &state, Build build, const char *function, ghemu
     host.setParams({std::move(param)});
     for (auto _ : state) {
         ghemu::CallOutcome out = lib.call(session.instance(), host);
-        bool emptyText = out.result.type == HOST_TYPE_TEXT && out.result.value.text.empty();
+        bool emptyText = out.result.type == HOST_TYPE_TEXT && out.result.value.textLength() == 0;
         if (!out.ok() || !out.result.set || emptyText) {
             state.SkipWithError(("the call failed: " + out.problemText()).c_str());
             break;

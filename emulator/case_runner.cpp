@@ -134,7 +134,7 @@ Case parseCase(const json &j) {
 
 void setFields(Host &host, const json &fields, Build build, const std::vector<Result> &previous) {
     for (auto it = fields.begin(); it != fields.end(); ++it) {
-        host.setField(Value::ofUtf8(build, it.key()).text, caseValue(it.value(), build, previous));
+        host.setField(Value::ofUtf8(build, it.key()).text(), caseValue(it.value(), build, previous));
     }
 }
 
@@ -250,7 +250,7 @@ private:
         }
         for (auto it = step.fieldsAfter.begin(); it != step.fieldsAfter.end(); ++it) {
             Value expected = caseValue(it.value(), build, previous);
-            const Value *actual = host.field(Value::ofUtf8(build, it.key()).text);
+            const Value *actual = host.field(Value::ofUtf8(build, it.key()).text());
             if (!actual || *actual != expected) {
                 fail(stepName(case_, s), "field \"" + it.key() + "\": expected " + describeValue(expected, build) +
                                              "\n     got " + (actual ? describeValue(*actual, build) : "no such field"));

@@ -16,7 +16,6 @@ namespace {
 Value repeated(const Value &v, uint64_t times) {
     if (v.isNumber()) throw CaseError("\"repeat\" takes a text or binary value, not a number");
     if (times > 100000000) throw CaseError("\"times\" is too large");
-    Value out = v;
     auto grow = [times](auto &seq) {
         size_t unit = seq.size();
         size_t total = unit * static_cast<size_t>(times);
@@ -28,11 +27,18 @@ Value repeated(const Value &v, uint64_t times) {
             filled += n;
         }
     };
-    if (v.isText()) {
-        grow(out.text);
-    } else {
-        grow(out.bytes);
+    if (v.isText() && v.textInBytes()) {
+        std::vector<uint8_t> codes = v.byteCodes();
+        grow(codes);
+        return Value::ofByteText(std::move(codes));
     }
+    if (v.isText()) {
+        std::u32string codes = v.wideCodes();
+        grow(codes);
+        return Value::ofText(std::move(codes));
+    }
+    Value out = v;
+    grow(out.bytes);
     return out;
 }
 

@@ -76,7 +76,7 @@ std::string valueText(const ghemu::Value &v, ghemu::Build build) {
     case ghemu::ValueKind::Number:
         return ghemu::formatNumber(v.number);
     case ghemu::ValueKind::Text:
-        return ghemu::textToUtf8(v.text, build);
+        return ghemu::textToUtf8(v.text(), build);
     case ghemu::ValueKind::Binary:
         return ghemu::toHex(v.bytes);
     }

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <exception>
+#include <iterator>
 
 #include "emulator/system.h"
 #include "platform/globalmem.h"
@@ -22,17 +23,118 @@ int16_t get16(const void *p) {
 
 void put16(void *p, int16_t v) { std::memcpy(p, &v, sizeof v); }
 
-// Characters in the build's element form: 32-bit codes or bytes.
-std::vector<uint8_t> elementsOf(const std::u32string &codes, Build build, size_t n) {
-    size_t width = static_cast<size_t>(charWidth(build));
-    std::vector<uint8_t> out(n * width);
-    static_assert(sizeof(char32_t) == 4, "a wide character is 32 bits");
-    if (build == Build::Wide) {
-        if (n) std::memcpy(out.data(), codes.data(), 4 * n);
-    } else {
-        for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(codes[i]);
+// A value seen as the characters a host hands out for it, without a copy:
+// a text's codes (in whichever form it is held), a number's formatted text,
+// a binary value's bytes as one character each.
+class CharView {
+public:
+    explicit CharView(const Value &v) {
+        switch (v.kind) {
+        case ValueKind::Text:
+            if (v.textInBytes()) {
+                bytes_ = v.byteCodes().data();
+            } else {
+                wide_ = v.wideCodes().data();
+            }
+            size_ = v.textLength();
+            break;
+        case ValueKind::Binary:
+            bytes_ = v.bytes.data();
+            size_ = v.bytes.size();
+            break;
+        case ValueKind::Number:
+            formatted_ = formatNumber(v.number);
+            bytes_ = reinterpret_cast<const uint8_t *>(formatted_.data());
+            size_ = formatted_.size();
+            break;
+        }
     }
-    return out;
+    CharView(const CharView &) = delete;
+    CharView &operator=(const CharView &) = delete;
+
+    size_t size() const { return size_; }
+
+    // The first n characters as the build's elements: 32-bit codes, or
+    // bytes (a code's low 8 bits).
+    void writeChars(uint8_t *out, size_t n, Build build) const {
+        if (!n) return;
+        if (build == Build::Wide) {
+            static_assert(sizeof(char32_t) == 4, "a wide character is 32 bits");
+            if (wide_) {
+                std::memcpy(out, wide_, 4 * n);
+            } else {
+                for (size_t i = 0; i < n; ++i) {
+                    uint32_t c = bytes_[i];
+                    std::memcpy(out + 4 * i, &c, 4);
+                }
+            }
+        } else if (bytes_) {
+            std::memcpy(out, bytes_, n);
+        } else {
+            for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(wide_[i]);
+        }
+    }
+
+    // The byte form (wide build: codes up to 0xFF as one byte, higher ones
+    // in the multi-byte forms of UTF-8; byte build: the bytes): its length,
+    // and writing it.
+    size_t byteFormLength(Build build) const {
+        if (bytes_ || build == Build::Byte) return size_;
+        size_t n = 0;
+        for (size_t i = 0; i < size_; ++i) n += ghemu::byteFormLength(wide_[i]);
+        return n;
+    }
+    void writeByteForm(uint8_t *out, Build build) const {
+        if (bytes_) {
+            if (size_) std::memcpy(out, bytes_, size_);
+        } else if (build == Build::Byte) {
+            for (size_t i = 0; i < size_; ++i) out[i] = static_cast<uint8_t>(wide_[i]);
+        } else {
+            for (size_t i = 0; i < size_; ++i) out = putByteForm(out, wide_[i]);
+        }
+    }
+
+private:
+    const char32_t *wide_ = nullptr;
+    const uint8_t *bytes_ = nullptr;
+    size_t size_ = 0;
+    std::string formatted_;
+};
+
+// 32-bit codes read one at a time from the library's memory (which may be
+// unaligned and has no type the host may assume), so that a string is built
+// from them in one pass.
+struct CodeReader {
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = char32_t;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char32_t *;
+    using reference = char32_t;
+
+    const uint8_t *p = nullptr;
+
+    char32_t operator*() const {
+        uint32_t c;
+        std::memcpy(&c, p, 4);
+        return c;
+    }
+    CodeReader &operator++() {
+        p += 4;
+        return *this;
+    }
+    CodeReader operator++(int) {
+        CodeReader old = *this;
+        p += 4;
+        return old;
+    }
+    bool operator==(const CodeReader &o) const { return p == o.p; }
+    bool operator!=(const CodeReader &o) const { return p != o.p; }
+};
+
+// n characters of the build at p, copied once into a text of the build's form.
+Value textFromElements(const uint8_t *p, size_t n, Build build) {
+    if (build == Build::Byte) return Value::ofByteText(std::vector<uint8_t>(p, p + n));
+    return Value::ofText(std::u32string(CodeReader{p}, CodeReader{p + 4 * n}));
 }
 
 int32_t GH_CALLBACK_CALL hostCallback(int32_t op, ...) {
@@ -112,9 +214,14 @@ HostCallback Host::callback() { return &hostCallback; }
 CurrentHost::CurrentHost(Host &host) : previous_(tCurrentHost) { tCurrentHost = &host; }
 CurrentHost::~CurrentHost() { tCurrentHost = previous_; }
 
-void Host::setParams(std::vector<Param> params) { params_ = std::move(params); }
+void Host::setParams(std::vector<Param> params) {
+    params_ = std::move(params);
+    for (Param &p : params_) p.value.adoptForm(build_);
+    paramByteLengths_.assign(params_.size(), SIZE_MAX);
+}
 
 int16_t Host::setField(const std::u32string &name, Value value) {
+    value.adoptForm(build_);
     for (Field &f : fields_) {
         if (f.name == name) {
             f.value = std::move(value);
@@ -212,7 +319,8 @@ int32_t Host::operation(int32_t op, int32_t a, int32_t b, int32_t c, void *p) {
         if (number == HOST_PARAM_COUNT) {
             fetch(Value::ofNumber(paramCountValue()), 0, b, c, p);
         } else if (const Value *v = paramValue(number)) {
-            fetch(*v, *paramFieldNumber(number), b, c, p);
+            fetch(*v, *paramFieldNumber(number), b, c, p,
+                  &paramByteLengths_[static_cast<size_t>(number - HOST_PARAM_FIRST)]);
         }
         // Any other number: nothing is written; the library sees its preset.
         return 0;
@@ -313,12 +421,19 @@ void Host::getFldInfo(void *record) {
     put16(bytes + (wide ? PARAM_INFO_STATUS_WIDE : PARAM_INFO_STATUS_BYTE), 1);
 }
 
-void Host::fetch(const Value &v, int16_t fieldNumber, int32_t type, int32_t count, void *buffer) {
+void Host::fetch(const Value &v, int16_t fieldNumber, int32_t type, int32_t count, void *buffer,
+                 size_t *byteLength) {
+    // Problems are described only when there is one.
     auto where = [&] { return "a fetch of type " + std::to_string(type) + " with count " + std::to_string(count); };
     if (!buffer) {
         noteProblem(where() + " without a buffer");
         return;
     }
+    auto bytesOf = [&](const CharView &chars) {
+        if (!byteLength) return chars.byteFormLength(build_);
+        if (*byteLength == SIZE_MAX) *byteLength = chars.byteFormLength(build_);
+        return *byteLength;
+    };
     switch (static_cast<int16_t>(type)) {
     case HOST_TYPE_NUMBER: {
         if (count != 8 && count != 64) {
@@ -334,12 +449,12 @@ void Host::fetch(const Value &v, int16_t fieldNumber, int32_t type, int32_t coun
             noteProblem(where() + " (negative count)");
             return;
         }
-        std::u32string text = valueAsText(v);
-        size_t n = text.size() < static_cast<size_t>(count) ? text.size() : static_cast<size_t>(count);
-        text.resize(n);
-        text.push_back(0);
-        std::vector<uint8_t> elements = elementsOf(text, build_, n + 1);
-        std::memcpy(buffer, elements.data(), elements.size());
+        CharView chars(v);
+        size_t n = chars.size() < static_cast<size_t>(count) ? chars.size() : static_cast<size_t>(count);
+        auto *out = static_cast<uint8_t *>(buffer);
+        size_t width = static_cast<size_t>(charWidth(build_));
+        chars.writeChars(out, n, build_);
+        std::memset(out + n * width, 0, width);
         return;
     }
     case HOST_TYPE_LENGTH:
@@ -348,8 +463,8 @@ void Host::fetch(const Value &v, int16_t fieldNumber, int32_t type, int32_t coun
             noteProblem(where() + " (a length takes count 4)");
             return;
         }
-        size_t length = static_cast<int16_t>(type) == HOST_TYPE_LENGTH ? valueAsText(v).size()
-                                                                         : valueAsBytes(v, build_).size();
+        CharView chars(v);
+        size_t length = static_cast<int16_t>(type) == HOST_TYPE_LENGTH ? chars.size() : bytesOf(chars);
         int32_t n = length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length);
         std::memcpy(buffer, &n, sizeof n);
         return;
@@ -363,15 +478,17 @@ void Host::fetch(const Value &v, int16_t fieldNumber, int32_t type, int32_t coun
         return;
     case HOST_TYPE_TEXT_BLOCK: {
         if (count != 0) noteProblem(where() + " (a block takes count 0)");
-        std::u32string text = valueAsText(v);
-        deliverBlock(buffer, elementsOf(text, build_, text.size()), static_cast<uint32_t>(text.size()));
+        CharView chars(v);
+        size_t n = chars.size();
+        deliverBlock(buffer, static_cast<uint32_t>(n), n * static_cast<size_t>(charWidth(build_)),
+                     [&](uint8_t *data) { chars.writeChars(data, n, build_); });
         return;
     }
     case HOST_TYPE_BINARY_BLOCK: {
         if (count != 0) noteProblem(where() + " (a block takes count 0)");
-        std::vector<uint8_t> bytes = valueAsBytes(v, build_);
-        auto n = static_cast<uint32_t>(bytes.size());
-        deliverBlock(buffer, bytes, n);
+        CharView chars(v);
+        size_t n = bytesOf(chars);
+        deliverBlock(buffer, static_cast<uint32_t>(n), n, [&](uint8_t *data) { chars.writeByteForm(data, build_); });
         return;
     }
     default:
@@ -380,11 +497,12 @@ void Host::fetch(const Value &v, int16_t fieldNumber, int32_t type, int32_t coun
     }
 }
 
-void Host::deliverBlock(void *slot, const std::vector<uint8_t> &elements, uint32_t count) {
+template <class Write>
+void Host::deliverBlock(void *slot, uint32_t count, size_t bytes, Write write) {
     HGLOBAL handle;
     std::memcpy(&handle, slot, sizeof handle);
     PausedInjection paused;  // only the library's allocations may fail
-    SIZE_T size = 4 + elements.size();
+    SIZE_T size = 4 + bytes;
     if (handle) {
         // The library's block is filled: resized, which may give a new handle.
         HGLOBAL resized = GlobalReAlloc(handle, size, GMEM_MOVEABLE);
@@ -399,15 +517,15 @@ void Host::deliverBlock(void *slot, const std::vector<uint8_t> &elements, uint32
     }
     auto *p = static_cast<uint8_t *>(GlobalLock(handle));
     std::memcpy(p, &count, 4);
-    if (!elements.empty()) std::memcpy(p + 4, elements.data(), elements.size());
+    write(p + 4);
     GlobalUnlock(handle);
     std::memcpy(slot, &handle, sizeof handle);
 }
 
 std::optional<Value> Host::readSetValue(int32_t type, const void *address) {
-    std::string what = "SetFldVal of type " + std::to_string(static_cast<int16_t>(type));
+    auto what = [&] { return "SetFldVal of type " + std::to_string(static_cast<int16_t>(type)); };
     if (!address) {
-        noteProblem(what + " without a value");
+        noteProblem(what() + " without a value");
         return std::nullopt;
     }
     size_t width = static_cast<size_t>(charWidth(build_));
@@ -418,19 +536,18 @@ std::optional<Value> Host::readSetValue(int32_t type, const void *address) {
         return Value::ofNumber(n);
     }
     case HOST_TYPE_TEXT: {
-        std::u32string text;
+        // Up to the zero character, then copied once.
         const auto *bytes = static_cast<const uint8_t *>(address);
-        for (size_t i = 0;; ++i) {
-            uint32_t c;
-            if (width == 1) {
-                c = bytes[i];
-            } else {
-                std::memcpy(&c, bytes + 4 * i, 4);
+        size_t n = 0;
+        if (width == 1) {
+            n = std::strlen(reinterpret_cast<const char *>(bytes));
+        } else {
+            for (uint32_t c = 1;; ++n) {
+                std::memcpy(&c, bytes + 4 * n, 4);
+                if (!c) break;
             }
-            if (!c) break;
-            text.push_back(c);
         }
-        return Value::ofText(std::move(text));
+        return textFromElements(bytes, n, build_);
     }
     case HOST_TYPE_TEXT_BLOCK:
     case HOST_TYPE_BINARY_BLOCK: {
@@ -439,40 +556,31 @@ std::optional<Value> Host::readSetValue(int32_t type, const void *address) {
         HGLOBAL handle;
         std::memcpy(&handle, address, sizeof handle);
         if (!handle) {
-            noteProblem(what + " with a null handle");
+            noteProblem(what() + " with a null handle");
             return std::nullopt;
         }
         SIZE_T size = GlobalSize(handle);
         const auto *p = static_cast<const uint8_t *>(GlobalLock(handle));
         if (!p || size < 4) {
             if (p) GlobalUnlock(handle);
-            noteProblem(what + " with a handle that is not a block of at least 4 bytes");
+            noteProblem(what() + " with a handle that is not a block of at least 4 bytes");
             return std::nullopt;
         }
         uint32_t count;
         std::memcpy(&count, p, 4);
         size_t room = (size - 4) / element;
         if (count > room) {
-            noteProblem(what + ": the block's count " + std::to_string(count) + " exceeds its " +
+            noteProblem(what() + ": the block's count " + std::to_string(count) + " exceeds its " +
                         std::to_string(room) + " elements");
             count = static_cast<uint32_t>(room);
         }
-        Value v;
-        if (text) {
-            v = Value::ofText(std::u32string(count, 0));
-            if (width == 1) {
-                for (size_t i = 0; i < count; ++i) v.text[i] = p[4 + i];
-            } else if (count) {
-                std::memcpy(&v.text[0], p + 4, 4 * static_cast<size_t>(count));
-            }
-        } else {
-            v = Value::ofBinary(std::vector<uint8_t>(p + 4, p + 4 + count));
-        }
+        Value v = text ? textFromElements(p + 4, count, build_)
+                       : Value::ofBinary(std::vector<uint8_t>(p + 4, p + 4 + count));
         GlobalUnlock(handle);
         return v;
     }
     default:
-        noteProblem(what + ": a value of that type cannot be set");
+        noteProblem(what() + ": a value of that type cannot be set");
         return std::nullopt;
     }
 }

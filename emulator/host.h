@@ -14,6 +14,12 @@
 // Blocks the host delivers come from the shared global memory manager (with
 // fault injection paused) and become the library's; values the library sets
 // are copied at once, and the library's blocks are never kept or freed.
+//
+// A lean host: each value is held once, in the build's own form (texts as
+// 32-bit characters in the wide build, as bytes in the byte build); lengths
+// are answered without touching the value; a block is filled with one copy
+// straight from the held value; a value set is copied out once.  What the
+// library asks is logged as small records, with no text built per operation.
 // Anything the library does that a host could not accept (an unknown
 // operation or target, a block whose count exceeds its size, ...) is noted
 // as a problem.
@@ -24,6 +30,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "emulator/value.h"
@@ -83,6 +90,10 @@ public:
     void beginCall();
     const Result &result() const { return result_; }
     const std::vector<OpEntry> &log() const { return log_; }
+    // The result and the log handed over without a copy (the host keeps
+    // none afterwards).
+    Result takeResult() { return std::exchange(result_, Result::none()); }
+    std::vector<OpEntry> takeLog() { return std::exchange(log_, {}); }
     size_t count(int32_t op) const;  // log entries of that operation
     const std::vector<std::string> &problems() const { return problems_; }
     void noteProblem(std::string what);
@@ -103,8 +114,14 @@ private:
     int32_t paramCountValue() const;
     const Value *paramValue(int32_t number) const;
     std::optional<int16_t> paramFieldNumber(int32_t number) const;
-    void fetch(const Value &v, int16_t fieldNumber, int32_t type, int32_t count, void *buffer);
-    void deliverBlock(void *slot, const std::vector<uint8_t> &elements, uint32_t count);
+    // byteLength, when given, caches the value's length in bytes
+    // (SIZE_MAX: not known yet).
+    void fetch(const Value &v, int16_t fieldNumber, int32_t type, int32_t count, void *buffer,
+               size_t *byteLength = nullptr);
+    // Puts a block of 4 + bytes bytes holding count in the slot (the block
+    // offered there resized, or a new one) and has write fill its data.
+    template <class Write>
+    void deliverBlock(void *slot, uint32_t count, size_t bytes, Write write);
     std::optional<Value> readSetValue(int32_t type, const void *address);
     void store(int32_t target, int32_t type, Value v);
     Field *fieldByRef(int32_t ref);
@@ -115,6 +132,7 @@ private:
     Build build_;
     int32_t functionNumber_ = 0;
     std::vector<Param> params_;
+    std::vector<size_t> paramByteLengths_;  // each parameter's length in bytes, once asked
     std::optional<int32_t> paramCount_;
     std::vector<Field> fields_;
     std::map<int16_t, int16_t> extraKinds_;

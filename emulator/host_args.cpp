@@ -125,11 +125,11 @@ Param parseArgument(const std::string &word, Build build, const std::optional<Re
         if (name.empty()) throw ArgumentError("\"" + word + "\" names no field");
         Value nameText = textOf(name, build, word);
         if (eq == std::string::npos) {
-            if (!host.field(nameText.text)) {
+            if (!host.field(nameText.text())) {
                 throw ArgumentError("field \"" + name + "\" has no value yet (give field:" + name + "=VALUE)");
             }
         } else {
-            host.setField(nameText.text, valueOf(rest.substr(eq + 1), build, previous));
+            host.setField(nameText.text(), valueOf(rest.substr(eq + 1), build, previous));
         }
         return Param{nameText, {}, {}};
     }

@@ -79,8 +79,8 @@ CallOutcome Library::send(int32_t message, void **slot, Host &host, unsigned lon
     if (low == GH_MSG_DISCONNECT && before && !after) expectedBlocks = -1;
     out.problems = watch.problems(expectedBlocks);
     for (const std::string &p : host.problems()) out.problems.push_back(p);
-    out.result = host.result();
-    out.log = host.log();
+    out.result = host.takeResult();
+    out.log = host.takeLog();
     return out;
 }
 

@@ -28,7 +28,15 @@ Value Value::ofNumber(double n) {
 Value Value::ofText(std::u32string codes) {
     Value v;
     v.kind = ValueKind::Text;
-    v.text = std::move(codes);
+    v.wideText_ = std::move(codes);
+    return v;
+}
+
+Value Value::ofByteText(std::vector<uint8_t> codes) {
+    Value v;
+    v.kind = ValueKind::Text;
+    v.byteText_ = std::move(codes);
+    v.byteForm_ = true;
     return v;
 }
 
@@ -40,14 +48,33 @@ Value Value::ofBinary(std::vector<uint8_t> bytes) {
 }
 
 Value Value::ofUtf8(Build build, std::string_view utf8) {
-    if (build == Build::Byte) {
-        std::u32string codes(utf8.size(), 0);
-        for (size_t i = 0; i < utf8.size(); ++i) codes[i] = static_cast<unsigned char>(utf8[i]);
-        return ofText(std::move(codes));
-    }
+    if (build == Build::Byte) return ofByteText(std::vector<uint8_t>(utf8.begin(), utf8.end()));
     auto decoded = decodeUtf8(utf8);
     if (!decoded) throw ValueError("text is not valid UTF-8");
     return ofText(std::move(*decoded));
+}
+
+std::u32string Value::text() const {
+    if (!byteForm_) return wideText_;
+    return std::u32string(byteText_.begin(), byteText_.end());
+}
+
+void Value::adoptForm(Build build) {
+    if (kind != ValueKind::Text) return;
+    if (build == Build::Wide) {
+        if (!byteForm_) return;
+        wideText_.assign(byteText_.begin(), byteText_.end());
+        byteText_ = {};
+        byteForm_ = false;
+        return;
+    }
+    if (byteForm_) return;
+    for (char32_t c : wideText_) {
+        if (c > 0xFF) return;  // not a byte-build text; kept as it is
+    }
+    byteText_.assign(wideText_.begin(), wideText_.end());
+    wideText_ = {};
+    byteForm_ = true;
 }
 
 bool operator==(const Value &a, const Value &b) {
@@ -55,8 +82,17 @@ bool operator==(const Value &a, const Value &b) {
     switch (a.kind) {
     case ValueKind::Number:
         return a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
-    case ValueKind::Text:
-        return a.text == b.text;
+    case ValueKind::Text: {
+        if (a.textInBytes() == b.textInBytes()) {
+            return a.textInBytes() ? a.byteCodes() == b.byteCodes() : a.wideCodes() == b.wideCodes();
+        }
+        size_t n = a.textLength();
+        if (n != b.textLength()) return false;
+        for (size_t i = 0; i < n; ++i) {
+            if (a.code(i) != b.code(i)) return false;
+        }
+        return true;
+    }
     case ValueKind::Binary:
         return a.bytes == b.bytes;
     }
@@ -89,7 +125,7 @@ std::optional<double> parseNumber(std::string_view text) {
 std::u32string valueAsText(const Value &v) {
     switch (v.kind) {
     case ValueKind::Text:
-        return v.text;
+        return v.text();
     case ValueKind::Number: {
         std::string s = formatNumber(v.number);
         return std::u32string(s.begin(), s.end());
@@ -100,32 +136,33 @@ std::u32string valueAsText(const Value &v) {
     return {};
 }
 
-namespace {
-
-void appendByteForm(std::vector<uint8_t> &out, uint32_t c) {
-    auto cont = [](uint32_t x) { return static_cast<uint8_t>(0x80 | (x & 0x3F)); };
-    if (c <= 0xFF) {
-        out.push_back(static_cast<uint8_t>(c));
-    } else if (c <= 0x7FF) {
-        out.insert(out.end(), {static_cast<uint8_t>(0xC0 | (c >> 6)), cont(c)});
-    } else if (c <= 0xFFFF) {
-        out.insert(out.end(), {static_cast<uint8_t>(0xE0 | (c >> 12 & 0x0F)), cont(c >> 6), cont(c)});
-    } else if (c <= 0x1FFFFF) {
-        out.insert(out.end(), {static_cast<uint8_t>(0xF0 | (c >> 18 & 0x07)), cont(c >> 12),
-                               cont(c >> 6), cont(c)});
-    } else if (c <= 0x3FFFFFF) {
-        out.insert(out.end(), {static_cast<uint8_t>(0xF8 | (c >> 24 & 0x07)), cont(c >> 18),
-                               cont(c >> 12), cont(c >> 6), cont(c)});
-    } else {
-        out.insert(out.end(), {static_cast<uint8_t>(0xFC | (c >> 30 & 0x07)), cont(c >> 24),
-                               cont(c >> 18), cont(c >> 12), cont(c >> 6), cont(c)});
-    }
+size_t byteFormLength(uint32_t c) {
+    if (c <= 0xFF) return 1;
+    if (c <= 0x7FF) return 2;
+    if (c <= 0xFFFF) return 3;
+    if (c <= 0x1FFFFF) return 4;
+    if (c <= 0x3FFFFFF) return 5;
+    return 6;
 }
 
-}  // namespace
+uint8_t *putByteForm(uint8_t *out, uint32_t c) {
+    auto cont = [](uint32_t x) { return static_cast<uint8_t>(0x80 | (x & 0x3F)); };
+    // Lead byte marks for 2 to 6 bytes, and the bits of c the lead keeps.
+    static const uint8_t lead[7] = {0, 0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
+    static const uint8_t leadBits[7] = {0, 0, 0x1F, 0x0F, 0x07, 0x07, 0x07};
+    size_t n = byteFormLength(c);
+    if (n == 1) {
+        *out = static_cast<uint8_t>(c);
+        return out + 1;
+    }
+    out[0] = static_cast<uint8_t>(lead[n] | (c >> (6 * (n - 1)) & leadBits[n]));
+    for (size_t k = 1; k < n; ++k) out[k] = cont(c >> (6 * (n - 1 - k)));
+    return out + n;
+}
 
 std::vector<uint8_t> valueAsBytes(const Value &v, Build build) {
     if (v.kind == ValueKind::Binary) return v.bytes;
+    if (v.isText() && v.textInBytes()) return v.byteCodes();  // codes below 256: one byte each
     std::u32string text = valueAsText(v);
     std::vector<uint8_t> out;
     out.reserve(text.size());
@@ -133,7 +170,8 @@ std::vector<uint8_t> valueAsBytes(const Value &v, Build build) {
         if (build == Build::Byte) {
             out.push_back(static_cast<uint8_t>(c));
         } else {
-            appendByteForm(out, static_cast<uint32_t>(c));
+            uint8_t form[6];
+            out.insert(out.end(), form, putByteForm(form, static_cast<uint32_t>(c)));
         }
     }
     return out;
@@ -144,10 +182,12 @@ double valueAsNumber(const Value &v) {
     case ValueKind::Number:
         return v.number;
     case ValueKind::Text: {
-        std::string ascii;
-        for (char32_t c : v.text) {
+        size_t n = v.textLength();
+        std::string ascii(n, '\0');
+        for (size_t i = 0; i < n; ++i) {
+            char32_t c = v.code(i);
             if (c > 0x7F) return 0;
-            ascii.push_back(static_cast<char>(c));
+            ascii[i] = static_cast<char>(c);
         }
         return parseNumber(ascii).value_or(0);
     }
@@ -299,10 +339,12 @@ std::string describeValue(const Value &v, Build build) {
         return out;
     }
     case ValueKind::Text: {
-        bool shortened = v.text.size() > kShown;
-        std::u32string shown = v.text.substr(0, kShown);
+        size_t length = v.textLength();
+        bool shortened = length > kShown;
+        std::u32string shown;
+        for (size_t i = 0; i < length && i < kShown; ++i) shown.push_back(v.code(i));
         std::string out = "text " + quoted(shown, build);
-        if (shortened) out += "... (" + std::to_string(v.text.size()) + " characters)";
+        if (shortened) out += "... (" + std::to_string(length) + " characters)";
         bool plain = true;
         for (char32_t c : shown) plain = plain && c >= 0x20 && c < 0x7F;
         if (!plain) {

@@ -1,8 +1,12 @@
 // Values as the emulated host keeps them: numbers, texts and binary values,
 // and the conversions a host makes when a value is fetched as another type.
 //
-// A text is a list of character codes.  In the wide build a code is a 32-bit
-// character; in the byte build every code is a byte (below 256).
+// A text is a list of character codes, kept in one of two forms: 32-bit
+// codes (the wide build's characters), or one byte a code when every code is
+// below 256 (the byte build's characters).  The form is storage only: two
+// texts with the same codes are equal whatever their forms.  A host keeps
+// each value in its build's form (adoptForm), so that it hands characters to
+// the library with one copy and no conversion.
 #ifndef GH_EMULATOR_VALUE_H
 #define GH_EMULATOR_VALUE_H
 
@@ -29,14 +33,16 @@ struct ValueError : std::runtime_error {
 
 enum class ValueKind { Number, Text, Binary };
 
-struct Value {
+class Value {
+public:
     ValueKind kind = ValueKind::Text;
     double number = 0;
-    std::u32string text;          // character codes
     std::vector<uint8_t> bytes;   // a binary value
 
     static Value ofNumber(double n);
     static Value ofText(std::u32string codes);
+    // A text whose codes are these bytes (the byte build's form).
+    static Value ofByteText(std::vector<uint8_t> codes);
     static Value ofBinary(std::vector<uint8_t> bytes);
     // UTF-8 as a text of the build: code points in the wide build, the bytes
     // themselves in the byte build.  Throws ValueError on malformed UTF-8 in
@@ -46,6 +52,24 @@ struct Value {
     bool isText() const { return kind == ValueKind::Text; }
     bool isBinary() const { return kind == ValueKind::Binary; }
     bool isNumber() const { return kind == ValueKind::Number; }
+
+    // A text's codes: their number, one of them, all of them (a copy).
+    size_t textLength() const { return byteForm_ ? byteText_.size() : wideText_.size(); }
+    char32_t code(size_t i) const { return byteForm_ ? char32_t(byteText_[i]) : wideText_[i]; }
+    std::u32string text() const;
+    // The storage: byteCodes() when textInBytes(), wideCodes() otherwise.
+    bool textInBytes() const { return byteForm_; }
+    const std::u32string &wideCodes() const { return wideText_; }
+    const std::vector<uint8_t> &byteCodes() const { return byteText_; }
+    // Keeps a text in the form of the build: 32-bit codes for the wide
+    // build; bytes for the byte build when every code is below 256.  Other
+    // kinds are left alone.
+    void adoptForm(Build build);
+
+private:
+    std::u32string wideText_;
+    std::vector<uint8_t> byteText_;
+    bool byteForm_ = false;
 };
 
 // Same kind and contents (two NaNs are equal; 0 and -0 are not told apart).
@@ -59,6 +83,10 @@ std::u32string valueAsText(const Value &v);
 // higher ones in the multi-byte forms of UTF-8; byte build: the bytes), a
 // number's formatted text.
 std::vector<uint8_t> valueAsBytes(const Value &v, Build build);
+// The byte form of one wide-build character: how many bytes (1 to 6), and
+// writing them (returns the address after them).
+size_t byteFormLength(uint32_t code);
+uint8_t *putByteForm(uint8_t *out, uint32_t code);
 // As a number: a text that holds a number (surrounding blanks allowed),
 // otherwise 0; a binary value is 0.
 double valueAsNumber(const Value &v);

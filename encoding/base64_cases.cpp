@@ -36,7 +36,9 @@ CaseExit case_base64Encode(CallFrame *frame) {
     base64_encode_text(MemBlockBytes(in), n, MemBlockChars(out));
     SetMemBlockCount(out, static_cast<uint32_t>(length));
     UnlockXPHandle(*text);
-    UnlockXPHandle(*data);
+    // The data is freed before the host copies the text: a large value and
+    // two copies of its text are never held at once.
+    ReleaseBlock(data);
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, text, frame->cb);
     return EXIT_CLEANUP;
 }

@@ -10,6 +10,7 @@
 // turn into failed allocations.
 #include "platform/globalmem.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,10 @@ struct State {
     std::unordered_map<void *, Block *> blocks;  // handle -> block
     size_t liveBytes = 0;
     size_t liveHeap = 0;
+    size_t liveHeapBytes = 0;
+    size_t peakBytes = 0;   // of liveBytes + liveHeapBytes
+    bool fill = true;       // the fill of undefined memory
+    bool moveOnResize = true;
     unsigned long events = 0;
     unsigned long failCountdown = 0;
     unsigned long paused = 0;
@@ -49,6 +54,12 @@ struct State {
 State &state() {
     static State s;  // constructed on first use, never destroyed early
     return s;
+}
+
+// Notes a new high of live memory.  Called with the mutex held.
+void notePeak(State &s) {
+    size_t live = s.liveBytes + s.liveHeapBytes;
+    if (live > s.peakBytes) s.peakBytes = live;
 }
 
 // Counts one allocation event and says whether injection fails it.
@@ -70,13 +81,18 @@ Block *find(State &s, void *handle) {
     return it == s.blocks.end() ? nullptr : it->second;
 }
 
-unsigned char *allocData(size_t bytes, bool zero) {
+unsigned char *allocData(const State &s, size_t bytes, bool zero) {
     // malloc(0) may return null; keep one byte so a live block always has
     // an address.
+    if (zero) return static_cast<unsigned char *>(std::calloc(bytes ? bytes : 1, 1));
     auto *p = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
-    if (p) std::memset(p, zero ? 0 : kUndefinedFill, bytes ? bytes : 1);
+    if (p && s.fill) std::memset(p, kUndefinedFill, bytes ? bytes : 1);
     return p;
 }
+
+// Heap buffers carry their size in front, so that their bytes are counted;
+// 16 bytes keep the buffer aligned as malloc's own.
+constexpr size_t kHeapHeader = 16;
 
 }  // namespace
 
@@ -88,7 +104,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
     if (injectFailure(s)) return nullptr;
     Block *b = new (std::nothrow) Block{};
     if (!b) return nullptr;
-    b->data = allocData(bytes, (flags & GMEM_ZEROINIT) != 0);
+    b->data = allocData(s, bytes, (flags & GMEM_ZEROINIT) != 0);
     if (!b->data) {
         delete b;
         return nullptr;
@@ -105,6 +121,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
         return nullptr;
     }
     s.liveBytes += bytes;
+    notePeak(s);
     return handle;
 }
 
@@ -120,11 +137,22 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
     if (!b->moveable && !(flags & GMEM_MOVEABLE) && bytes > b->size) {
         return nullptr;  // a fixed block may not move unless allowed to
     }
-    unsigned char *data = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
-    if (!data) return nullptr;
     size_t keep = bytes < b->size ? bytes : b->size;
-    std::memcpy(data, b->data, keep);
-    if (bytes > keep) {
+    // Fixed blocks always move: their handle is their address.
+    bool move = s.moveOnResize || !b->moveable;
+    unsigned char *data;
+    if (move) {
+        data = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
+        if (!data) return nullptr;
+        std::memcpy(data, b->data, keep);
+        // Old and new data are both live while the bytes are copied.
+        size_t both = s.liveBytes + bytes + s.liveHeapBytes;
+        if (both > s.peakBytes) s.peakBytes = both;
+    } else {
+        data = static_cast<unsigned char *>(std::realloc(b->data, bytes ? bytes : 1));
+        if (!data) return nullptr;  // the old data is still the block's
+    }
+    if (bytes > keep && ((flags & GMEM_ZEROINIT) || s.fill)) {
         std::memset(data + keep, (flags & GMEM_ZEROINIT) ? 0 : kUndefinedFill, bytes - keep);
     }
     void *handle = mem;
@@ -139,10 +167,11 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
         s.blocks.erase(mem);
         handle = data;
     }
-    std::free(b->data);
+    if (move) std::free(b->data);
     b->data = data;
     s.liveBytes = s.liveBytes - b->size + bytes;
     b->size = bytes;
+    notePeak(s);
     return handle;
 }
 
@@ -225,6 +254,36 @@ size_t glyphmem_live_heap(void) {
     return s.liveHeap;
 }
 
+size_t glyphmem_live_heap_bytes(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.liveHeapBytes;
+}
+
+size_t glyphmem_peak_bytes(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return s.peakBytes;
+}
+
+void glyphmem_reset_peak(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.peakBytes = s.liveBytes + s.liveHeapBytes;
+}
+
+void glyphmem_set_fill(int on) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.fill = on != 0;
+}
+
+void glyphmem_set_move_on_resize(int on) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.moveOnResize = on != 0;
+}
+
 void glyphmem_fail_nth(unsigned long n) {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mu);
@@ -282,25 +341,35 @@ unsigned long glyphmem_last_beep_duration(void) {
 
 void *glyphmem_heap_alloc(size_t bytes) {
     State &s = state();
+    bool fill;
     {
         std::lock_guard<std::mutex> lock(s.mu);
         if (injectFailure(s)) return nullptr;
+        fill = s.fill;
     }
-    void *p = std::malloc(bytes ? bytes : 1);
-    if (p) {
-        std::memset(p, kUndefinedFill, bytes ? bytes : 1);
-        std::lock_guard<std::mutex> lock(s.mu);
-        ++s.liveHeap;
-    }
+    if (bytes > SIZE_MAX - kHeapHeader) return nullptr;
+    auto *base = static_cast<unsigned char *>(std::malloc(kHeapHeader + bytes));
+    if (!base) return nullptr;
+    std::memcpy(base, &bytes, sizeof bytes);
+    unsigned char *p = base + kHeapHeader;
+    if (fill) std::memset(p, kUndefinedFill, bytes);
+    std::lock_guard<std::mutex> lock(s.mu);
+    ++s.liveHeap;
+    s.liveHeapBytes += bytes;
+    notePeak(s);
     return p;
 }
 
 void glyphmem_heap_free(void *p) {
     if (!p) return;
-    std::free(p);
+    unsigned char *base = static_cast<unsigned char *>(p) - kHeapHeader;
+    size_t bytes;
+    std::memcpy(&bytes, base, sizeof bytes);
+    std::free(base);
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mu);
     if (s.liveHeap) --s.liveHeap;
+    s.liveHeapBytes = s.liveHeapBytes >= bytes ? s.liveHeapBytes - bytes : 0;
 }
 
 }  // extern "C"

@@ -60,8 +60,25 @@ GLYPHMEM_API BOOL Beep(DWORD frequency, DWORD duration_ms);
 /* Blocks allocated with GlobalAlloc and not yet freed, and their bytes. */
 GLYPHMEM_API size_t glyphmem_live_blocks(void);
 GLYPHMEM_API size_t glyphmem_live_bytes(void);
-/* Buffers from glyphmem_heap_alloc not yet freed. */
+/* Buffers from glyphmem_heap_alloc not yet freed, and their bytes. */
 GLYPHMEM_API size_t glyphmem_live_heap(void);
+GLYPHMEM_API size_t glyphmem_live_heap_bytes(void);
+/* The most bytes live at once (blocks and heap buffers together) since the
+ * last reset, which starts it again from what is live now. */
+GLYPHMEM_API size_t glyphmem_peak_bytes(void);
+GLYPHMEM_API void glyphmem_reset_peak(void);
+
+/* FOR BENCHMARKS ONLY.  The fill of undefined memory (see above) is on by
+ * default and must stay on in every test.  A benchmark may switch it off
+ * (0) so that new blocks cost what they cost on Windows, which leaves them
+ * as they are: what remains is the first touch of fresh pages. */
+GLYPHMEM_API void glyphmem_set_fill(int on);
+/* FOR BENCHMARKS ONLY.  Moveable blocks always move on resize by default,
+ * which must stay so in every test.  A benchmark may let a resize keep the
+ * block where it is when the C library's realloc can (0), as Windows grows a
+ * block in place when there is room, instead of paying a copy into fresh
+ * memory that Windows may not make. */
+GLYPHMEM_API void glyphmem_set_move_on_resize(int on);
 
 /* Fault injection: the nth allocation event from now fails (1 = the next);
  * 0 cancels.  Allocation events are GlobalAlloc, GlobalReAlloc and

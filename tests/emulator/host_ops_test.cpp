@@ -46,6 +46,32 @@ TEST_F(HostOps, ByteBuildWritesBytes) {
     EXPECT_EQ(length, 3);
 }
 
+TEST_F(HostOps, WideTextsAsBytesAndBinaryAsCharacters) {
+    Host host(Build::Wide);
+    host.setParams({Param{Value::ofText(U"\u00e9\u20ac"), {}, {}}, Param{Value::ofBinary({0xE9, 0}), {}, {}}});
+    int32_t length = 0;
+    for (int twice = 0; twice < 2; ++twice) {  // the second answer comes from what the first found
+        host.operation(HOST_OP_GET_FUNC_PARM, HOST_PARAM_FIRST, HOST_TYPE_DATA_LENGTH, 4, &length);
+        EXPECT_EQ(length, 4);
+    }
+    HGLOBAL h = nullptr;
+    host.operation(HOST_OP_GET_FUNC_PARM, HOST_PARAM_FIRST, HOST_TYPE_BINARY_BLOCK, 0, &h);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(std::memcmp(GlobalLock(h), "\x04\0\0\0\xE9\xE2\x82\xAC", 8), 0);
+    GlobalUnlock(h);
+    GlobalFree(h);
+    h = nullptr;
+    host.operation(HOST_OP_GET_FUNC_PARM, HOST_PARAM_FIRST + 1, HOST_TYPE_TEXT_BLOCK, 0, &h);
+    ASSERT_NE(h, nullptr);
+    const uint32_t chars[] = {2, 0xE9, 0};
+    EXPECT_EQ(std::memcmp(GlobalLock(h), chars, sizeof chars), 0);
+    GlobalUnlock(h);
+    host.operation(HOST_OP_SET_FLD_VAL, HOST_RESULT, HOST_TYPE_TEXT_BLOCK, 0, &h);
+    EXPECT_EQ(host.result().value, Value::ofText(std::u32string{0xE9, 0}));
+    GlobalFree(h);
+    EXPECT_TRUE(host.problems().empty());
+}
+
 TEST_F(HostOps, ParametersBeyondTheCountAreNotWritten) {
     Host host(Build::Wide);
     host.setParams({Param{Value::ofNumber(1), {}, {}}, Param{Value::ofNumber(2), {}, {}}});

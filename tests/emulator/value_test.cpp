@@ -36,14 +36,30 @@ TEST(Value, HostConversions) {
 }
 
 TEST(Value, Utf8IsDecodedStrictly) {
-    EXPECT_EQ(Value::ofUtf8(Build::Wide, "h\xC3\xA9").text, U"h\u00e9");
-    EXPECT_EQ(Value::ofUtf8(Build::Byte, "h\xC3\xA9").text, (std::u32string{'h', 0xC3, 0xA9}));
+    EXPECT_EQ(Value::ofUtf8(Build::Wide, "h\xC3\xA9").text(), U"h\u00e9");
+    EXPECT_EQ(Value::ofUtf8(Build::Byte, "h\xC3\xA9").text(), (std::u32string{'h', 0xC3, 0xA9}));
     for (const char *bad : {"\xC3", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "\x80"}) {
         EXPECT_FALSE(ghemu::decodeUtf8(bad)) << bad;
         EXPECT_THROW(Value::ofUtf8(Build::Wide, bad), ghemu::ValueError);
     }
     EXPECT_EQ(ghemu::encodeUtf8(U"\U0010FFFF"), "\xF4\x8F\xBF\xBF");
     EXPECT_EQ(ghemu::textToUtf8(std::u32string(1, 0x110000), Build::Wide), "\xEF\xBF\xBD");
+}
+
+TEST(Value, TextFormsAreStorageOnly) {
+    Value wide = Value::ofText(U"h\u00e9");
+    Value bytes = Value::ofByteText({'h', 0xE9});
+    EXPECT_EQ(wide, bytes);
+    EXPECT_NE(Value::ofByteText({'h'}), wide);
+    Value v = wide;
+    v.adoptForm(Build::Byte);
+    EXPECT_TRUE(v.textInBytes());
+    EXPECT_EQ(v, wide);
+    Value high = Value::ofText(U"\u0100");
+    high.adoptForm(Build::Byte);  // no byte-build text: kept as it is
+    EXPECT_FALSE(high.textInBytes());
+    bytes.adoptForm(Build::Wide);
+    EXPECT_EQ(bytes.wideCodes(), U"h\u00e9");
 }
 
 TEST(Value, HexAndDescriptions) {

@@ -33,6 +33,42 @@ TEST_F(MemBlockTest, ZeroFilledUpTo8192BytesOnly) {
     EXPECT_EQ(NewXPHandle(-1), nullptr);
 }
 
+// The benchmarks' measure of memory: blocks and heap buffers together,
+// both copies counted while a resize moves a block.
+TEST_F(MemBlockTest, PeakCountsBlocksAndHeapTogether) {
+    glyphmem_reset_peak();
+    size_t base = glyphmem_live_bytes() + glyphmem_live_heap_bytes();
+    EXPECT_EQ(glyphmem_peak_bytes(), base);
+    XPHandle h = NewXPHandle(10000);
+    void *buffer = glyphmem_heap_alloc(3000);
+    EXPECT_EQ(glyphmem_live_heap_bytes(), 3000u);
+    glyphmem_heap_free(buffer);
+    ASSERT_EQ(ResizeXPHandle(&h, 20000), 0);
+    EXPECT_EQ(glyphmem_peak_bytes(), base + 30000);
+    DisposeXPHandle(h);
+    EXPECT_EQ(glyphmem_live_heap_bytes(), 0u);
+}
+
+// The benchmarks' switches change costs, never what a block holds; switched
+// on again, undefined memory is filled once more.
+TEST_F(MemBlockTest, BenchmarkSwitchesKeepTheSemantics) {
+    glyphmem_set_fill(0);
+    glyphmem_set_move_on_resize(0);
+    XPHandle h = NewMemBlockFromBytes("abcd", 4);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(ResizeXPHandle(&h, 100000), 0);
+    EXPECT_EQ(ghtest::blockBytes(h), (std::vector<uint8_t>{'a', 'b', 'c', 'd'}));
+    auto *p = static_cast<uint8_t *>(LockXPHandle(h));
+    EXPECT_EQ(p[99999], 0);  // grown space is zero-filled all the same
+    UnlockXPHandle(h);
+    DisposeXPHandle(h);
+    glyphmem_set_fill(1);
+    glyphmem_set_move_on_resize(1);
+    XPHandle large = NewXPHandle(8193);
+    EXPECT_TRUE(allBytes(large, 8193, 0xA5));
+    DisposeXPHandle(large);
+}
+
 TEST_F(MemBlockTest, FailedResizeKeepsHandleAndData) {
     XPHandle h = NewMemBlockFromBytes("abcd", 4);
     ASSERT_NE(h, nullptr);

@@ -72,7 +72,7 @@ protected:
         EXPECT_TRUE(out.ok()) << out.problemText();
         EXPECT_TRUE(out.result.set);
         EXPECT_EQ(out.result.type, HOST_TYPE_TEXT);
-        return ghemu::textToUtf8(out.result.value.text, build());
+        return ghemu::textToUtf8(out.result.value.text(), build());
     }
 };
 GH_FOR_EACH_BUILD(DigestFileMode);
@@ -219,7 +219,7 @@ TEST_P(DigestFileMode, AllocationFailuresLeaveNothingBehind) {
     for (unsigned long n = 1; n <= events; ++n) {
         CallOutcome out = session.call("SHA256Digest", params, 0, n);
         EXPECT_TRUE(out.ok()) << "failing allocation " << n << ": " << out.problemText();
-        std::string text = ghemu::textToUtf8(out.result.value.text, build());
+        std::string text = ghemu::textToUtf8(out.result.value.text(), build());
         EXPECT_TRUE(text.empty() || text == want) << "failing allocation " << n;
     }
 }
