@@ -115,7 +115,7 @@ Param paramFrom(FuzzInput &in, const ghemu::Result &previous) {
     Param p;
     // Not a result grown large by repeated doubling (binaryToHex of
     // binaryToHex ...): the calls would only get slow.
-    bool usePrevious = how & 0x10 && previous.set && previous.value.text.size() + previous.value.bytes.size() <= 65536;
+    bool usePrevious = how & 0x10 && previous.set && previous.value.textLength() + previous.value.bytes.size() <= 65536;
     switch (usePrevious ? 4 : how & 0x20 ? 5 : how & 3) {
     case 0:
         p.value = Value::ofNumber(numberFrom(in));
