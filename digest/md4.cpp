@@ -104,32 +104,13 @@ void MD4Transform(uint32_t state[4], const uint8_t block[64]) {
     md4_blocks(state, block, 1);
 }
 
-void MD4Init(MD4_CTX *context) {
-    context->count[0] = context->count[1] = 0;
-    context->state[0] = 0x67452301u;
-    context->state[1] = 0xefcdab89u;
-    context->state[2] = 0x98badcfeu;
-    context->state[3] = 0x10325476u;
-}
+void MD4Init(MD4_CTX *context) { md_init(context); }
 
 void MD4Update(MD4_CTX *context, const uint8_t *input, size_t inputLen) {
-    size_t used = (context->count[0] >> 3) & 63;
-    add_bits32x2(context->count, inputLen);
-    buffer_update<64>(context->state, context->buffer, used, input, inputLen, md4_blocks);
+    md_update(context, input, inputLen, md4_blocks);
 }
 
-void MD4Final(uint8_t digest[16], MD4_CTX *context) {
-    uint8_t bits[8];
-    store_le32(bits, context->count[0]);
-    store_le32(bits + 4, context->count[1]);
-    static const uint8_t padding[64] = {0x80};
-    size_t used = (context->count[0] >> 3) & 63;
-    size_t padLen = used < 56 ? 56 - used : 120 - used;
-    MD4Update(context, padding, padLen);
-    MD4Update(context, bits, 8);
-    for (int i = 0; i < 4; ++i) store_le32(digest + 4 * i, context->state[i]);
-    wipe(context, sizeof *context);
-}
+void MD4Final(uint8_t digest[16], MD4_CTX *context) { md_final(digest, context, md4_blocks); }
 
 void do_md4(uint8_t digest[16], const uint8_t *data, size_t len) {
     MD4_CTX context;

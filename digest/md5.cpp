@@ -133,33 +133,13 @@ void MD5Transform(uint32_t state[4], const uint8_t block[64]) {
     md5_blocks(state, block, 1);
 }
 
-void MD5Init(MD5_CTX *context) {
-    context->count[0] = context->count[1] = 0;
-    context->state[0] = 0x67452301u;
-    context->state[1] = 0xefcdab89u;
-    context->state[2] = 0x98badcfeu;
-    context->state[3] = 0x10325476u;
-}
+void MD5Init(MD5_CTX *context) { md_init(context); }
 
 void MD5Update(MD5_CTX *context, const uint8_t *input, size_t inputLen) {
-    size_t used = (context->count[0] >> 3) & 63;
-    add_bits32x2(context->count, inputLen);
-    buffer_update<64>(context->state, context->buffer, used, input, inputLen, md5_blocks);
+    md_update(context, input, inputLen, md5_blocks);
 }
 
-void MD5Final(uint8_t digest[16], MD5_CTX *context) {
-    uint8_t bits[8];
-    store_le32(bits, context->count[0]);
-    store_le32(bits + 4, context->count[1]);
-    // Pad to 56 mod 64: a 0x80 byte, then zeros.
-    static const uint8_t padding[64] = {0x80};
-    size_t used = (context->count[0] >> 3) & 63;
-    size_t padLen = used < 56 ? 56 - used : 120 - used;
-    MD5Update(context, padding, padLen);
-    MD5Update(context, bits, 8);
-    for (int i = 0; i < 4; ++i) store_le32(digest + 4 * i, context->state[i]);
-    wipe(context, sizeof *context);
-}
+void MD5Final(uint8_t digest[16], MD5_CTX *context) { md_final(digest, context, md5_blocks); }
 
 void do_md5(uint8_t digest[16], const uint8_t *data, size_t len) {
     MD5_CTX context;
