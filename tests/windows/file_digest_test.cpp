@@ -77,7 +77,7 @@ protected:
         CallOutcome out = session.call(function, std::move(params));
         EXPECT_TRUE(out.ok()) << out.problemText();
         EXPECT_TRUE(out.result.set);
-        return ghemu::textToUtf8(out.result.value.text, build());
+        return ghemu::textToUtf8(out.result.value.text(), build());
     }
     std::string digestFile(const char *function, const std::string &path) {
         return call(function, {ghemu::textParam(build(), path), ghemu::numberParam(1)});
