@@ -13,7 +13,7 @@ set -eu
 linux_packages="
     cmake ninja-build g++ clang git python3 zip valgrind
     libgtest-dev googletest libbenchmark-dev libssl-dev
-    libcli11-dev nlohmann-json3-dev python3-pycryptodome
+    libcli11-dev nlohmann-json3-dev
 "
 windows_packages="
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
