@@ -22,6 +22,7 @@ struct CpuFeatures {
     bool avx512vl;    // F + VL, with the OS saving the ZMM state
     bool avx512bw;    // F + BW + VL, with the OS saving the ZMM state
     bool avx512vbmi;  // the above plus VBMI
+    bool tsc;         // the time-stamp counter (rdtsc), for timing paths
 };
 
 // The processor's features as detected (all false on non-x86 builds).
