@@ -134,8 +134,8 @@ PathChoice gChoices[CHARCODEC_FUNCTIONS] = {
     PathChoice("qchar_narrow_low8")};
 
 // 1024 characters of text below 0x100 (the common case; blocks with higher
-// characters go through the portable code on every path), 4 passes a run.
-enum { kSampleChars = 1024, kSamplePasses = 4 };
+// characters go through the portable code on every path), 16 passes a run.
+enum { kSampleChars = 1024, kSamplePasses = 16 };
 struct Sample {
     uint32_t chars[kSampleChars];
     uint8_t bytes[kSampleChars];

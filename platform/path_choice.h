@@ -8,13 +8,16 @@
 // another, a 32-bit build has half the registers of a 64-bit one, and new
 // models appear every year.  So the first use of the kernel times its paths:
 //
-//   - one untimed run of each (code and sample into the caches, the vector
-//     units powered up), then rounds of one timed run of each path over the
-//     same small sample (a few KiB, a few microseconds a run), round robin
-//     with the first path of each round rotating, until 9 rounds are done or,
-//     after 3, a budget of 2^20 time-stamp ticks (about a third of a
-//     millisecond at 3 GHz) is spent; each path counts its best run, so a
-//     run hit by an interrupt or another program does not count;
+//   - rounds of runs of each path over the same small sample (a few KiB, a
+//     few microseconds a run), round robin with the first path of each round
+//     rotating, until 9 rounds are done or, after 3, a budget of 2^19
+//     time-stamp ticks (a quarter of a millisecond at 2 GHz) is spent;
+//   - in each round each path runs twice in a row and only the second run is
+//     timed: the first brings its code and the sample into the caches and
+//     wakes the vector units the path uses (a vector path timed straight
+//     after a scalar one ran up to twice as slow as it runs on its own);
+//   - each path counts its best timed run, so a run hit by an interrupt or
+//     another program does not count;
 //   - the conventional path stays unless another is clearly faster (its best
 //     run at most 90 % of the conventional one's); of the paths within that
 //     margin of the fastest, the one named first wins, so near-ties keep the

@@ -80,9 +80,9 @@ TEST(PathPick, PathsWithoutATimeAreLeftOut) {
     EXPECT_EQ(pick({100, 0, 95}), 0);
 }
 
-TEST(PathTime, BestOfRoundRobinRunsAfterAWarmUp) {
+TEST(PathTime, BestOfRoundRobinRunsEachAfterAnUntimedOne) {
     reset({30, 20, 50});
-    fake.spikeAt = 3 + 2;  // the second timed run: path 1 in round 0
+    fake.spikeAt = 4;  // path 1's timed run in round 0
     fake.spike = 1000;
     std::vector<int> paths = {0, 1, 2};
     uint64_t best[3];
@@ -92,10 +92,11 @@ TEST(PathTime, BestOfRoundRobinRunsAfterAWarmUp) {
     EXPECT_EQ(best[0], 30u);
     EXPECT_EQ(best[1], 20u);  // the spike did not count
     EXPECT_EQ(best[2], 50u);
-    // One untimed run each, then rounds whose first path rotates.
-    ASSERT_EQ(fake.log.size(), 3u * 10);
-    std::vector<int> start(fake.log.begin(), fake.log.begin() + 12);
-    EXPECT_EQ(start, (std::vector<int>{0, 1, 2, 0, 1, 2, 1, 2, 0, 2, 0, 1}));
+    // Each path twice in a row (untimed, timed); the first path of each
+    // round rotates.
+    ASSERT_EQ(fake.log.size(), 2u * 3 * 9);
+    std::vector<int> start(fake.log.begin(), fake.log.begin() + 18);
+    EXPECT_EQ(start, (std::vector<int>{0, 0, 1, 1, 2, 2, 1, 1, 2, 2, 0, 0, 2, 2, 0, 0, 1, 1}));
 }
 
 TEST(PathTime, StopsAfterThreeRoundsOnceTheBudgetIsSpent) {
@@ -109,7 +110,7 @@ TEST(PathTime, StopsAfterThreeRoundsOnceTheBudgetIsSpent) {
 
 TEST(PathTime, AClockThatGoesBackGivesNoTime) {
     reset({30, 20});
-    fake.spikeAt = 2 + 1;  // the first timed run, path 0
+    fake.spikeAt = 2;  // the first timed run, path 0
     fake.backwardsAtSpike = true;
     std::vector<int> paths = {0, 1};
     uint64_t best[2];
