@@ -19,6 +19,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -219,6 +220,19 @@ void addCrc() {
     }
 }
 
+// Time-stamp ticks a microsecond, measured against the steady clock.
+double ticksPerMicrosecond() {
+    PathClock clock = gh_path_clock();
+    if (!clock) return 0;
+    auto start = std::chrono::steady_clock::now();
+    uint64_t t0 = clock();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(20)) {
+    }
+    uint64_t t1 = clock();
+    double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    return static_cast<double>(t1 - t0) / us;
+}
+
 // The table: the best rate of each path over its repetitions.
 void printTable(const BenchRuns &runs, std::ostream &out) {
     std::map<std::string, double> best;  // "kernel/path" -> bytes a second
@@ -233,10 +247,12 @@ void printTable(const BenchRuns &runs, std::ostream &out) {
     }
     if (best.empty()) return;
     char line[200];
+    double tickRate = ticksPerMicrosecond();
     out << "\nPaths: each path's best rate (MB/s, 10^6 bytes), against the fastest path;\n"
-           "what the chooser saw at first use (its best run, against its fastest); the path chosen.\n\n";
-    snprintf(line, sizeof line, "%-22s %-11s %9s %8s %8s  %s\n", "kernel", "path", "MB/s", "x best", "chooser",
-             "chosen");
+           "what the chooser saw at first use (its best run, against its fastest); the path chosen;\n"
+           "the time the choice took at first use.\n\n";
+    snprintf(line, sizeof line, "%-22s %-11s %9s %8s %8s  %-30s %s\n", "kernel", "path", "MB/s", "x best",
+             "chooser", "chosen", "first use");
     out << line;
     for (const Kernel &k : kKernels) {
         const PathChoice *c = k.choice();
@@ -284,9 +300,12 @@ void printTable(const BenchRuns &runs, std::ostream &out) {
             char seen[16] = "-";
             if (index >= 0 && c->ticks[index] && fastestTicks)
                 snprintf(seen, sizeof seen, "%.2f", static_cast<double>(fastestTicks) / c->ticks[index]);
-            snprintf(line, sizeof line, "%-22s %-11s %9.0f %8.2f %8s  %s\n", first ? k.name : "", p.first.c_str(),
-                     p.second / 1e6, p.second / fastestRate, seen,
-                     isChosen ? (std::string("<- chosen (") + path_how_name(c->how) + ")").c_str() : "");
+            char cost[40] = "";
+            if (first && c->how == PATH_HOW_TIMED && tickRate > 0)
+                snprintf(cost, sizeof cost, "%.0f us, %d rounds", c->spent / tickRate, c->rounds);
+            std::string mark = isChosen ? std::string("<- chosen (") + path_how_name(c->how) + ")" : "";
+            snprintf(line, sizeof line, "%-22s %-11s %9.0f %8.2f %8s  %-30s %s\n", first ? k.name : "",
+                     p.first.c_str(), p.second / 1e6, p.second / fastestRate, seen, mark.c_str(), cost);
             out << line;
             first = false;
         }

@@ -100,6 +100,7 @@ int gh_path_choose_with(PathChoice *choice, const PathTrial &trial, PathClock cl
     int n = trial.count < GH_PATHS_MAX ? trial.count : GH_PATHS_MAX;
     choice->count = n;
     choice->rounds = 0;
+    choice->spent = 0;
     for (int i = 0; i < n; ++i) {
         choice->paths[i] = trial.paths[i];
         choice->names[i] = trial.name(trial.paths[i]);
@@ -112,7 +113,9 @@ int gh_path_choose_with(PathChoice *choice, const PathTrial &trial, PathClock cl
         choice->how = PATH_HOW_NO_CLOCK;
     } else {
         choice->how = PATH_HOW_TIMED;
+        uint64_t start = clock();
         choice->rounds = gh_path_time(trial, clock, choice->ticks);
+        choice->spent = clock() - start;
         index = gh_path_pick(choice->ticks, n);
     }
     chosen = trial.paths[index];

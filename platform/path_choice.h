@@ -102,10 +102,11 @@ struct PathChoice {
     const char *names[GH_PATHS_MAX];  // and names
     uint64_t ticks[GH_PATHS_MAX];     // best timed run of each (0: not timed)
     int rounds;                       // timed rounds
+    uint64_t spent;                   // ticks the timing took, sample made included
 
     constexpr explicit PathChoice(const char *kernelName)
         : kernel(kernelName), path(kUnchosen), how(PATH_HOW_NONE), count(0), paths(), names(),
-          ticks(), rounds(0) {}
+          ticks(), rounds(0), spent(0) {}
     PathChoice(const PathChoice &) = delete;
     PathChoice &operator=(const PathChoice &) = delete;
 };

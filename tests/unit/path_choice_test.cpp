@@ -135,6 +135,7 @@ TEST(PathChoose, TimesOnceRecordsAndKeepsTheChoice) {
     EXPECT_EQ(choice.ticks[1], 100u);
     EXPECT_EQ(choice.ticks[2], 400u);
     EXPECT_EQ(choice.rounds, 9);
+    EXPECT_EQ(choice.spent, 9u * 2 * (150 + 100 + 400));
     // Made once: the same answer without a run, however the costs change.
     size_t runs = fake.log.size();
     fake.cost = {0, 10, 100, 400};
