@@ -367,8 +367,9 @@ def load():
             raise DataError(name + ": unknown group " + f["group"])
         if len(f["examples"]) < 2:
             raise DataError(name + ": fewer than two examples")
-        if "\n" in f["summary"] or len(f["summary"]) > 100:
-            raise DataError(name + ": the summary must be one short line")
+        if "\n" in f["summary"] or len(f["summary"]) > 100 or not f["summary"].isascii():
+            # (the release READMEs carry it too: plain ASCII)
+            raise DataError(name + ": the summary must be one short line of ASCII")
         for i, ex in enumerate(f["examples"]):
             wide_only = ex.get("build") == "wide"
             for step in example_steps(ex):
