@@ -68,15 +68,15 @@ def read_catalogue():
 # --- Values as the examples show them ----------------------------------------
 
 def text_literal(codes):
-    """A text between double quotes; control characters as escapes."""
+    """A text between double quotes.  Control characters are escapes (\\r,
+    \\n, \\t, \\0, \\x{..}), and so is a double quote (\\x{22}); a backslash
+    stands for itself, so an example must not hold one before r, n, t, 0 or x."""
     out = []
-    for c in codes:
+    for i, c in enumerate(codes):
         ch = chr(c) if c <= 0x10FFFF else None
-        if ch == '"':
-            out.append('\\"')
-        elif ch == "\\":
-            out.append("\\\\")
-        elif c == 13:
+        if ch == "\\" and i + 1 < len(codes) and codes[i + 1] < 128 and chr(codes[i + 1]) in "rnt0x":
+            raise DataError("a backslash before %s would read as an escape" % chr(codes[i + 1]))
+        if c == 13:
             out.append("\\r")
         elif c == 10:
             out.append("\\n")
@@ -84,7 +84,7 @@ def text_literal(codes):
             out.append("\\t")
         elif c == 0:
             out.append("\\0")
-        elif c < 0x20 or 0x7F <= c < 0xA0 or c == 0xAD or ch is None or not ch.isprintable():
+        elif ch == '"' or c < 0x20 or 0x7F <= c < 0xA0 or c == 0xAD or ch is None or not ch.isprintable():
             out.append("\\x{%X}" % c)
         else:
             out.append(ch)
