@@ -17,6 +17,22 @@ them); its entry says it is not available yet.
 
 The page and the help text are two renderings of the same entries: Markdown,
 and plain text wrapped for a terminal.
+
+docs/functions.json: "intro", "reading" (the sections on parameters, results
+and the notation), "legend" (the notation in short, after each help entry),
+"groups" (id, title, intro, in the page's order) and "functions", each with
+  name, group, summary      one line of ASCII (also in glyphhost list and the
+                            release READMEs)
+  description               paragraphs
+  params                    name, type, optional, default, about
+  result, builds            text
+  failures                  result, when
+  choices                   what the library chose where behaviour could differ
+  examples                  catalogue cases without a name (tests/cases/README.md),
+                            at least two; values the page can show (no field
+                            kinds); texts beyond ASCII only in wide examples or
+                            as "codes"
+Prose may use `code spans`.
 """
 import argparse
 import json
@@ -232,8 +248,15 @@ def examples_block(examples, where):
     """The examples of one entry, arrows aligned; an example of several
     lines stands apart from the others."""
     parts = [example_lines(ex, "%s example %d" % (where, i + 1)) for i, ex in enumerate(examples)]
-    calls = [line[1] for lines in parts for line in lines if line[0] == "call"]
-    width = max([len(c) for c in calls if len(c) <= ALIGN_LIMIT] or [0])
+    calls = [(len(line[1]), len(line[2])) for lines in parts for line in lines
+             if line[0] == "call" and line[2] is not None]
+    # The widest column of calls at which every call that narrow still has
+    # its result on its line.
+    width = 0
+    for w in sorted({c for c, _ in calls if c <= ALIGN_LIMIT}, reverse=True):
+        if all(w + 5 + r <= EXAMPLE_WIDTH for c, r in calls if c <= w):
+            width = w
+            break
     out = []
     previous_long = False
     for lines in parts:
