@@ -22,11 +22,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# ctest runs the Windows programs under wine.  The wine launcher picks its
-# 32- or 64-bit loader from the program's PE header, so one launcher serves
-# both architectures.  cmake/Windows.cmake wraps it to use the build tree's
-# own wine prefix.
-find_program(GH_WINE wine)
-if(GH_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${GH_WINE})
-endif()
+# ctest runs the Windows programs under wine: cmake/Windows.cmake picks the
+# loader for the architecture.
