@@ -26,11 +26,6 @@ else()
     set(GH_WINDOWS_ARCH x86)
 endif()
 
-if(NOT GH_MINGW_OBJDUMP)
-    set(GH_MINGW_OBJDUMP objdump)
-endif()
-find_program(GH_OBJDUMP NAMES ${GH_MINGW_OBJDUMP} REQUIRED)
-
 # gh_windows_library(<target> <wide>): the finishing touches of a shipped DLL.
 function(gh_windows_library target wide)
     # The entry point is __stdcall on 32-bit Windows, which the compiler
@@ -116,6 +111,7 @@ else()
         RESULT_VARIABLE runs_32bit
         OUTPUT_VARIABLE said OUTPUT_STRIP_TRAILING_WHITESPACE)
     message(STATUS "${said}")
+    set(GH_RUNS_32BIT_NOTE "${said}" CACHE INTERNAL "The answer, for the test scripts")
     if(runs_32bit EQUAL 0)
         set(GH_RUNS_32BIT ON CACHE INTERNAL "32-bit programs run on this machine")
         find_program(GH_WINE32_LOADER NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH

@@ -11,7 +11,6 @@ set(CMAKE_SYSTEM_VERSION 6.1)  # Windows 7 API level
 set(CMAKE_C_COMPILER ${GH_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${GH_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${GH_MINGW_TRIPLE}-windres)
-set(GH_MINGW_OBJDUMP ${GH_MINGW_TRIPLE}-objdump)
 
 # Headers and libraries come from the MinGW sysroot only: never from the
 # host's /usr/include or /usr/lib.  Header-only packages the tools need are

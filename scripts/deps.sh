@@ -75,9 +75,20 @@ export DEBIAN_FRONTEND=noninteractive
 if [ $runs_32bit = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
+# Recommended packages kept out where 32-bit programs do not run: qemu-user
+# recommends qemu-user-binfmt, which registers the emulators with the kernel
+# (the tests start qemu-i386 themselves and need no such setting), and wine64
+# the 32-bit loader, whose i386 packages cannot be set up here.
+keep_out=""
+if [ $windows = yes ] && [ $runs_32bit = no ]; then
+    installed qemu-user-binfmt || keep_out="qemu-user-binfmt-"
+    if dpkg --print-foreign-architectures | grep -qx i386 && ! installed wine32:i386; then
+        keep_out="$keep_out wine32:i386-"
+    fi
+fi
 apt-get update -q
-# shellcheck disable=SC2086  # the list is meant to split
-apt-get install -y -q $missing
+# shellcheck disable=SC2086  # the lists are meant to split
+apt-get install -y -q $missing $keep_out
 
 still=""
 for p in $packages; do
