@@ -23,26 +23,26 @@ gh_cache_value() {  # gh_cache_value PRESET NAME
 }
 
 stage_preset() {
-    preset=$1
-    echo "== $preset"
-    start=$(date +%s)
-    cmake --preset "$preset" >/dev/null
-    if [ "$preset" = mingw-i686 ]; then
+    gh_preset=$1
+    echo "== $gh_preset"
+    gh_start=$(date +%s)
+    cmake --preset "$gh_preset" >/dev/null
+    if [ "$gh_preset" = mingw-i686 ]; then
         echo "== $(gh_cache_value mingw-i686 GH_RUNS_32BIT_NOTE)"
     fi
-    cmake --build --preset "$preset"
-    built=$(date +%s)
-    ctest --preset "$preset"
-    tested=$(date +%s)
-    count=$(ctest --preset "$preset" -N | sed -n 's/^Total Tests: //p')
+    cmake --build --preset "$gh_preset"
+    gh_built=$(date +%s)
+    ctest --preset "$gh_preset"
+    gh_tested=$(date +%s)
+    gh_count=$(ctest --preset "$gh_preset" -N | sed -n 's/^Total Tests: //p')
     stage_note "$(printf '%-13s %3s tests passed   configure+build %4s s   tests %4s s' \
-        "$preset" "$count" $((built - start)) $((tested - built)))"
+        "$gh_preset" "$gh_count" $((gh_built - gh_start)) $((gh_tested - gh_built)))"
 }
 
 stage_windows() {
-    for arch in "$@"; do
-        stage_preset "mingw-$arch"
-        if [ "$arch" = i686 ] && [ "$(gh_cache_value mingw-i686 GH_RUNS_32BIT)" = OFF ]; then
+    for gh_arch in "$@"; do
+        stage_preset "mingw-$gh_arch"
+        if [ "$gh_arch" = i686 ] && [ "$(gh_cache_value mingw-i686 GH_RUNS_32BIT)" = OFF ]; then
             stage_preset linux-i686
         fi
     done

@@ -26,7 +26,7 @@ cd "$(dirname "$0")/.."
 
 start=$(date +%s)
 scripts/deps.sh
-stage_note "$(printf '%-13s %31s %4s s' deps packages $(( $(date +%s) - start )))"
+stage_note "$(printf '%-13s packages checked or installed in %s s' deps $(( $(date +%s) - start )))"
 for preset in linux-debug linux-asan linux-fuzz; do
     stage_preset "$preset"
 done
