@@ -7,7 +7,7 @@
 #  - provides gh_windows_library(), which gives a shipped DLL its plain export
 #    name and its catalogue resources;
 #  - makes the header-only packages and googletest usable without ever putting
-#    the host's /usr/include on the cross compiler's path;
+#    the host's /usr/include on the cross compiler's path (CrossPackages.cmake);
 #  - runs Windows programs under wine in a prefix of the build tree's own.
 include_guard(GLOBAL)
 
@@ -25,11 +25,6 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
     set(GH_WINDOWS_ARCH x86)
 endif()
-
-if(NOT GH_MINGW_OBJDUMP)
-    set(GH_MINGW_OBJDUMP objdump)
-endif()
-find_program(GH_OBJDUMP NAMES ${GH_MINGW_OBJDUMP} REQUIRED)
 
 # gh_windows_library(<target> <wide>): the finishing touches of a shipped DLL.
 function(gh_windows_library target wide)
@@ -88,54 +83,8 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/README.txt
 add_custom_target(gh_release_readme ALL DEPENDS ${CMAKE_BINARY_DIR}/README.txt)
 install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION . COMPONENT release)
 
-# --- Header-only packages and googletest for the cross build ---------------
-#
-# nlohmann-json and CLI11 are installed for the host in /usr/include, which
-# must never be on the cross compiler's include path (the host's C library
-# headers would shadow MinGW's).  Their folders are copied into the build
-# tree, and small package configurations make find_package() find them as on
-# Linux.
-set(GH_STAGED_INCLUDE ${CMAKE_BINARY_DIR}/staged-include)
-set(GH_STAGED_CONFIG ${CMAKE_BINARY_DIR}/staged-config)
-
-function(gh_stage_header_package package folder target)
-    if(NOT EXISTS /usr/include/${folder})
-        return()
-    endif()
-    file(COPY /usr/include/${folder} DESTINATION ${GH_STAGED_INCLUDE})
-    set(dir ${GH_STAGED_CONFIG}/${package})
-    file(WRITE ${dir}/${package}Config.cmake
-"# Staged by cmake/Windows.cmake: the header-only package, from the build tree.
-if(NOT TARGET ${target})
-    add_library(${target} INTERFACE IMPORTED GLOBAL)
-    set_target_properties(${target} PROPERTIES
-        INTERFACE_INCLUDE_DIRECTORIES \"${GH_STAGED_INCLUDE}\")
-endif()
-")
-    foreach(version_file
-            /usr/share/cmake/${package}/${package}ConfigVersion.cmake
-            /usr/lib/cmake/${package}/${package}ConfigVersion.cmake)
-        if(EXISTS ${version_file})
-            file(COPY ${version_file} DESTINATION ${dir})
-            break()
-        endif()
-    endforeach()
-    set(${package}_DIR ${dir} CACHE PATH "Staged ${package} configuration" FORCE)
-endfunction()
-
-gh_stage_header_package(nlohmann_json nlohmann nlohmann_json::nlohmann_json)
-gh_stage_header_package(CLI11 CLI CLI11::CLI11)
-
-# googletest is built from the Debian sources for the cross build, on demand.
-set(GH_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "googletest sources")
-if(GH_BUILD_TESTS AND EXISTS ${GH_GOOGLETEST_SOURCE}/CMakeLists.txt)
-    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)  # Win32 threads instead
-    add_subdirectory(${GH_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    file(WRITE ${GH_STAGED_CONFIG}/GTest/GTestConfig.cmake
-        "# The GTest:: targets are built from source by cmake/Windows.cmake.\n")
-    set(GTest_DIR ${GH_STAGED_CONFIG}/GTest CACHE PATH "Staged GTest configuration" FORCE)
-endif()
+# Header-only packages and googletest, as for every cross build.
+include(${CMAKE_CURRENT_LIST_DIR}/CrossPackages.cmake)
 
 # --- Running Windows programs under wine -------------------------------------
 #
@@ -144,9 +93,38 @@ endif()
 # creates the prefix on first use (scripts/wine-prefix.sh, serialised by a
 # lock, so parallel tests boot it once).  The test wine_prefix does that first
 # boot as a fixture so the slow part is done once, before the other tests.
+#
+# x64 programs run on the 64-bit loader itself (wine64), in a 64-bit prefix
+# that loader boots alone: Debian's `wine` and `wineboot` commands start the
+# 32-bit loader first, which fails where the kernel runs no 32-bit programs.
+# x86 programs need the 32-bit loader, so they run only where 32-bit programs
+# do; scripts/runs-32bit.sh answers at every configure (GH_FORCE_NO_32BIT=1
+# answers no).  Elsewhere the x86 DLLs are built and checked from their files
+# only, and the library's 32-bit code is tested by the linux-i686 preset.
 set(GH_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix of this build tree")
-if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
-    set(GH_WINE ${CMAKE_CROSSCOMPILING_EMULATOR})
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    find_program(GH_WINE64_LOADER NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine
+        DOC "The 64-bit wine loader")
+    set(GH_WINE_LOADER ${GH_WINE64_LOADER})
+else()
+    execute_process(
+        COMMAND ${PROJECT_SOURCE_DIR}/scripts/runs-32bit.sh --say ${CMAKE_BINARY_DIR}
+        RESULT_VARIABLE runs_32bit
+        OUTPUT_VARIABLE said OUTPUT_STRIP_TRAILING_WHITESPACE)
+    message(STATUS "${said}")
+    set(GH_RUNS_32BIT_NOTE "${said}" CACHE INTERNAL "The answer, for the test scripts")
+    if(runs_32bit EQUAL 0)
+        set(GH_RUNS_32BIT ON CACHE INTERNAL "32-bit programs run on this machine")
+        find_program(GH_WINE32_LOADER NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH
+            DOC "The 32-bit wine loader")
+        find_program(GH_WINE32_LOADER NAMES wine DOC "The 32-bit wine loader")
+        set(GH_WINE_LOADER ${GH_WINE32_LOADER})
+    else()
+        set(GH_RUNS_32BIT OFF CACHE INTERNAL "32-bit programs run on this machine")
+        set(GH_WINE_LOADER "")
+    endif()
+endif()
+if(GH_WINE_LOADER)
     set(GH_WINE_PREFIX_SCRIPT ${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/bin/wine-run
         @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
@@ -154,7 +132,13 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/bin/wine-run)
     set(GH_CAN_RUN_WINDOWS_PROGRAMS ON)
 else()
+    if(GH_RUNS_32BIT OR CMAKE_SIZEOF_VOID_P EQUAL 8)
+        message(WARNING "No wine loader for ${GH_WINDOWS_ARCH} programs found: "
+                        "only the DLL files are checked (scripts/deps.sh installs wine)")
+    endif()
+    set(CMAKE_CROSSCOMPILING_EMULATOR "")
     set(GH_CAN_RUN_WINDOWS_PROGRAMS OFF)
+    file(REMOVE ${CMAKE_BINARY_DIR}/bin/wine-run)
 endif()
 
 # gh_add_windows_test(NAME <name> COMMAND <target> [args...]): a test run

@@ -11,7 +11,6 @@ set(CMAKE_SYSTEM_VERSION 6.1)  # Windows 7 API level
 set(CMAKE_C_COMPILER ${GH_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${GH_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${GH_MINGW_TRIPLE}-windres)
-set(GH_MINGW_OBJDUMP ${GH_MINGW_TRIPLE}-objdump)
 
 # Headers and libraries come from the MinGW sysroot only: never from the
 # host's /usr/include or /usr/lib.  Header-only packages the tools need are
@@ -22,11 +21,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# ctest runs the Windows programs under wine.  The wine launcher picks its
-# 32- or 64-bit loader from the program's PE header, so one launcher serves
-# both architectures.  cmake/Windows.cmake wraps it to use the build tree's
-# own wine prefix.
-find_program(GH_WINE wine)
-if(GH_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${GH_WINE})
-endif()
+# ctest runs the Windows programs under wine: cmake/Windows.cmake picks the
+# loader for the architecture.

@@ -8,6 +8,12 @@
 #
 # When every package is present nothing is asked of apt, so the script is
 # quick and needs neither root nor network then.
+#
+# The Windows packages depend on whether this machine runs 32-bit programs
+# (scripts/runs-32bit.sh): where it does, the 32-bit wine loader (an i386
+# package, so multiarch is enabled for it); where it does not, no i386
+# package at all (their package scripts would fail), but qemu-user and the
+# i686 Linux cross compiler, which test the library's 32-bit code instead.
 set -eu
 
 linux_packages="
@@ -17,17 +23,31 @@ linux_packages="
 "
 windows_packages="
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine wine64 wine32:i386
+    wine64 python3-pefile
 "
+windows_32bit_packages="wine wine32:i386"
+windows_no_32bit_packages="qemu-user g++-i686-linux-gnu"
 check=no
-packages="$linux_packages $windows_packages"
+windows=yes
 for arg in "$@"; do
     case $arg in
         --check) check=yes ;;
-        --linux) packages=$linux_packages ;;
+        --linux) windows=no ;;
         *) echo "usage: scripts/deps.sh [--linux] [--check]" >&2; exit 2 ;;
     esac
 done
+
+runs_32bit=no
+packages=$linux_packages
+if [ $windows = yes ]; then
+    packages="$packages $windows_packages"
+    if "$(dirname "$0")/runs-32bit.sh"; then
+        runs_32bit=yes
+        packages="$packages $windows_32bit_packages"
+    else
+        packages="$packages $windows_no_32bit_packages"
+    fi
+fi
 
 installed() {
     [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
@@ -52,12 +72,23 @@ fi
 
 export DEBIAN_FRONTEND=noninteractive
 # The 32-bit wine loader is an i386 package.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ $runs_32bit = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
+# Recommended packages kept out where 32-bit programs do not run: qemu-user
+# recommends qemu-user-binfmt, which registers the emulators with the kernel
+# (the tests start qemu-i386 themselves and need no such setting), and wine64
+# the 32-bit loader, whose i386 packages cannot be set up here.
+keep_out=""
+if [ $windows = yes ] && [ $runs_32bit = no ]; then
+    installed qemu-user-binfmt || keep_out="qemu-user-binfmt-"
+    if dpkg --print-foreign-architectures | grep -qx i386 && ! installed wine32:i386; then
+        keep_out="$keep_out wine32:i386-"
+    fi
+fi
 apt-get update -q
-# shellcheck disable=SC2086  # the list is meant to split
-apt-get install -y -q $missing
+# shellcheck disable=SC2086  # the lists are meant to split
+apt-get install -y -q $missing $keep_out
 
 still=""
 for p in $packages; do

@@ -1,18 +1,24 @@
 #!/bin/sh
 # Builds the Windows DLLs and tools (MinGW-w64 cross builds, release
-# configuration) and runs their tests under wine: the export and import
-# tables, the DLLs on the Windows loader, and every catalogue case against
-# all four DLLs.
+# configuration) and tests them: the DLL files themselves (exports, imports,
+# catalogue resources, version), the DLLs on the Windows loader under wine,
+# and every catalogue case against them.
 #
 #   scripts/test-windows.sh [--no-deps] [i686] [x86_64]
 #
 # With no architecture named, both are built and tested (presets mingw-i686
-# and mingw-x86_64, build trees build/mingw-*).  Missing Debian packages are
-# installed first (scripts/deps.sh, needs root only when something is
-# missing) unless --no-deps is given.  The wine prefix is created on first
-# use in build/wineprefix.
+# and mingw-x86_64, build trees build/mingw-*).  x64 programs run on the
+# 64-bit wine loader on every machine.  x86 programs run under wine only
+# where this machine runs 32-bit programs (scripts/runs-32bit.sh; forced off
+# with GH_FORCE_NO_32BIT=1); elsewhere the x86 DLLs are checked from their
+# files and the library's 32-bit code is tested by the i686 Linux build
+# under qemu-i386 (preset linux-i686).  Missing Debian packages are installed
+# first (scripts/deps.sh, needs root only when something is missing) unless
+# --no-deps is given.  The wine prefixes are created on first use in
+# build/wineprefix-x86 and build/wineprefix-x64.
 set -eu
 cd "$(dirname "$0")/.."
+. scripts/stages.sh
 
 deps=yes
 arches=""
@@ -28,10 +34,7 @@ done
 [ $deps = yes ] && scripts/deps.sh
 
 start=$(date +%s)
-for arch in $arches; do
-    echo "== mingw-$arch"
-    cmake --preset "mingw-$arch" >/dev/null
-    cmake --build --preset "mingw-$arch"
-    ctest --preset "mingw-$arch"
-done
+# shellcheck disable=SC2086  # the list is meant to split
+stage_windows $arches
+stage_summary
 echo "== Windows tests passed in $(( $(date +%s) - start )) s"

@@ -9,29 +9,35 @@
 #   - Linux again under AddressSanitizer, UBSan and LeakSanitizer;
 #   - the libFuzzer targets (clang, sanitizers), each run briefly from its
 #     seed corpus;
-#   - Windows: the four DLLs and the tools cross-built with MinGW-w64 and
-#     tested under wine (scripts/test-windows.sh);
+#   - Windows: the four DLLs and the tools cross-built with MinGW-w64, their
+#     files checked, and tested under wine; where this machine runs no 32-bit
+#     programs (or GH_FORCE_NO_32BIT=1), the x86 DLLs are checked from their
+#     files only and the library's 32-bit code is tested by an i686 Linux
+#     build under qemu-i386 instead (scripts/test-windows.sh);
 #   - the release packages made from those trees (the Linux one from
 #     linux-debug), unpacked and tried (scripts/check-release.sh).
 #
 #   scripts/test.sh
 #
 # Missing Debian packages are installed first (scripts/deps.sh; root is
-# needed only when something is missing).
+# needed only when something is missing).  Every stage is timed; the summary
+# at the end lists them.
 set -eu
 cd "$(dirname "$0")/.."
+. scripts/stages.sh
 
-scripts/deps.sh
 start=$(date +%s)
+scripts/deps.sh
+stage_note "$(printf '%-13s packages checked or installed in %s s' deps $(( $(date +%s) - start )))"
 for preset in linux-debug linux-asan linux-fuzz; do
-    echo "== $preset"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
-    ctest --preset "$preset"
+    stage_preset "$preset"
 done
-scripts/test-windows.sh --no-deps
+stage_windows i686 x86_64
 # The release packages, made from the trees just tested, unpacked and tried.
 echo "== release packages"
+packed=$(date +%s)
 scripts/release.sh --reuse --no-test --linux-tree build/linux-debug --out build/packages >/dev/null
 scripts/check-release.sh build/packages
+stage_note "$(printf '%-13s packed, unpacked and tried in %s s' packages $(( $(date +%s) - packed )))"
+stage_summary
 echo "== every test passed in $(( $(date +%s) - start )) s"
