@@ -4,7 +4,8 @@
 #   - Linux: runs the unpacked glyphhost (from another folder, with a bare
 #     environment) on both unpacked libraries: MD5Digest of abc, --version,
 #     help, the catalogue;
-#   - Windows: runs the DLL tests (the catalogue strings, the descriptor, the
+#   - Windows: checks the unpacked DLL files (tests/windows/check_pe.py), then
+#     runs the DLL tests (the catalogue strings, the descriptor, the
 #     version resource, the entry point on the Windows loader) on the unpacked
 #     DLLs of each architecture under wine, through the bin/wine-run of that
 #     architecture's build tree, with the test program of that tree copied
@@ -66,6 +67,20 @@ expect 'wide build, group GlyphHerder, 38 functions' "$host" list
 expect 'byte build, group GlyphHerder, 38 functions' "$host" --build byte list
 
 echo "== the Windows package"
+# The files themselves first, as the host reads them: on every machine, also
+# where the x86 DLLs cannot be run.
+pe_python=""
+for python in /usr/bin/python3 python3; do
+    if "$python" -c 'import pefile' 2>/dev/null; then pe_python=$python; break; fi
+done
+[ -n "$pe_python" ] || fail "no python3 with pefile to read the DLLs (scripts/deps.sh installs python3-pefile)"
+for arch in x86 x64; do
+    for dll in glyphHerderU:wide glyphHerder:byte; do
+        "$pe_python" tests/windows/check_pe.py --arch $arch --build "${dll#*:}" --version "$version" \
+            --source "$root" "$windows/$arch/${dll%%:*}.dll" || fail "$arch/${dll%%:*}.dll is not sound"
+    done
+    echo "ok: $arch: the DLL files (exports, imports, catalogue, descriptor, version)"
+done
 for arch in i686:x86 x86_64:x64; do
     tree="$root/build/mingw-${arch%%:*}"
     dir="$windows/${arch#*:}"
