@@ -276,8 +276,10 @@ private:
     // must hold those values when the call gives its normal result, and the
     // values they had before the call when it gives a failure result: a
     // call that fails changes no field, and one that succeeds changes all
-    // it should.  What differs is added to the outcome's problems.
-    CallOutcome sweepAttempt(size_t s, unsigned long failAt, std::optional<Result> *normal) {
+    // it should.  (A result that is both, say the empty text, allows
+    // either.)  What differs is added to the outcome's problems.
+    CallOutcome sweepAttempt(size_t s, unsigned long failAt, const std::vector<Expected> &allowed,
+                             std::optional<Result> *normal) {
         const Step &step = case_.steps[s];
         Build build = library_.build();
         std::vector<std::optional<Value>> before, after;
@@ -290,13 +292,17 @@ private:
         if (failAt == 0) *normal = out.result;
         if (!*normal || after.size() != before.size()) return out;
         bool succeeded = out.result == **normal;
+        bool failed = std::any_of(allowed.begin(), allowed.end(), [&](const Expected &e) { return e.matches(out.result); });
+        if (!succeeded && !failed) return out;  // the sweep reports the result itself
         size_t i = 0;
         for (auto it = step.fieldsAfter.begin(); it != step.fieldsAfter.end(); ++it, ++i) {
-            std::optional<Value> expected = succeeded ? std::optional<Value>(caseValue(it.value(), build, {})) : before[i];
-            if (after[i] == expected) continue;
+            std::optional<Value> expected = caseValue(it.value(), build, {});
+            if ((succeeded && after[i] == expected) || (failed && after[i] == before[i])) continue;
             auto show = [&](const std::optional<Value> &v) { return v ? describeValue(*v, build) : std::string("no such field"); };
-            out.problems.push_back("field \"" + it.key() + "\" holds " + show(after[i]) + ", not " + show(expected) +
-                                   (succeeded ? " (the call gave its normal result)" : " (as before the failed call)"));
+            out.problems.push_back("field \"" + it.key() + "\" holds " + show(after[i]) + ", not " +
+                                   (succeeded ? show(expected) + " (the call gave its normal result)" : "") +
+                                   (succeeded && failed ? " or " : "") +
+                                   (failed ? show(before[i]) + " (as before a failed call)" : ""));
         }
         return out;
     }
@@ -310,7 +316,7 @@ private:
             for (const json &f : failures) allowed.push_back(caseExpected(f, build, {}));
             std::optional<Result> normal;
             SweepReport sweep = sweepAllocationFailures(
-                [&](unsigned long failAt) { return sweepAttempt(s, failAt, &normal); },
+                [&](unsigned long failAt) { return sweepAttempt(s, failAt, allowed, &normal); },
                 [&](const Result &r) {
                     return std::any_of(allowed.begin(), allowed.end(), [&](const Expected &e) { return e.matches(r); });
                 },
