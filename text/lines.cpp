@@ -88,6 +88,7 @@ bool wrap_lines(const C *s, size_t n, const C *lineStart, size_t lineStartLength
 
 template <class C>
 size_t set_linebreaks_length(const C *s, size_t n, size_t lineBreakLength) {
+    if (n == 0) return 0;
     const LineBreakForm form = line_break_form(s, n);
     if (form == BREAK_NONE) return n + lineBreakLength;
     const C brk = breakChar<C>(form);
