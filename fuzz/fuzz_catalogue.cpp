@@ -7,7 +7,8 @@
 // After every message: nothing left live or freed twice (blocks and heap
 // buffers), nothing a host would refuse, and the outcomes the dispatch
 // promises (a call without a context gives 2 and asks nothing; a number
-// outside the built catalogue sets no result).  At the end every instance is
+// outside the built catalogue sets no result; only splitstring changes a
+// named field, and only by taking its front off).  At the end every instance is
 // disconnected and everything must be freed.
 #include <cmath>
 #include <cstdlib>

@@ -24,7 +24,8 @@ def write(target, name, data):
 # 3 round trip (pair byte, binary value), 4-7 call.  call: function byte (< 0xF0: number % 41), shape byte (bits 0-2
 # parameters, bits 3-4 count mode, bit 5 failing allocation), parameters.
 # parameter: how byte (bits 0-1: 0 number, 1-2 text, 3 binary; bit 4 the
-# previous result), then its value: text/binary = length, repeat-1, content.
+# previous result; bit 6 a named field's name, bit 7 which), then its value:
+# text/binary = length, repeat-1, content.
 
 CALL0, CALL1 = 0x08, 0x09
 ROUND_TRIP = 0x06
