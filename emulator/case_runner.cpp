@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -146,9 +147,11 @@ struct SetupFailure : std::runtime_error {
 using StepCheck = std::function<void(size_t step, const CallOutcome &, Host &, const std::vector<Result> &previous)>;
 
 // One run of a case's steps 0..last on freshly connected instances; failAt
-// applies to step last.  The instances are disconnected at the end, and what
+// applies to step last.  beforeLast, when given, sees the host just before
+// step last is called.  The instances are disconnected at the end, and what
 // that finds is added to the last outcome's problems.
-CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long failAt, const StepCheck &check) {
+CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long failAt, const StepCheck &check,
+                     const std::function<void(Host &)> &beforeLast = nullptr) {
     Build build = library.build();
     Host host(build);
     std::vector<Instance> instances(c.instances);
@@ -178,6 +181,7 @@ CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long
             for (const json &a : step.args) params.push_back(caseParam(a, build, previous));
             host.setParams(std::move(params));
             host.setParamCount(step.paramCount);
+            if (s == last && beforeLast) beforeLast(host);
             CallOutcome out = library.call(instances[step.instance], host, s == last ? failAt : 0);
             if (check) check(s, out, host, previous);
             previous.push_back(out.result);
@@ -258,6 +262,51 @@ private:
         }
     }
 
+    // The fields a step's fields_after names, as the host holds them.
+    std::vector<std::optional<Value>> namedFields(const Step &step, const Host &host) const {
+        std::vector<std::optional<Value>> values;
+        for (auto it = step.fieldsAfter.begin(); it != step.fieldsAfter.end(); ++it) {
+            const Value *v = host.field(Value::ofUtf8(library_.build(), it.key()).text());
+            values.push_back(v ? std::optional<Value>(*v) : std::nullopt);
+        }
+        return values;
+    }
+
+    // One attempt of the sweep of step s.  The fields its fields_after names
+    // must hold those values when the call gives its normal result, and the
+    // values they had before the call when it gives a failure result: a
+    // call that fails changes no field, and one that succeeds changes all
+    // it should.  (A result that is both, say the empty text, allows
+    // either.)  What differs is added to the outcome's problems.
+    CallOutcome sweepAttempt(size_t s, unsigned long failAt, const std::vector<Expected> &allowed,
+                             std::optional<Result> *normal) {
+        const Step &step = case_.steps[s];
+        Build build = library_.build();
+        std::vector<std::optional<Value>> before, after;
+        CallOutcome out = runSteps(
+            library_, case_, s, failAt,
+            [&](size_t at, const CallOutcome &, Host &host, const std::vector<Result> &) {
+                if (at == s) after = namedFields(step, host);
+            },
+            [&](Host &host) { before = namedFields(step, host); });
+        if (failAt == 0) *normal = out.result;
+        if (!*normal || after.size() != before.size()) return out;
+        bool succeeded = out.result == **normal;
+        bool failed = std::any_of(allowed.begin(), allowed.end(), [&](const Expected &e) { return e.matches(out.result); });
+        if (!succeeded && !failed) return out;  // the sweep reports the result itself
+        size_t i = 0;
+        for (auto it = step.fieldsAfter.begin(); it != step.fieldsAfter.end(); ++it, ++i) {
+            std::optional<Value> expected = caseValue(it.value(), build, {});
+            if ((succeeded && after[i] == expected) || (failed && after[i] == before[i])) continue;
+            auto show = [&](const std::optional<Value> &v) { return v ? describeValue(*v, build) : std::string("no such field"); };
+            out.problems.push_back("field \"" + it.key() + "\" holds " + show(after[i]) + ", not " +
+                                   (succeeded ? show(expected) + " (the call gave its normal result)" : "") +
+                                   (succeeded && failed ? " or " : "") +
+                                   (failed ? show(before[i]) + " (as before a failed call)" : ""));
+        }
+        return out;
+    }
+
     void sweep(size_t s) {
         Build build = library_.build();
         const json &failures = case_.steps[s].failure.is_null() ? case_.failure : case_.steps[s].failure;
@@ -265,8 +314,9 @@ private:
         std::string where = "allocation-failure sweep of " + stepName(case_, s);
         try {
             for (const json &f : failures) allowed.push_back(caseExpected(f, build, {}));
+            std::optional<Result> normal;
             SweepReport sweep = sweepAllocationFailures(
-                [&](unsigned long failAt) { return runSteps(library_, case_, s, failAt, nullptr); },
+                [&](unsigned long failAt) { return sweepAttempt(s, failAt, allowed, &normal); },
                 [&](const Result &r) {
                     return std::any_of(allowed.begin(), allowed.end(), [&](const Expected &e) { return e.matches(r); });
                 },

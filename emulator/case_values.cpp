@@ -42,6 +42,27 @@ Value repeated(const Value &v, uint64_t times) {
     return out;
 }
 
+// Texts (or binary values) one after another, in the form of the first.
+Value concatenated(const json &parts, Build build, const std::vector<Result> &previous) {
+    Value out = caseValue(parts[0], build, previous);
+    if (out.isNumber()) throw CaseError("\"concat\" takes texts or binary values, not numbers");
+    std::u32string text = out.isText() ? out.text() : std::u32string();
+    for (size_t i = 1; i < parts.size(); ++i) {
+        Value v = caseValue(parts[i], build, previous);
+        if (v.kind != out.kind) throw CaseError("\"concat\" takes values of one kind: texts or binary values");
+        if (v.isText()) {
+            text += v.text();
+        } else {
+            out.bytes.insert(out.bytes.end(), v.bytes.begin(), v.bytes.end());
+        }
+    }
+    if (out.isText()) {
+        out = Value::ofText(std::move(text));
+        out.adoptForm(build);
+    }
+    return out;
+}
+
 double numberOf(const json &j) {
     if (j.is_number()) return j.get<double>();
     if (j.is_string()) {
@@ -102,6 +123,11 @@ Value caseValue(const json &j, Build build, const std::vector<Result> &previous)
             const json &times = only(j, "times");
             if (!times.is_number_unsigned()) throw CaseError("\"times\" takes a count");
             return repeated(caseValue(j["repeat"], build, previous), times.get<uint64_t>());
+        }
+        if (j.contains("concat")) {
+            const json &parts = j["concat"];
+            if (!parts.is_array() || parts.empty()) throw CaseError("\"concat\" takes a list of values");
+            return concatenated(parts, build, previous);
         }
         if (j.contains("result_of")) {
             const json &k = j["result_of"];

@@ -21,7 +21,7 @@ struct CaseError : std::runtime_error {
 };
 
 // A value form: "abc", {"text"}, {"codes"}, {"hex"}, {"bytes"}, {"number"},
-// a JSON number, {"repeat", "times"}, {"result_of"}.  previous holds the
+// a JSON number, {"repeat", "times"}, {"concat"}, {"result_of"}.  previous holds the
 // results of the earlier steps of the case.
 Value caseValue(const nlohmann::json &j, Build build, const std::vector<Result> &previous);
 

@@ -7,7 +7,8 @@
 // After every message: nothing left live or freed twice (blocks and heap
 // buffers), nothing a host would refuse, and the outcomes the dispatch
 // promises (a call without a context gives 2 and asks nothing; a number
-// outside the built catalogue sets no result).  At the end every instance is
+// outside the built catalogue sets no result; only splitstring changes a
+// named field, and only by taking its front off).  At the end every instance is
 // disconnected and everything must be freed.
 #include <cmath>
 #include <cstdlib>
@@ -107,12 +108,20 @@ Value valueFrom(FuzzInput &in, bool binary) {
     return Value::ofText(std::move(all));
 }
 
+// The names of the named fields, when the program made them (splitstring
+// takes a field by its name).
+std::u32string gFieldNames[2];
+
 // A parameter: a number, a text or a binary value from the input, the
 // previous call's result (so that a decryption can take an encryption's
-// output), or the name of a file that exists.
+// output), the name of a file that exists, or the name of a named field.
 Param paramFrom(FuzzInput &in, const ghemu::Result &previous) {
     uint8_t how = in.byte();
     Param p;
+    if (how & 0x40) {
+        p.value = Value::ofText(gFieldNames[how >> 7]);
+        return p;
+    }
     // Not a result grown large by repeated doubling (binaryToHex of
     // binaryToHex ...): the calls would only get slow.
     bool usePrevious = how & 0x10 && previous.set && previous.value.textLength() + previous.value.bytes.size() <= 65536;
@@ -195,8 +204,26 @@ void runCall(FuzzInput &in, ghemu::Host &host, ghemu::Instance &instance, ghemu:
     unsigned long failAt = shape & 0x20 ? 1 + in.byte() % 32 : 0;
 
     bool connected = instance.slot != nullptr;
+    std::vector<Value> fieldsBefore;
+    for (const std::u32string &name : gFieldNames) {
+        const Value *v = host.field(name);
+        fieldsBefore.push_back(v ? *v : Value());
+    }
     CallOutcome out = library().call(instance, host, failAt);
     expectClean(out, "call");
+    // Only splitstring changes a field, and only by taking its front off.
+    for (size_t i = 0; i < 2; ++i) {
+        const Value *v = host.field(gFieldNames[i]);
+        if (!v) continue;
+        if (static_cast<int16_t>(function) != 1) {
+            GH_FUZZ_CHECK(*v == fieldsBefore[i]);
+        } else if (*v != fieldsBefore[i]) {
+            // A binary field is read as a text of its bytes and written back as text.
+            std::u32string after = v->text(), was = ghemu::valueAsText(fieldsBefore[i]);
+            GH_FUZZ_CHECK(v->isText() && after.size() < was.size());
+            GH_FUZZ_CHECK(was.compare(was.size() - after.size(), after.size(), after) == 0);
+        }
+    }
     if (!connected) {
         GH_FUZZ_CHECK(out.log.size() == 1);  // only the result is set
         GH_FUZZ_CHECK(out.result == ghemu::Result::of(HOST_TYPE_NUMBER, Value::ofNumber(2)));
@@ -248,11 +275,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         size_t count = 1 + (setup & 1);
         for (size_t i = 0; i < count; ++i) expectClean(library().connect(instances[i], host), "connect");
         // Named fields for functions that look fields up by name.
+        gFieldNames[0] = gFieldNames[1] = U"nofield";
         if (setup & 2) {
-            host.setField(U"field", Value::ofText(U"a,b,c"));
-            std::u32string name = U"f" + std::u32string(1, codeFrom(in));
+            gFieldNames[0] = U"field";
+            host.setField(gFieldNames[0], Value::ofText(U"a,b,'c,d',\"e\""));
+            gFieldNames[1] = U"f" + std::u32string(1, codeFrom(in));
             bool binary = in.byte() & 1;
-            host.setField(name, valueFrom(in, binary));
+            host.setField(gFieldNames[1], valueFrom(in, binary));
         }
 
         ghemu::Result previous;

@@ -24,7 +24,8 @@ def write(target, name, data):
 # 3 round trip (pair byte, binary value), 4-7 call.  call: function byte (< 0xF0: number % 41), shape byte (bits 0-2
 # parameters, bits 3-4 count mode, bit 5 failing allocation), parameters.
 # parameter: how byte (bits 0-1: 0 number, 1-2 text, 3 binary; bit 4 the
-# previous result), then its value: text/binary = length, repeat-1, content.
+# previous result; bit 6 a named field's name, bit 7 which), then its value:
+# text/binary = length, repeat-1, content.
 
 CALL0, CALL1 = 0x08, 0x09
 ROUND_TRIP = 0x06
@@ -39,7 +40,7 @@ def binary(bs, repeat=1):
     return [0x03, len(bs), repeat - 1] + list(bs)
 
 
-NUMBERS = {0: 0, 1: 1, 2: 3, 3.99: 23, "nan": 24}
+NUMBERS = {0: 0, 1: 1, -1: 2, 2: 3, 16: 8, 65537: 13, 3.99: 23, "nan": 24}
 
 
 def number(n):
@@ -47,6 +48,7 @@ def number(n):
 
 
 PREVIOUS = [0x10]
+FIELD, OTHER_FIELD = [0x40], [0xC0]  # the names of the two named fields
 FILE = [0x20]  # the name of a small file the fuzzer made
 
 
@@ -86,6 +88,21 @@ def catalogue_seeds():
         "failures": [0] + call(5, [text("abc def")], fail_at=1) + call(8, [text("TWFu")], fail_at=2) +
                     call(16, [text("key")]) + call(19, [text("data")], fail_at=2),
     }
+    # Named fields (setup bit 1): "field" holds a,b,'c,d',"e"; the other, f + "g", holds x,y.
+    seeds["text"] = ([0x02, ord("g"), 0x00, 3, 0] + list(b"x,y") +
+                     call(1, [FIELD, text(",")]) + call(1, [FIELD, text(","), number(0), number(1)]) +
+                     call(1, [FIELD, text(","), number(-1), number(1)]) + call(1, [OTHER_FIELD, text("x")], fail_at=3) +
+                     call(24, [number(2), text("x,'a,b',y"), text(","), number(1)]) +
+                     call(24, [number(65537), text("ab;", repeat=64), text(";")], fail_at=2) +
+                     call(25, [text("c"), text("a,'b,c',c"), text(","), number(1)]) +
+                     call(3, [text("aab"), text("aaab", repeat=20)]) + call(2, [text("\x00a\x00")]) +
+                     call(21, [text("C:\\dir\\f.txt")]) + call(22, [text("C:\\dir\\f.txt")]) +
+                     call(23, [text("  a-b  c  "), text("-"), number(1), number(0), number(1)]) +
+                     call(12, [text("-12.5x")]) + call(13, [text("x-12.5")]) + call(14, [text(".5.")]) +
+                     call(15, [text("a1.2.3"), number(1)]) +
+                     call(29, [text("aaa bbb ccc\r\n\r\nddd\teeeeeeeeeeeeee"), text("> "), text("\r\n"), number(16)]) +
+                     call(29, [text("\n", repeat=64), text(""), text("\n"), number(16)], fail_at=2) +
+                     call(30, [text("a\rb\r\nc"), text("\n")]) + call(30, [text("a\nb"), text("\n")]))
     for name, data in seeds.items():
         write("catalogue_byte", name, data)
         write("catalogue_wide", name, data)
@@ -111,6 +128,19 @@ def pure_seeds():
     write("crc16", "long", struct.pack("<HH", 0xFFFF, 100) + bytes(range(256)))
     write("blowfish", "text", b"\x03key" + b"%41%42%4a%zz%4")
     write("blowfish", "nul", b"\x08abcdefgh" + b"%00\x00%41" + b"0123456789abcdef")
+    # fuzz_text: selector, parameter, then characters picked from its alphabet.
+    alphabet = [",", ",", ";", ":", '"', "'", " ", " ", "0", "7", "9", ".", "-", "a", "a", "b",
+                "Z", "\\", "\r", "\n", "\t", "\x00", "\xe9", "!"]
+    pick = lambda text: bytes(8 * alphabet.index(c) + 1 for c in text)
+    write("text", "parts", bytes([0x08, 0]) + pick(",") + pick("a,'a,b',b,\"\",'") )
+    write("text", "parts-wide", bytes([0x0C, 1]) + pick("::") + pick("a::b:::'::'::") + bytes([0, 8, 16]))
+    write("text", "small", bytes([0x09 | 0x10, 2 + 8]) + pick("aa") + pick("-") + pick("  a-b  \\Z\\aaa\x00 "))
+    write("text", "numbers", bytes([0x0A, 0x81]) + pick("-7.9a9.0"))
+    write("text", "lines", bytes([0x0B, 0]) + pick("a") + pick("aaa bbb ab\r\n\r\nb\ta abababababab a"))
+    write("text", "lines-wide", bytes([0x07 | 0x10, 5]) + pick("a\nb\rZ   ab\tb") + bytes([0, 16, 24, 0]))
+    # fuzz_token_search: shape (token length, width), alphabet, token, text.
+    write("token_search", "periodic", bytes([5, 1]) + bytes([0, 1, 0, 1, 0, 0]) + bytes([0, 1] * 40 + [0, 0]))
+    write("token_search", "wide", bytes([0x83, 0]) + b"ab\xffa" + b"xxab\xffab\xffaab\xff" * 4)
     for i, name in enumerate(["md4", "md5", "sha1", "sha256", "sha512"]):
         cuts = bytes([3]) + struct.pack("<HHH", 1, 64, 63) + bytes(10)
         write("digest", name, bytes([i]) + cuts + b"abc" * 50)

@@ -81,13 +81,23 @@ TEST(FakeLibrary, TheCaseRunnerReportsEachKindOfFailure) {
     for (const auto &f : report.failures) failed.push_back(f.caseName);
     failed.erase(std::unique(failed.begin(), failed.end()), failed.end());
     EXPECT_EQ(failed, (std::vector<std::string>{"echo with a wrong expectation", "leak is caught",
-                                                "careless fails the sweep", "a typo"}));
+                                                "careless fails the sweep",
+                                                "a field left unwritten under a failed allocation fails the sweep",
+                                                "a typo"}));
     EXPECT_EQ(report.passed, 5u);
     EXPECT_EQ(report.skipped, 1u);
     ASSERT_FALSE(report.failures.empty());
     EXPECT_NE(report.failures[0].text().find("expected text \"b\"\n     got text \"a\" (as text block)"),
               std::string::npos)
         << report.failures[0].text();
+    // The sweep looks at named fields too: a call that reports its normal
+    // result must have written them.
+    auto careless = std::find_if(report.failures.begin(), report.failures.end(),
+                                 [](const ghemu::CaseFailure &f) { return f.caseName.find("unwritten") != std::string::npos; });
+    ASSERT_NE(careless, report.failures.end());
+    EXPECT_NE(careless->text().find("field \"f\" holds text \"old\", not text \"new\" (the call gave its normal result)"),
+              std::string::npos)
+        << careless->text();
 }
 
 TEST(FakeLibrary, AMalformedCatalogueIsRefused) {

@@ -31,7 +31,8 @@ const GlyphCatalogueString glyphHerderStrings[] = {
     {12064, "overCount():4"},               // a block whose count exceeds it
     {12065, "careless(value):5"},           // a wrong result when out of memory
     {12066, "setField(name,value):6"},      // writes a named field, result 1
-    {12067, "*glyphHerder"},
+    {12067, "fieldCareless(name,value):7"}, // the same, but out of memory leaves the field
+    {12068, "*glyphHerder"},
     {0, nullptr}};
 
 }  // extern "C"
@@ -86,6 +87,29 @@ void echo(HostCallback cb, bool careless) {
     GlobalFree(h);
 }
 
+// Sets the field named by parameter 1 to parameter 2; the result is 1, or 0
+// when there is no such field.  careless: a scratch allocation comes first,
+// and when it fails the result is 1 all the same but the field is not
+// written (a success reported for work not done).
+void setField(HostCallback cb, bool careless) {
+    Chars name[256] = {0};
+    cb(HOST_OP_GET_FUNC_PARM, HOST_PARAM_FIRST, HOST_TYPE_TEXT, 254, name + 1);
+    Chars counted[256] = {0};
+    Chars n = 0;
+    while (name[1 + n]) ++n;
+    counted[0] = n;
+    std::memcpy(counted + 1, name + 1, n * sizeof(Chars));
+    int16_t ref = static_cast<int16_t>(cb(HOST_OP_GET_FLD_REF, counted));
+    if (!ref) return setNumber(cb, 0);
+    HGLOBAL h = fetchBlock(cb, HOST_PARAM_FIRST + 1);
+    if (!h) return setNumber(cb, 0);
+    void *scratch = careless ? glyphmem_heap_alloc(16) : nullptr;
+    if (!careless || scratch) cb(HOST_OP_SET_FLD_VAL, static_cast<int32_t>(ref), HOST_TYPE_TEXT_BLOCK, &h);
+    if (scratch) glyphmem_heap_free(scratch);
+    GlobalFree(h);
+    setNumber(cb, 1);
+}
+
 void run(int function, HostCallback cb) {
     switch (function) {
     case 1:
@@ -115,22 +139,10 @@ void run(int function, HostCallback cb) {
     }
     case 5:
         return echo(cb, true);
-    case 6: {
-        Chars name[256] = {0};
-        cb(HOST_OP_GET_FUNC_PARM, HOST_PARAM_FIRST, HOST_TYPE_TEXT, 254, name + 1);
-        Chars counted[256] = {0};
-        Chars n = 0;
-        while (name[1 + n]) ++n;
-        counted[0] = n;
-        std::memcpy(counted + 1, name + 1, n * sizeof(Chars));
-        int16_t ref = static_cast<int16_t>(cb(HOST_OP_GET_FLD_REF, counted));
-        if (!ref) return setNumber(cb, 0);
-        HGLOBAL h = fetchBlock(cb, HOST_PARAM_FIRST + 1);
-        if (!h) return setNumber(cb, 0);
-        cb(HOST_OP_SET_FLD_VAL, static_cast<int32_t>(ref), HOST_TYPE_TEXT_BLOCK, &h);
-        GlobalFree(h);
-        return setNumber(cb, 1);
-    }
+    case 6:
+        return setField(cb, false);
+    case 7:
+        return setField(cb, true);
     default:
         return;
     }

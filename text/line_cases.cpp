@@ -1,0 +1,131 @@
+// Catalogue cases: wrapLinesWith (29) and setLinebreaks (30).  Thin adapters
+// over text/lines.h.
+//
+// The output is never cut: setLinebreaks reserves exactly the characters
+// its result needs; wrapLinesWith reserves an estimate and grows the block
+// (doubling it) whenever a line would not fit.  A block that cannot be had
+// or grown gives the empty text, as does a failed final shrink of
+// wrapLinesWith's block.  Lines may be of any length.
+#include "text/lines.h"
+#include "text/text_params.h"
+
+using namespace textcase;
+
+namespace {
+
+enum { LINE_TEXT_MAX = 3, LINE_SIZE_MIN = 10, LINE_BREAK_WRITTEN = 2 };
+
+// A new output block of room characters, locked, in a working slot; its
+// characters, or null.
+qchar *NewOutputBlock(CallFrame *frame, uint64_t room, XPHandle **slot) {
+    uint64_t bytes = MEMBLOCK_HEADER + room * sizeof(qchar);
+    if (room > UINT32_MAX || bytes > INT64_MAX) return nullptr;
+    *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(bytes)));
+    void *p = *slot ? LockXPHandle(**slot) : nullptr;
+    return p ? MemBlockChars(p) : nullptr;
+}
+
+// TextSink::grow for an output block in the working slot `context`: twice
+// the room, or just what is needed when that cannot be had.
+bool growBlock(TextSink<qchar> *sink, size_t more, void *context) {
+    auto *slot = static_cast<XPHandle *>(context);
+    uint64_t need = static_cast<uint64_t>(sink->used) + more;
+    uint64_t twice = 2 * static_cast<uint64_t>(sink->room);
+    if (need > UINT32_MAX) return false;
+    UnlockXPHandle(*slot);
+    const uint64_t tries[2] = {twice > need ? (twice < UINT32_MAX ? twice : UINT32_MAX) : need, need};
+    for (uint64_t room : tries) {
+        uint64_t bytes = MEMBLOCK_HEADER + room * sizeof(qchar);
+        if (bytes > SIZE_MAX || ResizeXPHandle(slot, static_cast<size_t>(bytes)) != 0) continue;
+        void *p = LockXPHandle(*slot);
+        if (!p) return false;
+        sink->data = MemBlockChars(p);
+        sink->room = static_cast<size_t>(room);
+        return true;
+    }
+    return false;
+}
+
+// Parameter 1, the text, as the host delivers it; null when there is none
+// or it is empty.
+bool FetchLineText(CallFrame *frame, XPHandle **slot, LockedText *text) {
+    XPHandle h = nullptr;
+    GetFuncParmBlock(ParamNumber(1), HOST_TYPE_TEXT_BLOCK, &h, frame->cb);
+    *slot = KeepBlock(frame, h);
+    return *slot && LockText(*slot, text) && text->count > 0;
+}
+
+// Sets the output of sink, in the block in slot, as the result.
+void SetOutputResult(CallFrame *frame, XPHandle *slot, const TextSink<qchar> &sink) {
+    SetMemBlockCount(reinterpret_cast<unsigned char *>(sink.data) - MEMBLOCK_HEADER, static_cast<uint32_t>(sink.used));
+    UnlockXPHandle(*slot);
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
+}
+
+}  // namespace
+
+// wrapLinesWith(text, linestart, linebreak, linesize): every line of at most
+// linesize characters, linestart included; linestart and linebreak hold up
+// to 3 characters, of linebreak the first two are written.
+CaseExit case_wrapLinesWith(CallFrame *frame) {
+    if (frame->paramCount < 4) return EXIT_EMPTY_TEXT;
+    XPHandle *textSlot;
+    LockedText text;
+    if (!FetchLineText(frame, &textSlot, &text)) return EXIT_EMPTY_TEXT;
+    qchar lineStart[LINE_TEXT_MAX + 1], lineBreak[LINE_TEXT_MAX + 1];
+    size_t startLength = FetchShortText(frame, 2, LINE_TEXT_MAX, lineStart);
+    size_t breakLength = FetchShortText(frame, 3, LINE_TEXT_MAX, lineBreak);
+    if (breakLength == 0) return EXIT_EMPTY_TEXT;
+    if (breakLength > LINE_BREAK_WRITTEN) breakLength = LINE_BREAK_WRITTEN;
+    auto lineSize = static_cast<int16_t>(GetFuncParmInt2(ParamNumber(4), frame->cb));
+    if (lineSize < LINE_SIZE_MIN) return EXIT_EMPTY_TEXT;
+
+    // Room for the text and a prefix and line break every 16 characters;
+    // more is added if the lines turn out shorter.
+    uint64_t n = text.count;
+    uint64_t estimate = n + (startLength + breakLength) * (n / 16 + 2);
+    if (estimate > UINT32_MAX) estimate = UINT32_MAX;
+    XPHandle *outSlot;
+    qchar *out = NewOutputBlock(frame, estimate, &outSlot);
+    if (!out) return EXIT_EMPTY_TEXT;
+    TextSink<qchar> sink = {out, 0, static_cast<size_t>(estimate), growBlock, outSlot};
+    if (!wrap_lines(text.chars, text.count, lineStart, startLength, lineBreak, breakLength,
+                    static_cast<size_t>(lineSize), &sink)) {
+        return EXIT_EMPTY_TEXT;
+    }
+    size_t size = MEMBLOCK_HEADER + sink.used * sizeof(qchar);
+    SetMemBlockCount(reinterpret_cast<unsigned char *>(sink.data) - MEMBLOCK_HEADER, static_cast<uint32_t>(sink.used));
+    UnlockXPHandle(*outSlot);
+    if (GetXPHandleSize(*outSlot) > size && ResizeXPHandle(outSlot, size) != 0) return EXIT_EMPTY_TEXT;
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, outSlot, frame->cb);
+    return EXIT_CLEANUP;
+}
+
+// setLinebreaks(text, linebreak): every line break of the text's own form
+// replaced by linebreak (its first two characters), and one added after a
+// last line without one.  A text whose form is linebreak already comes back
+// as it is.
+CaseExit case_setLinebreaks(CallFrame *frame) {
+    if (frame->paramCount < 2) return EXIT_EMPTY_TEXT;
+    XPHandle *textSlot;
+    LockedText text;
+    if (!FetchLineText(frame, &textSlot, &text)) return EXIT_EMPTY_TEXT;
+    qchar lineBreak[LINE_TEXT_MAX + 1];
+    size_t breakLength = FetchShortText(frame, 2, LINE_TEXT_MAX, lineBreak);
+    if (breakLength == 0) return EXIT_EMPTY_TEXT;
+    if (linebreaks_match(text.chars, text.count, lineBreak, breakLength)) {
+        UnlockXPHandle(*textSlot);
+        SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, textSlot, frame->cb);
+        return EXIT_CLEANUP;
+    }
+    if (breakLength > LINE_BREAK_WRITTEN) breakLength = LINE_BREAK_WRITTEN;
+
+    size_t length = set_linebreaks_length(text.chars, text.count, breakLength);
+    XPHandle *outSlot;
+    qchar *out = NewOutputBlock(frame, length, &outSlot);
+    if (!out) return EXIT_EMPTY_TEXT;
+    TextSink<qchar> sink = {out, 0, length, nullptr, nullptr};
+    if (!set_linebreaks(text.chars, text.count, lineBreak, breakLength, &sink)) return EXIT_EMPTY_TEXT;
+    SetOutputResult(frame, outSlot, sink);
+    return EXIT_CLEANUP;
+}

@@ -1,0 +1,152 @@
+// Catalogue cases: splitstring (1), indexedPart (24), indexOfPart (25).
+// Thin adapters over text/parts.h.
+//
+// splitstring('textFieldName', tokenText [,partNumber [,quoteAware]]) takes
+// the first part off the text of the named field: the part is the result,
+// and the field keeps what follows the delimiter (or empties when there is
+// no delimiter).  With a part number other than 0 it returns that part and
+// leaves the field alone.  A negative part number selects part 32768 (only
+// the low 16 bits of a number count, so 65537 is part 1).  Three
+// parameters with part number 0 give the empty text.
+//
+// Once the first part has been set as the result, the field always receives
+// the rest: the field's own block, its characters moved to the front, is
+// handed back, even when it cannot be made smaller (its count is right
+// either way).  A list item is therefore never returned twice.
+//
+// A part that is only a quote character at the end of the text (a field
+// holding just ‹"› with quotes respected, or ‹a,"› asked for part 2) is
+// returned as that one character: a quote cannot be both the opening and
+// the closing quote of its part, so the part is an unclosed quoted part,
+// which is returned as it stands.
+#include "text/parts.h"
+#include "text/text_params.h"
+
+using namespace textcase;
+
+namespace {
+
+enum { FIELD_NAME_MAX = 127, PART_TEXT_MAX = 255 };
+const size_t kNegativePartNumber = 32768;
+
+size_t partNumber(int16_t number) {
+    return number < 0 ? kNegativePartNumber : static_cast<size_t>(number);
+}
+
+// Split-off mode on the field's text, locked in `text`, its block in slot.
+CaseExit splitOff(CallFrame *frame, int16_t field, XPHandle *slot, LockedText text,
+                  const PartDelimiter<qchar> &delimiter) {
+    HostCallback cb = frame->cb;
+    qchar *s = text.chars;
+    size_t n = text.count;
+    PartCut cut = part_cut(delimiter, s, n, 0);
+    if (cut.ended && cut.next <= n) {
+        if (!SetTextResult(frame, s + cut.valueStart, cut.valueLength)) return EXIT_EMPTY_TEXT;  // field untouched
+        size_t rest = n - cut.next;
+        memmove(s, s + cut.next, rest * sizeof(qchar));
+        SetMemBlockCount(text.block, static_cast<uint32_t>(rest));
+        UnlockXPHandle(*slot);
+        size_t size = MEMBLOCK_HEADER + rest * sizeof(qchar);
+        if (GetXPHandleSize(*slot) > size) ResizeXPHandle(slot, size);  // a failure leaves it larger, still right
+        SetFldVal(field, HOST_TYPE_TEXT_BLOCK, slot, cb);
+        return EXIT_CLEANUP;
+    }
+    // No delimiter ends the first part: all of it (without its quotes when
+    // it is enclosed) is the result, made in the field's block, and the field
+    // empties.
+    memmove(s, s + cut.valueStart, cut.valueLength * sizeof(qchar));
+    SetMemBlockCount(text.block, static_cast<uint32_t>(cut.valueLength));
+    UnlockXPHandle(*slot);
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, cb);
+    qchar empty[1] = {0};
+    SetFldVal(field, HOST_TYPE_TEXT, empty, cb);
+    return EXIT_CLEANUP;
+}
+
+}  // namespace
+
+CaseExit case_splitstring(CallFrame *frame) {
+    HostCallback cb = frame->cb;
+    if (frame->paramCount < 2) return EXIT_EMPTY_TEXT;
+    qchar name[FIELD_NAME_MAX + 1];
+    if (!FetchShortText(frame, 1, FIELD_NAME_MAX, name)) return EXIT_EMPTY_TEXT;
+    auto field = static_cast<int16_t>(GetFldRef(name, cb));
+    if (field == 0) return EXIT_EMPTY_TEXT;
+    qchar token[PART_DELIMITER_MAX + 1];
+    size_t tokenLength = FetchShortText(frame, 2, PART_DELIMITER_MAX, token);
+    if (tokenLength == 0) return EXIT_EMPTY_TEXT;
+    int16_t number = 0;
+    if (frame->paramCount >= 3) number = static_cast<int16_t>(GetFuncParmInt2(ParamNumber(3), cb));
+    if (frame->paramCount == 3 && number == 0) return EXIT_EMPTY_TEXT;
+    bool quoteAware = FlagParam(frame, 4, false);
+
+    int32_t length = 0;
+    GetFldVal(field, HOST_TYPE_LENGTH, 4, &length, cb);
+    if (length == 0) return EXIT_EMPTY_TEXT;
+    XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
+    if (!slot) return EXIT_EMPTY_TEXT;
+    GetFldVal(field, HOST_TYPE_TEXT_BLOCK, 0, slot, cb);
+    LockedText text;
+    if (!*slot || GetXPHandleSize(*slot) < MEMBLOCK_HEADER || !LockText(slot, &text) || text.count == 0)
+        return EXIT_EMPTY_TEXT;
+
+    PartDelimiter<qchar> delimiter;
+    part_delimiter_init(&delimiter, token, tokenLength, quoteAware);
+    if (number == 0) return splitOff(frame, field, slot, text, delimiter);
+    PartFound part = nth_part(delimiter, text.chars, text.count, partNumber(number));
+    if (!part.found || !SetTextResult(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
+    return EXIT_CLEANUP;
+}
+
+// indexedPart(partNumber, sourceText, delimText [,quoteAware]): part N of
+// the text, as splitstring's part mode gives it.  Any failure, a failed
+// allocation of the part's block included, gives the empty text.
+CaseExit case_indexedPart(CallFrame *frame) {
+    if (frame->paramCount < 3) return EXIT_EMPTY_TEXT;
+    auto number = static_cast<int16_t>(GetFuncParmInt2(ParamNumber(1), frame->cb));
+    if (number == 0) return EXIT_EMPTY_TEXT;
+    bool quoteAware = FlagParam(frame, 4, false);
+    qchar token[PART_DELIMITER_MAX + 1];
+    size_t tokenLength = FetchShortText(frame, 3, PART_DELIMITER_MAX, token);
+    if (tokenLength == 0) return EXIT_EMPTY_TEXT;
+    int32_t length = 0;
+    GetFuncParm(ParamNumber(2), HOST_TYPE_LENGTH, 4, &length, frame->cb);
+    if (length == 0) return EXIT_EMPTY_TEXT;
+    XPHandle *slot = FetchTextBlock(frame, 2);
+    LockedText text;
+    if (!slot || !LockText(slot, &text) || text.count == 0) return EXIT_EMPTY_TEXT;
+
+    PartDelimiter<qchar> delimiter;
+    part_delimiter_init(&delimiter, token, tokenLength, quoteAware);
+    PartFound part = nth_part(delimiter, text.chars, text.count, partNumber(number));
+    if (!part.found || !SetTextResult(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
+    return EXIT_CLEANUP;
+}
+
+// indexOfPart(partText, sourceText, delimText [,quoteAware]): the number of
+// the first part equal to partText (at most 255 characters), counted
+// without limit; 0 when there is none and for every failure.
+CaseExit case_indexOfPart(CallFrame *frame) {
+    frame->resultStatus = 0;
+    if (frame->paramCount < 3) return EXIT_STATUS;
+    qchar partText[PART_TEXT_MAX + 1];
+    size_t partLength = FetchShortText(frame, 1, PART_TEXT_MAX, partText);
+    if (partLength == 0) return EXIT_STATUS;
+    bool quoteAware = FlagParam(frame, 4, false);
+    qchar token[PART_DELIMITER_MAX + 1];
+    size_t tokenLength = FetchShortText(frame, 3, PART_DELIMITER_MAX, token);
+    if (tokenLength == 0) return EXIT_STATUS;
+    int32_t length = 0;
+    GetFuncParm(ParamNumber(2), HOST_TYPE_LENGTH, 4, &length, frame->cb);
+    if (length == 0) return EXIT_STATUS;
+    XPHandle *slot = FetchTextBlock(frame, 2);
+    LockedText text;
+    if (!slot || !LockText(slot, &text)) return EXIT_STATUS;
+
+    PartDelimiter<qchar> delimiter;
+    part_delimiter_init(&delimiter, token, tokenLength, quoteAware);
+    size_t index = index_of_part(delimiter, text.chars, text.count, partText, partLength);
+    if (index == 0) return EXIT_STATUS;
+    SetCountResult(frame->cb, index);
+    return EXIT_CLEANUP;
+}

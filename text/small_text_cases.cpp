@@ -1,0 +1,90 @@
+// Catalogue cases: stripNullBytes (2), howMany (3), filenameOfPath (21),
+// folderPartOfPath (22), reduceToAlphanumeric (23).  Thin adapters over
+// text/small_text.h; each works in the block the text arrived in and sets
+// that block as the result (its count is the result's length, so nothing
+// after a zero character is lost).
+#include "text/small_text.h"
+#include "text/text_params.h"
+
+using namespace textcase;
+
+namespace {
+
+// Sets the first `count` characters of the locked text in slot as the result.
+CaseExit setLeadingChars(CallFrame *frame, XPHandle *slot, const LockedText &text, size_t count) {
+    SetMemBlockCount(text.block, static_cast<uint32_t>(count));
+    UnlockXPHandle(*slot);
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
+    return EXIT_CLEANUP;
+}
+
+}  // namespace
+
+// The text without its zero characters.  The block is made smaller to fit
+// when it can be; when it cannot, its count is right all the same.
+CaseExit case_stripNullBytes(CallFrame *frame) {
+    XPHandle *slot = FetchTextBlock(frame, 1);
+    LockedText text;
+    if (!slot || !LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    size_t kept = strip_zero_chars(text.chars, text.count);
+    SetMemBlockCount(text.block, static_cast<uint32_t>(kept));
+    UnlockXPHandle(*slot);
+    size_t size = MEMBLOCK_HEADER + kept * sizeof(qchar);
+    if (GetXPHandleSize(*slot) > size) ResizeXPHandle(slot, size);
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
+    return EXIT_CLEANUP;
+}
+
+// How often the pattern occurs in the source, each occurrence found from the
+// left and skipped whole (‹aab› once in ‹aaab›, ‹aa› twice in ‹aaaaa›).
+// An empty pattern occurs 0 times; a failed fetch gives the empty text.
+CaseExit case_howMany(CallFrame *frame) {
+    XPHandle *pattern = FetchTextBlock(frame, 1);
+    XPHandle *source = FetchTextBlock(frame, 2);
+    LockedText p, s;
+    if (!pattern || !source || !LockText(pattern, &p) || !LockText(source, &s)) return EXIT_EMPTY_TEXT;
+    SetCountResult(frame->cb, count_occurrences(p.chars, p.count, s.chars, s.count));
+    return EXIT_CLEANUP;
+}
+
+// What follows the last backslash of a path; the whole path when it has none.
+CaseExit case_filenameOfPath(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    XPHandle *slot = FetchTextBlock(frame, 1);
+    LockedText text;
+    if (!slot || !LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    size_t start = filename_start(text.chars, text.count);
+    size_t length = text.count - start;
+    memmove(text.chars, text.chars + start, length * sizeof(qchar));
+    return setLeadingChars(frame, slot, text, length);
+}
+
+// A path up to and including its last backslash; the whole path when it has
+// none.
+CaseExit case_folderPartOfPath(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    XPHandle *slot = FetchTextBlock(frame, 1);
+    LockedText text;
+    if (!slot || !LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    return setLeadingChars(frame, slot, text, folder_length(text.chars, text.count));
+}
+
+// reduceToAlphanumeric(string, keepChars [,keepLeadingSpaces
+// [,keepMiddleSpaces [,keepTrailingSpaces]]]): ASCII letters and digits, the
+// characters of keepChars (its first 64), and the spaces the flags keep
+// (by default middle spaces only).
+CaseExit case_reduceToAlphanumeric(CallFrame *frame) {
+    if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
+    XPHandle *slot = FetchTextBlock(frame, 1);
+    if (!slot) return EXIT_EMPTY_TEXT;
+    qchar keep[KEEP_CHARS_MAX + 1];
+    size_t keepCount = frame->paramCount > 1 ? FetchShortText(frame, 2, KEEP_CHARS_MAX, keep) : 0;
+    ReduceOptions options;
+    options.keepLeadingSpaces = FlagParam(frame, 3, false);
+    options.keepMiddleSpaces = FlagParam(frame, 4, true);
+    options.keepTrailingSpaces = FlagParam(frame, 5, false);
+    LockedText text;
+    if (!LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    return setLeadingChars(frame, slot, text,
+                           reduce_to_alphanumeric(text.chars, text.count, keep, keepCount, options));
+}

@@ -1,0 +1,101 @@
+// What the catalogue cases of the text functions share: fetching their
+// parameters and setting their results.  Host-side helpers, for the case
+// files only (compiled once per build).
+#ifndef GH_TEXT_PARAMS_H
+#define GH_TEXT_PARAMS_H
+
+#include <stdint.h>
+#include <string.h>
+
+#include "host/call.h"
+#include "host/chars.h"
+#include "host/wrappers.h"
+
+namespace textcase {
+
+// Parameter n fetched as a text block into a new 4-byte block that is kept
+// in a working slot; null when that block cannot be allocated or the host
+// leaves no block.
+inline XPHandle *FetchTextBlock(CallFrame *frame, int n) {
+    XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
+    if (!slot) return nullptr;
+    GetFuncParmBlock(ParamNumber(n), HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
+    return *slot ? slot : nullptr;
+}
+
+// A text block locked for work: its characters and their count (never more
+// than the block holds; the block's count is set to it).
+struct LockedText {
+    void *block;
+    qchar *chars;
+    uint32_t count;
+};
+
+// Locks the block in slot; false when it cannot be locked.
+inline bool LockText(XPHandle *slot, LockedText *text) {
+    text->block = LockXPHandle(*slot);
+    if (!text->block) return false;
+    text->count = MemBlockCheckedCount(*slot, text->block, sizeof(qchar));
+    SetMemBlockCount(text->block, text->count);
+    text->chars = MemBlockChars(text->block);
+    return true;
+}
+
+// A flag parameter: on when the low 16 bits of its integer are not zero;
+// `absent` when it is not passed.
+inline bool FlagParam(CallFrame *frame, int n, bool absent) {
+    if (frame->paramCount < n) return absent;
+    return static_cast<int16_t>(GetFuncParmInt2(ParamNumber(n), frame->cb)) != 0;
+}
+
+// A bounded text parameter: at most max characters into buffer (room for
+// max + 1), zero-terminated.  Returns its length, the characters before
+// the first zero character.
+inline size_t FetchShortText(CallFrame *frame, int n, int max, qchar *buffer) {
+    buffer[0] = 0;
+    GetFuncParm(ParamNumber(n), HOST_TYPE_TEXT, max, buffer, frame->cb);
+    buffer[max] = 0;  // a host that writes max characters without the zero cannot run us off the end
+    return OMstrlen(buffer);
+}
+
+// A count as the numeric result.  Counts beyond the 32-bit range (texts of
+// more than two thousand million characters) are set as the exact real.
+inline void SetCountResult(HostCallback cb, size_t count) {
+    if (count <= INT32_MAX) {
+        SetFldLong(HOST_RESULT, static_cast<int32_t>(count), cb);
+    } else {
+        double real = static_cast<double>(count);
+        SetFldVal(HOST_RESULT, HOST_TYPE_NUMBER, &real, cb);
+    }
+}
+
+// A new text block holding chars[0, n), kept in a working slot and left
+// unlocked; null when it cannot be had.
+inline XPHandle *NewTextBlock(CallFrame *frame, const qchar *chars, size_t n) {
+    uint64_t bytes = MEMBLOCK_HEADER + static_cast<uint64_t>(n) * sizeof(qchar);
+    if (n > UINT32_MAX || bytes > INT64_MAX) return nullptr;
+    XPHandle *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(bytes)));
+    void *p = slot ? LockXPHandle(*slot) : nullptr;
+    if (!p) return nullptr;
+    SetMemBlockCount(p, static_cast<uint32_t>(n));
+    if (n) memcpy(MemBlockChars(p), chars, n * sizeof(qchar));
+    UnlockXPHandle(*slot);
+    return slot;
+}
+
+// chars[0, n) as the result: in a new text block, or the empty text when
+// n is 0.  False (nothing set) when the block cannot be had.
+inline bool SetTextResult(CallFrame *frame, const qchar *chars, size_t n) {
+    if (n == 0) {
+        SetEmptyTextResult(frame->cb);
+        return true;
+    }
+    XPHandle *slot = NewTextBlock(frame, chars, n);
+    if (!slot) return false;
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
+    return true;
+}
+
+}  // namespace textcase
+
+#endif
