@@ -110,29 +110,48 @@ bool ntlm_nt_hash(const uint32_t *password, size_t n, uint8_t out[16]) {
     return true;
 }
 
-bool ntlmv2_hash(const uint8_t ntHash[16], const uint32_t *user, size_t userLength,
-                 const uint8_t *targetName, size_t targetNameLength, uint8_t out[16]) {
+namespace {
+
+enum DomainForm { DOMAIN_AS_GIVEN, DOMAIN_FROM_TARGET_NAME };
+
+bool identityHash(const uint8_t ntHash[16], const uint32_t *user, size_t userLength, const uint8_t *domain,
+                  size_t domainLength, DomainForm form, uint8_t out[16]) {
     if (utf16le_length(user, userLength) == AUTH_TEXT_NO_FORM) return false;
     HMAC_MD5_CTX ctx;
     hmac_md5_begin(&ctx, ntHash, 16);
     feedUtf16(user, userLength, true, [&](const uint8_t *p, size_t k) { hmac_md5_update(&ctx, p, k); });
-
-    // The target name: 8-bit text gains a zero byte after each byte.
-    bool eightBit = targetNameLength == 0 || !memchr(targetName, 0, targetNameLength);
-    uint8_t chunk[CHUNK_BYTES];
-    size_t used = 0;
-    for (size_t i = 0; i < targetNameLength; ++i) {
-        uint8_t b = targetName[i];
-        chunk[used++] = b >= 'a' && b <= 'z' ? static_cast<uint8_t>(b & 0xDF) : b;
-        if (eightBit) chunk[used++] = 0;
-        if (used > CHUNK_BYTES - 2) {
-            hmac_md5_update(&ctx, chunk, used);
-            used = 0;
+    if (form == DOMAIN_AS_GIVEN) {
+        hmac_md5_update(&ctx, domain, domainLength);
+    } else {
+        // 8-bit text gains a zero byte after each byte.
+        bool eightBit = domainLength == 0 || !memchr(domain, 0, domainLength);
+        uint8_t chunk[CHUNK_BYTES];
+        size_t used = 0;
+        for (size_t i = 0; i < domainLength; ++i) {
+            uint8_t b = domain[i];
+            chunk[used++] = b >= 'a' && b <= 'z' ? static_cast<uint8_t>(b & 0xDF) : b;
+            if (eightBit) chunk[used++] = 0;
+            if (used > CHUNK_BYTES - 2) {
+                hmac_md5_update(&ctx, chunk, used);
+                used = 0;
+            }
         }
+        hmac_md5_update(&ctx, chunk, used);
     }
-    hmac_md5_update(&ctx, chunk, used);
     hmac_md5_end(&ctx, out);
     return true;
+}
+
+}  // namespace
+
+bool ntowfv2(const uint8_t ntHash[16], const uint32_t *user, size_t userLength, const uint8_t *domain,
+             size_t domainLength, uint8_t out[16]) {
+    return identityHash(ntHash, user, userLength, domain, domainLength, DOMAIN_AS_GIVEN, out);
+}
+
+bool ntlmv2_hash(const uint8_t ntHash[16], const uint32_t *user, size_t userLength,
+                 const uint8_t *targetName, size_t targetNameLength, uint8_t out[16]) {
+    return identityHash(ntHash, user, userLength, targetName, targetNameLength, DOMAIN_FROM_TARGET_NAME, out);
 }
 
 void ntlmv2_blob(uint64_t fileTime, const uint8_t clientChallenge[8], const uint8_t *info,

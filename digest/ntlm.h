@@ -65,10 +65,14 @@ struct NtlmCredentials {
 //   NTOWFv1: MD4 of the UTF-16LE password.
 bool ntlm_nt_hash(const uint32_t *password, size_t n, uint8_t out[16]);
 //   NTOWFv2: HMAC-MD5 keyed with the NT hash over the user name in capitals
-//   (the Unicode simple uppercase mapping) and the target name, both UTF-16LE.
-//   A target name with no zero byte is taken as 8-bit text (each byte
-//   becomes a unit); any other as UTF-16LE already.  Either way its bytes
-//   a-z are taken as capitals.
+//   (the Unicode simple uppercase mapping) in UTF-16LE, followed by the
+//   domain as given (UTF-16LE bytes).
+bool ntowfv2(const uint8_t ntHash[16], const uint32_t *user, size_t userLength, const uint8_t *domain,
+             size_t domainLength, uint8_t out[16]);
+//   The NTLMv2 hash of a response: NTOWFv2 with the target name as the
+//   domain.  A target name with no zero byte is taken as 8-bit text (each
+//   byte becomes a unit); any other as UTF-16LE already.  Either way its
+//   bytes a-z are taken as capitals.
 bool ntlmv2_hash(const uint8_t ntHash[16], const uint32_t *user, size_t userLength,
                  const uint8_t *targetName, size_t targetNameLength, uint8_t out[16]);
 //   The blob (NTLMv2 client challenge structure): 01 01 00 00, 4 zero
