@@ -85,6 +85,46 @@ std::string str(const json &j, const char *what) {
     return j.get<std::string>();
 }
 
+// {"ntlm_authenticate": {"challenge": BASE64, "user": V, "password": V,
+// "workstation": V, "hash_user": V, "hash_domain": V, "time": N}}: texts V
+// in any text form; hash_user defaults to the user name with a-z in
+// capitals; time (a FILETIME) to "near now".
+NtlmExpectation ntlmExpectation(const json &j, Build build, const std::vector<Result> &previous) {
+    if (!j.is_object()) throw CaseError("\"ntlm_authenticate\" takes an object");
+    static const char *kKeys[] = {"challenge", "user", "password", "workstation", "hash_user", "hash_domain", "time"};
+    for (auto it = j.begin(); it != j.end(); ++it) {
+        if (std::find_if(std::begin(kKeys), std::end(kKeys), [&](const char *k) { return it.key() == k; }) == std::end(kKeys))
+            throw CaseError("unknown key \"" + it.key() + "\" in \"ntlm_authenticate\"");
+    }
+    auto text = [&](const char *key) {
+        Value v = caseValue(only(j, key), build, previous);
+        if (!v.isText()) throw CaseError(std::string("\"") + key + "\" takes a text");
+        return v.text();
+    };
+    NtlmExpectation e;
+    std::string challenge = str(only(j, "challenge"), "challenge");
+    challenge.erase(std::remove_if(challenge.begin(), challenge.end(), [](char c) { return c == '\r' || c == '\n'; }),
+                    challenge.end());
+    e.challenge = base64Prefix(challenge);
+    e.user = text("user");
+    e.password = text("password");
+    e.workstation = text("workstation");
+    e.hashDomain = text("hash_domain");
+    if (j.contains("hash_user")) {
+        e.hashUser = text("hash_user");
+    } else {
+        e.hashUser = e.user;
+        for (char32_t &c : e.hashUser) {
+            if (c >= 'a' && c <= 'z') c -= 0x20;
+        }
+    }
+    if (j.contains("time")) {
+        if (!j["time"].is_number_unsigned()) throw CaseError("\"time\" takes a FILETIME, a count");
+        e.time = j["time"].get<uint64_t>();
+    }
+    return e;
+}
+
 }  // namespace
 
 Value caseValue(const json &j, Build build, const std::vector<Result> &previous) {
@@ -190,6 +230,9 @@ Expected caseExpected(const json &j, Build build, const std::vector<Result> &pre
             throw CaseError("\"any\" takes \"text\", \"binary\" or \"number\"");
         }
         e.value.kind = *e.any;
+    } else if (j.is_object() && j.contains("ntlm_authenticate")) {
+        e.ntlm = ntlmExpectation(j["ntlm_authenticate"], build, previous);
+        e.value.kind = ValueKind::Text;
     } else {
         e.value = caseValue(j, build, previous);
     }
@@ -204,7 +247,13 @@ Expected caseExpected(const json &j, Build build, const std::vector<Result> &pre
 bool Expected::matches(const Result &r) const {
     if (none) return !r.set;
     if (!r.set) return false;
-    if (any ? r.value.kind != *any : !(r.value == value)) return false;
+    if (ntlm) {
+        if (!r.value.isText()) return false;
+        whyNot = checkNtlmAuthenticate(encodeUtf8(r.value.text()), *ntlm);
+        if (!whyNot.empty()) return false;
+    } else if (any ? r.value.kind != *any : !(r.value == value)) {
+        return false;
+    }
     if (type) return r.type == *type;
     // Without a type: a text may be set as text or text block.
     switch (value.kind) {
@@ -220,6 +269,10 @@ bool Expected::matches(const Result &r) const {
 
 std::string Expected::describe(Build build) const {
     if (none) return "no result set";
+    if (ntlm) {
+        std::string s = describeNtlmExpectation(*ntlm);
+        return whyNot.empty() ? s : s + " (" + whyNot + ")";
+    }
     std::string s = any ? std::string("any ") + (*any == ValueKind::Text ? "text" : *any == ValueKind::Binary ? "binary" : "number")
                         : describeValue(value, build);
     if (type) s += " (as " + typeName(*type) + ")";

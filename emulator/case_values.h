@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "emulator/host.h"
+#include "emulator/ntlm_check.h"
 #include "emulator/value.h"
 
 namespace ghemu {
@@ -29,10 +30,13 @@ Value caseValue(const nlohmann::json &j, Build build, const std::vector<Result> 
 Param caseParam(const nlohmann::json &j, Build build, const std::vector<Result> &previous);
 
 // An expected result: a value form, {"none": true}, {"any": "text" |
-// "binary" | "number"}, {"wide", "byte"}; with an optional "type".
+// "binary" | "number"}, {"ntlm_authenticate": {...}}, {"wide", "byte"};
+// with an optional "type".
 struct Expected {
     bool none = false;
     std::optional<ValueKind> any;  // {"any": "text"}: any value of that kind
+    std::optional<NtlmExpectation> ntlm;  // a text checked by checkNtlmAuthenticate
+    mutable std::string whyNot;    // what the last failed NTLM check found
     Value value;
     std::optional<int> type;
 

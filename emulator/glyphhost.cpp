@@ -61,6 +61,8 @@ const char *kDescription =
     "  glyphhost call blowfishContext secret :: blowfishEncryptToText 'attack at dawn'\n"
     "  glyphhost call splitstring field:list=a,b,c , :: splitstring field:list ,\n"
     "  glyphhost call hexEncode abc :: hexDecode prev:\n"
+    "  glyphhost call makeCRAMresponse PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+ tim tanstaaftanstaaf\n"
+    "  glyphhost call NTLMchallenge :: NTLMresponse \"$TYPE2\" User Password COMPUTER\n"
     "  glyphhost --build byte --out bytes.bin call hexToBinary 00ff\n"
     "  echo 'SHA1Digest \"hello world\"' | glyphhost run -\n";
 

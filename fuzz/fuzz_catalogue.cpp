@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -261,6 +262,47 @@ void runRoundTrip(FuzzInput &in, ghemu::Host &host, ghemu::Instance &instance) {
     GH_FUZZ_CHECK(back.result == ghemu::Result::of(HOST_TYPE_BINARY_BLOCK, data));
 }
 
+// Base64 of bytes, for the challenges of the authentication functions.
+std::u32string base64Text(const std::vector<uint8_t> &bytes) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::u32string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t group = static_cast<uint32_t>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) group |= static_cast<uint32_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) group |= bytes[i + 2];
+        for (size_t k = 0; k < 4; ++k) {
+            out += k <= bytes.size() - i ? static_cast<char32_t>(kAlphabet[group >> (18 - 6 * k) & 63]) : U'=';
+        }
+    }
+    return out;
+}
+
+// An authentication call on one instance with a challenge made from the
+// input: makeCRAMresponse with any decoded bytes; or NTLMresponse with a
+// challenge message whose 48-byte head comes from the input (by default with
+// the right signature and type, so that its security buffers, which may lie,
+// are read) followed by any payload; names of any characters.  The answer is
+// the empty text or, for NTLM, an authenticate message.
+void runAuth(FuzzInput &in, ghemu::Host &host, ghemu::Instance &instance) {
+    uint8_t how = in.byte();
+    size_t got;
+    const uint8_t *p = in.bytes(how & 1 ? in.byte() : 48 + in.byte(), &got);
+    std::vector<uint8_t> message(p, p + got);
+    if (!(how & 1) && !(how & 2) && message.size() >= 12) std::memcpy(message.data(), "NTLMSSP\0\2\0\0\0", 12);
+    std::vector<Param> params{Param{Value::ofText(base64Text(message)), {}, {}}};
+    for (int i = 0; i < (how & 1 ? 2 : 3); ++i) params.push_back(Param{valueFrom(in, false), {}, {}});
+    host.setFunctionNumber(how & 1 ? 10 : 35);
+    host.setParams(std::move(params));
+    host.setParamCount(std::nullopt);
+    CallOutcome out = library().call(instance, host, how & 4 ? 1 + in.byte() % 8 : 0);
+    expectClean(out, "authentication call");
+    if (!instance.slot) return;
+    GH_FUZZ_CHECK(out.result.set && out.result.value.isText());
+    std::u32string text = out.result.value.text();
+    GH_FUZZ_CHECK(text.size() % 4 == 0);
+    if (!(how & 1) && !text.empty()) GH_FUZZ_CHECK(text.compare(0, 16, U"TlRMTVNTUAADAAAA") == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -307,6 +349,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             }
             case 3:
                 runRoundTrip(in, host, instance);
+                break;
+            case 7:
+                runAuth(in, host, instance);
                 break;
             default:
                 runCall(in, host, instance, previous);

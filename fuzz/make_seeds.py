@@ -21,7 +21,10 @@ def write(target, name, data):
 
 # --- catalogue: setup byte, then steps --------------------------------------
 # step: bit 0 instance; bits 1-3: 0 connect, 1 disconnect, 2 unknown message,
-# 3 round trip (pair byte, binary value), 4-7 call.  call: function byte (< 0xF0: number % 41), shape byte (bits 0-2
+# 3 round trip (pair byte, binary value), 4-6 call, 7 authentication (how byte:
+# bit 0 CRAM-MD5 else NTLM, bit 1 keeps the input's NTLM signature and type,
+# bit 2 a failing allocation; the challenge's length byte and bytes, then the
+# names as text values without their how byte).  call: function byte (< 0xF0: number % 41), shape byte (bits 0-2
 # parameters, bits 3-4 count mode, bit 5 failing allocation), parameters.
 # parameter: how byte (bits 0-1: 0 number, 1-2 text, 3 binary; bit 4 the
 # previous result; bit 6 a named field's name, bit 7 which), then its value:
@@ -29,6 +32,7 @@ def write(target, name, data):
 
 CALL0, CALL1 = 0x08, 0x09
 ROUND_TRIP = 0x06
+AUTH = 0x0E
 
 
 def text(s, repeat=1, wide_codes=None):
@@ -62,6 +66,29 @@ def call(function, params, instance=0, fail_at=None):
     return out
 
 
+# The challenge message of the NTLMv2 example, target name "DOMAIN".
+NTLM_CHALLENGE = bytes.fromhex(
+    "4e544c4d53535000020000000c000c003000000033828ae20123456789abcdef0000000000000000240024003c000000"
+    "44004f004d00410049004e0002000c0044006f006d00610069006e0001000c0053006500720076006500720000000000")
+
+
+def names(*values):
+    out = []
+    for v in values:
+        out += text(v)[1:]
+    return out
+
+
+def auth_cram(challenge, user, password):
+    return [AUTH, 0x01, len(challenge)] + list(challenge) + names(user, password)
+
+
+def auth_ntlm(message, user, password, workstation, fail_at=None):
+    head = [AUTH, 0x02 | (0x04 if fail_at else 0), len(message) - 48 if len(message) >= 48 else 0]
+    body = list(message) if len(message) >= 48 else list(message) + [0] * (48 - len(message))
+    return head + body + names(user, password, workstation) + ([fail_at - 1] if fail_at else [])
+
+
 def catalogue_seeds():
     seeds = {
         "hex": [0] + call(5, [text("a b&c%2x\r\n")]) + call(6, [text("a%20b+c%4A")]) +
@@ -85,6 +112,10 @@ def catalogue_seeds():
         "roundtrip": [0] + [ROUND_TRIP, 0] + binary(b"\x00\xffab", repeat=7)[1:] + [ROUND_TRIP, 1] + binary(b"xyz")[1:] +
                      call(16, [text("key")]) + [ROUND_TRIP, 2] + binary(b"12345678")[1:] +
                      [ROUND_TRIP, 3] + binary(b"abcdefghijklmnopq", repeat=40)[1:],
+        "auth": [0] + auth_cram(b"<1896.697170952@postoffice.reston.mci.net>", "tim", "tanstaaftanstaaf") +
+                call(34, []) + auth_ntlm(NTLM_CHALLENGE, "User", "Password", "COMPUTER") +
+                auth_ntlm(NTLM_CHALLENGE[:30], "u", "p", "w") +
+                auth_ntlm(NTLM_CHALLENGE[:12] + b"\xff\xff" + NTLM_CHALLENGE[14:], "u", "p", "w", fail_at=1),
         "failures": [0] + call(5, [text("abc def")], fail_at=1) + call(8, [text("TWFu")], fail_at=2) +
                     call(16, [text("key")]) + call(19, [text("data")], fail_at=2),
     }
@@ -144,6 +175,12 @@ def pure_seeds():
     for i, name in enumerate(["md4", "md5", "sha1", "sha256", "sha512"]):
         cuts = bytes([3]) + struct.pack("<HHH", 1, 64, 63) + bytes(10)
         write("digest", name, bytes([i]) + cuts + b"abc" * 50)
+    # NTLM: control byte (bit 0: force the signature and type), challenge message.
+    write("ntlm", "example", b"\x00" + NTLM_CHALLENGE)
+    write("ntlm", "stamp", b"\x06" + NTLM_CHALLENGE[:40] + bytes.fromhex("0c000c003c000000") +
+          NTLM_CHALLENGE[48:60] + bytes.fromhex("0700080001020304050607080000000000"))
+    write("ntlm", "lying", b"\x01" + NTLM_CHALLENGE[:12] + bytes.fromhex("ffff0000ffffffff") + NTLM_CHALLENGE[20:])
+    write("ntlm", "short", b"\x01" + NTLM_CHALLENGE[:47])
 
 
 catalogue_seeds()

@@ -19,7 +19,8 @@ set -eu
 linux_packages="
     cmake ninja-build g++ clang git python3 zip valgrind
     libgtest-dev googletest libbenchmark-dev libssl-dev
-    libcli11-dev nlohmann-json3-dev
+    libcli11-dev nlohmann-json3-dev unicode-data
+    python3-ntlm-auth python3-impacket
 "
 windows_packages="
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
