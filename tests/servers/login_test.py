@@ -14,8 +14,8 @@ of the harness: if it fails, the servers or the machine are at fault);
 "glyphhost" with the library, through glyphhost, in the wide and the byte
 build; "all" (the default with --glyphhost) both, the reference first.
 
-Needs root, dovecot (dovecot-core, dovecot-imapd), Samba (samba,
-samba-common-bin, winbind), libnss-wrapper and, for the reference client,
+Needs root, dovecot (dovecot-core, dovecot-imapd), Samba's winbindd and
+tools (winbind, samba-common-bin), libnss-wrapper and, for the reference client,
 python3-impacket.  Without them it exits with status 77 (skipped); no
 system file or service is used or changed.  Exit status 0 when every check
 passed, 1 otherwise.

@@ -33,7 +33,7 @@ START_TIMEOUT = 30      # seconds for a server to come up
 COMMAND_TIMEOUT = 30    # seconds for a set-up command
 STOP_TIMEOUT = 5        # seconds between SIGTERM and SIGKILL
 
-BINARIES = ["dovecot", "winbindd", "ntlm_auth", "pdbedit", "wbinfo"]
+BINARIES = ["dovecot", "winbindd", "ntlm_auth", "smbpasswd", "wbinfo"]
 SYSTEM_USERS = ["dovecot", "dovenull", "nobody"]   # dovecot's and the mail user
 SYSTEM_GROUPS = ["nogroup"]
 
@@ -210,7 +210,7 @@ class Servers:
             f.write(_SMB_CONF.format(dir=samba, name=SAMBA_NAME))
         env = self._samba_env()
         for name, password in self.samba_users.items():
-            self._run([find_binary("pdbedit"), "--configfile=" + conf, "-a", "-t", "-u", name],
+            self._run([find_binary("smbpasswd"), "-c", conf, "-a", "-s", name],
                       env, stdin="%s\n%s\n" % (password, password))
         self._spawn("winbindd", [find_binary("winbindd"), "--configfile=" + conf, "--foreground",
                                  "--no-process-group", "--debug-stdout", "--debuglevel=1"], env)
@@ -336,6 +336,8 @@ _SMB_CONF = """\
     printcap name = /dev/null
     idmap config * : backend = tdb
     idmap config * : range = 3000000-3999999
+    # winbindd would otherwise start samba-dcerpcd, which logs under /var/log.
+    rpc start on demand helpers = no
 """
 
 _DOVECOT_CONF = """\
