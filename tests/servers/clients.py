@@ -139,7 +139,8 @@ class GlyphhostClient:
                 function, out.returncode, stdout, out.stderr.decode("utf-8", "replace").strip()))
         if stdout == "no result set":
             raise ClientError("%s set no result: the function is not built in this library" % function)
-        match = re.fullmatch(r"text: (.*)", stdout)
+        # A text comes as text or, from a memory block, as text block.
+        match = re.fullmatch(r"text(?: block)?: (.*)", stdout)
         if not match:
             raise ClientError("%s gave %r, not a text" % (function, stdout))
         if not match.group(1):
