@@ -15,9 +15,9 @@ set -eu
 linux_packages="
     cmake ninja-build g++ clang git python3 zip valgrind
     libgtest-dev googletest libbenchmark-dev libssl-dev
-    libcli11-dev nlohmann-json3-dev
+    libcli11-dev nlohmann-json3-dev unicode-data
+    python3-ntlm-auth python3-impacket python3-pycryptodome
     dovecot-core dovecot-imapd winbind samba-common-bin libnss-wrapper
-    python3-impacket python3-pycryptodome
 "
 windows_packages="
     g++-mingw-w64-i686 g++-mingw-w64-x86-64

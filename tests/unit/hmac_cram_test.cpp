@@ -1,0 +1,144 @@
+// HMAC-MD5 against RFC 2202, CRAM-MD5 against RFC 2195, and the byte forms
+// of names and passwords (UTF-16LE with capitals, CRAM's one byte a
+// character or UTF-8).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "digest/auth_text.h"
+#include "digest/cram_md5.h"
+#include "digest/hmac_md5.h"
+#include "digest/unicode_upper.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes bytesOf(const std::string &s) { return Bytes(s.begin(), s.end()); }
+
+std::string hex(const uint8_t *p, size_t n) {
+    static const char d[] = "0123456789abcdef";
+    std::string s;
+    for (size_t i = 0; i < n; ++i) {
+        s += d[p[i] >> 4];
+        s += d[p[i] & 15];
+    }
+    return s;
+}
+
+struct HmacCase {
+    Bytes key, text;
+    const char *digest;
+};
+
+// RFC 2202, section 2: keys of 16, 4, 16, 25, 16 and 80 bytes.
+std::vector<HmacCase> rfc2202() {
+    Bytes key25;
+    for (uint8_t b = 1; b <= 25; ++b) key25.push_back(b);
+    return {
+        {Bytes(16, 0x0b), bytesOf("Hi There"), "9294727a3638bb1c13f48ef8158bfc9d"},
+        {bytesOf("Jefe"), bytesOf("what do ya want for nothing?"), "750c783e6ab0b503eaa86e310a5db738"},
+        {Bytes(16, 0xaa), Bytes(50, 0xdd), "56be34521d144c88dbb8c733f0e8b3f6"},
+        {key25, Bytes(50, 0xcd), "697eaf0aca3a3aea3a75164746ffaa79"},
+        {Bytes(16, 0x0c), bytesOf("Test With Truncation"), "56461ef2342edc00f9bab995690efd4c"},
+        {Bytes(80, 0xaa), bytesOf("Test Using Larger Than Block-Size Key - Hash Key First"),
+         "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"},
+        {Bytes(80, 0xaa), bytesOf("Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data"),
+         "6f630fad67cda0ee1fb1f562db3aa53e"},
+    };
+}
+
+TEST(HmacMd5, Rfc2202InOneCallAndInPieces) {
+    for (const HmacCase &c : rfc2202()) {
+        uint8_t out[16];
+        hmac_md5(c.text.data(), c.text.size(), c.key.data(), c.key.size(), out);
+        EXPECT_EQ(hex(out, 16), c.digest);
+        for (size_t split = 0; split <= c.text.size(); split += 7) {
+            HMAC_MD5_CTX ctx;
+            hmac_md5_begin(&ctx, c.key.data(), c.key.size());
+            hmac_md5_update(&ctx, c.text.data(), split);
+            hmac_md5_update(&ctx, c.text.data() + split, c.text.size() - split);
+            hmac_md5_end(&ctx, out);
+            EXPECT_EQ(hex(out, 16), c.digest) << "split at " << split;
+        }
+    }
+}
+
+TEST(HmacMd5, AKeyOverOneBlockIsItsDigestAndOneOfABlockIsNot) {
+    Bytes text = bytesOf("text");
+    for (size_t n : {64u, 65u, 200u}) {
+        Bytes key(n, 'k');
+        uint8_t keyDigest[16], viaKey[16], viaDigest[16];
+        do_md5(keyDigest, key.data(), key.size());
+        hmac_md5(text.data(), text.size(), key.data(), key.size(), viaKey);
+        hmac_md5(text.data(), text.size(), keyDigest, 16, viaDigest);
+        EXPECT_EQ(hex(viaKey, 16) == hex(viaDigest, 16), n > 64) << n;
+    }
+}
+
+std::string cram(std::string challenge, const std::string &user, const std::string &password) {
+    uint8_t out[CRAM_MAX_TEXT + 1];
+    size_t n = cram_md5_response(reinterpret_cast<uint8_t *>(&challenge[0]), challenge.size(),
+                                 reinterpret_cast<const uint8_t *>(user.data()), user.size(),
+                                 reinterpret_cast<const uint8_t *>(password.data()), password.size(), out);
+    EXPECT_EQ(out[n], 0);
+    return std::string(reinterpret_cast<char *>(out), n);
+}
+
+TEST(CramMd5, Rfc2195ExampleAlsoAcrossLines) {
+    const std::string expected = "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw";
+    EXPECT_EQ(cram("PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+", "tim", "tanstaaftanstaaf"), expected);
+    for (const char *br : {"\r\n", "\n", "\r"}) {
+        std::string split = std::string("PDE4OTYuNjk3MTcw") + br + "OTUyQHBvc3RvZmZpY2Uu" + br +
+                            "cmVzdG9uLm1jaS5uZXQ+";
+        EXPECT_EQ(cram(split, "tim", "tanstaaftanstaaf"), expected);
+    }
+}
+
+TEST(CramMd5, TheLongestUserNameFillsTheResponse) {
+    std::string text = cram("PDE4OTY+", std::string(200, 'u'), "secret");
+    EXPECT_EQ(text.size(), 312u);  // 200 + 1 + 32 bytes
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
+}
+
+TEST(UnicodeUpper, SimpleMappingsOnly) {
+    struct { uint32_t c, upper; } cases[] = {
+        {'a', 'A'}, {'z', 'Z'}, {'A', 'A'}, {'{', '{'}, {0xFC, 0xDC},   // ü
+        {0xFF, 0x178},                                                    // ÿ leaves Latin-1
+        {0xB5, 0x39C},                                                    // micro sign
+        {0xDF, 0xDF},                                                     // ß: only a full mapping
+        {0x131, 'I'}, {0x17F, 'S'}, {0x1C5, 0x1C4}, {0x3C2, 0x3A3},      // ı ſ ǅ ς
+        {0x101, 0x100}, {0x100, 0x100}, {0x430, 0x410}, {0x1FB3, 0x1FBC}, {0x24D0, 0x24B6},
+        {0x10428, 0x10400},                                               // Deseret, above the basic plane
+        {0x1E922, 0x1E900}, {0x110000, 0x110000}, {0xFFFFFFFFu, 0xFFFFFFFFu}};
+    for (auto c : cases) EXPECT_EQ(unicode_simple_upper(c.c), c.upper) << std::hex << c.c;
+}
+
+TEST(AuthText, Utf16SurrogatePairsCapitalsAndCodesWithoutAForm) {
+    const uint32_t text[] = {'j', 0xFC, 0x1F600, 0xD800, 0x10428};
+    ASSERT_EQ(utf16le_length(text, 5), 14u);
+    uint8_t out[14];
+    ASSERT_EQ(utf16le_encode(text, 5, out, false), 14u);
+    EXPECT_EQ(hex(out, 14), "6a00fc003dd800de00d801d828dc");
+    utf16le_encode(text, 5, out, true);
+    EXPECT_EQ(hex(out, 14), "4a00dc003dd800de00d801d800dc");
+    const uint32_t tooHigh[] = {'a', 0x110000};
+    EXPECT_EQ(utf16le_length(tooHigh, 2), AUTH_TEXT_NO_FORM);
+}
+
+TEST(AuthText, CramKeepsOneByteACharacterUnlessOneLiesAboveLatin1) {
+    uint8_t out[16];
+    const uint32_t latin1[] = {'j', 0xFC, 'r'};
+    ASSERT_EQ(cram_text_bytes(latin1, 3, out), 3u);
+    EXPECT_EQ(hex(out, 3), "6afc72");
+    const uint32_t mixed[] = {0xFC, 0x20AC, 0x1F600};
+    ASSERT_EQ(cram_text_bytes(mixed, 3, out), 9u);
+    EXPECT_EQ(hex(out, 9), "c3bce282acf09f9880");
+    const uint32_t surrogate[] = {0x20AC, 0xDC00};
+    EXPECT_EQ(cram_text_bytes(surrogate, 2, out), AUTH_TEXT_NO_FORM);
+    const uint32_t tooHigh[] = {0x110000};
+    EXPECT_EQ(cram_text_bytes(tooHigh, 1, out), AUTH_TEXT_NO_FORM);
+}
+
+}  // namespace
