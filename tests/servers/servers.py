@@ -156,9 +156,9 @@ class Servers:
     def __enter__(self):
         _libc.prctl(_PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
         self.root = tempfile.mkdtemp(prefix="glyphherder-servers-")
-        # dovecot's login processes (user dovenull) reach their sockets below.
-        os.chmod(self.root, 0o755)
         try:
+            # dovecot's login processes (user dovenull) reach their sockets below.
+            os.chmod(self.root, 0o755)
             self._start_winbindd()
             self._start_dovecot()
         except BaseException:
