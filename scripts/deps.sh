@@ -1,6 +1,8 @@
 #!/bin/sh
 # Installs the Debian 12 packages that glyphHerder's builds, tests and
-# benchmarks need, Linux and Windows (cross builds run under wine).
+# benchmarks need, Linux and Windows (cross builds run under wine).  The
+# login test (tests/servers) runs its own dovecot and winbindd under a
+# temporary directory; it never uses or changes the system's instances.
 #
 #   scripts/deps.sh            install what is missing (as root)
 #   scripts/deps.sh --linux    only what the Linux build and tools need
@@ -20,7 +22,8 @@ linux_packages="
     cmake ninja-build g++ clang git python3 zip valgrind
     libgtest-dev googletest libbenchmark-dev libssl-dev
     libcli11-dev nlohmann-json3-dev unicode-data
-    python3-ntlm-auth python3-impacket
+    python3-ntlm-auth python3-impacket python3-pycryptodome
+    dovecot-core dovecot-imapd winbind samba-common-bin libnss-wrapper
 "
 windows_packages="
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
