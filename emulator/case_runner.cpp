@@ -148,7 +148,15 @@ using StepCheck = std::function<void(size_t step, const CallOutcome &, Host &, c
 // One run of a case's steps 0..last on freshly connected instances; failAt
 // applies to step last.  The instances are disconnected at the end, and what
 // that finds is added to the last outcome's problems.
-CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long failAt, const StepCheck &check) {
+// The function a step calls, by name (a number as the catalogue knows it).
+std::string functionName(const Library &library, const json &call) {
+    if (call.is_string()) return call.get<std::string>();
+    const CatalogueFunction *f = library.catalogue().find(static_cast<int16_t>(call.get<int32_t>()));
+    return f ? f->name : "#" + call.dump();
+}
+
+CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long failAt, const StepCheck &check,
+                     AllocationSites *sites) {
     Build build = library.build();
     Host host(build);
     std::vector<Instance> instances(c.instances);
@@ -178,12 +186,15 @@ CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long
             for (const json &a : step.args) params.push_back(caseParam(a, build, previous));
             host.setParams(std::move(params));
             host.setParamCount(step.paramCount);
+            if (sites) sites->attribute(functionName(library, step.call));
             CallOutcome out = library.call(instances[step.instance], host, s == last ? failAt : 0);
+            if (sites) sites->attribute("");
             if (check) check(s, out, host, previous);
             previous.push_back(out.result);
             if (s == last) lastOutcome = std::move(out);
         }
     } catch (...) {
+        if (sites) sites->attribute("");
         disconnectAll();
         throw;
     }
@@ -221,7 +232,8 @@ public:
             runSteps(library_, case_, case_.steps.size() - 1, 0,
                      [this](size_t s, const CallOutcome &out, Host &host, const std::vector<Result> &previous) {
                          checkStep(s, out, host, previous);
-                     });
+                     },
+                     options_.sites);
         } catch (const std::exception &e) {
             fail("", e.what());
         }
@@ -266,7 +278,7 @@ private:
         try {
             for (const json &f : failures) allowed.push_back(caseExpected(f, build, {}));
             SweepReport sweep = sweepAllocationFailures(
-                [&](unsigned long failAt) { return runSteps(library_, case_, s, failAt, nullptr); },
+                [&](unsigned long failAt) { return runSteps(library_, case_, s, failAt, nullptr, options_.sites); },
                 [&](const Result &r) {
                     return std::any_of(allowed.begin(), allowed.end(), [&](const Expected &e) { return e.matches(r); });
                 },

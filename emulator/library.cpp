@@ -81,6 +81,10 @@ CallOutcome Library::send(int32_t message, void **slot, Host &host, unsigned lon
     for (const std::string &p : host.problems()) out.problems.push_back(p);
     out.result = host.takeResult();
     out.log = host.takeLog();
+    for (std::u32string &name : host.changedFields()) {
+        const Value *v = host.field(name);
+        out.changedFields.emplace_back(std::move(name), v ? *v : Value());
+    }
     return out;
 }
 

@@ -44,6 +44,8 @@ struct CallOutcome {
     std::vector<OpEntry> log;            // the operations asked, in order
     std::vector<std::string> problems;   // leaks, misuse, operations a host refuses
     unsigned long allocationEvents = 0;  // the library's allocations during the call
+    // The named fields the call wrote, and what they hold now.
+    std::vector<std::pair<std::u32string, Value>> changedFields;
 
     bool ok() const { return problems.empty(); }
     size_t count(int32_t op) const;      // log entries of one operation

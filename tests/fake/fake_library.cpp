@@ -31,7 +31,8 @@ const GlyphCatalogueString glyphHerderStrings[] = {
     {12064, "overCount():4"},               // a block whose count exceeds it
     {12065, "careless(value):5"},           // a wrong result when out of memory
     {12066, "setField(name,value):6"},      // writes a named field, result 1
-    {12067, "*glyphHerder"},
+    {12067, "twoFields(a,b,value):7"},      // writes two fields, the second after an allocation
+    {12068, "*glyphHerder"},
     {0, nullptr}};
 
 }  // extern "C"
@@ -86,6 +87,16 @@ void echo(HostCallback cb, bool careless) {
     GlobalFree(h);
 }
 
+// The field reference of the name in parameter `param`, 0 for none.
+int16_t fieldRef(HostCallback cb, int32_t param) {
+    Chars counted[256] = {0};
+    cb(HOST_OP_GET_FUNC_PARM, param, HOST_TYPE_TEXT, 254, counted + 1);
+    Chars n = 0;
+    while (counted[1 + n]) ++n;
+    counted[0] = n;
+    return static_cast<int16_t>(cb(HOST_OP_GET_FLD_REF, counted));
+}
+
 void run(int function, HostCallback cb) {
     switch (function) {
     case 1:
@@ -129,6 +140,18 @@ void run(int function, HostCallback cb) {
         if (!h) return setNumber(cb, 0);
         cb(HOST_OP_SET_FLD_VAL, static_cast<int32_t>(ref), HOST_TYPE_TEXT_BLOCK, &h);
         GlobalFree(h);
+        return setNumber(cb, 1);
+    }
+    case 7: {  // when the copy cannot be made, the first field is left written
+        int16_t a = fieldRef(cb, HOST_PARAM_FIRST), b = fieldRef(cb, HOST_PARAM_FIRST + 1);
+        HGLOBAL h = fetchBlock(cb, HOST_PARAM_FIRST + 2);
+        if (!a || !b || !h) return setNumber(cb, 0);
+        cb(HOST_OP_SET_FLD_VAL, static_cast<int32_t>(a), HOST_TYPE_TEXT_BLOCK, &h);
+        HGLOBAL copy = copyBlock(h);
+        GlobalFree(h);
+        if (!copy) return setNumber(cb, 0);
+        cb(HOST_OP_SET_FLD_VAL, static_cast<int32_t>(b), HOST_TYPE_TEXT_BLOCK, &copy);
+        GlobalFree(copy);
         return setNumber(cb, 1);
     }
     default:
