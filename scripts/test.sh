@@ -7,6 +7,7 @@
 #     same again with the fast paths switched off (GH_FORCE_PORTABLE=1);
 #     the benchmarks are compiled, not run;
 #   - Linux again under AddressSanitizer, UBSan and LeakSanitizer;
+#   - the concurrency test under ThreadSanitizer (8 threads, every function);
 #   - the libFuzzer targets (clang, sanitizers), each run briefly from its
 #     seed corpus;
 #   - Windows: the four DLLs and the tools cross-built with MinGW-w64 and
@@ -21,7 +22,7 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 start=$(date +%s)
-for preset in linux-debug linux-asan linux-fuzz; do
+for preset in linux-debug linux-asan linux-tsan linux-fuzz; do
     echo "== $preset"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
