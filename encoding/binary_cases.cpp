@@ -90,6 +90,11 @@ CaseExit case_wrapBinary(CallFrame *frame) {
     uint64_t p = MemBlockCheckedCount(*prefix, pp, sizeof(qchar));
     uint64_t b = MemBlockCheckedCount(*binary, bp, 1);
     uint64_t s = MemBlockCheckedCount(*suffix, sp, sizeof(qchar));
+    // From here on the counts can be trusted, also by the host when the
+    // binary block goes back to it as it is.
+    SetMemBlockCount(pp, static_cast<uint32_t>(p));
+    SetMemBlockCount(bp, static_cast<uint32_t>(b));
+    SetMemBlockCount(sp, static_cast<uint32_t>(s));
     UnlockXPHandle(*prefix);
     UnlockXPHandle(*binary);
     UnlockXPHandle(*suffix);
