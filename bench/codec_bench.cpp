@@ -167,12 +167,3 @@ int registerAll() {
 const int kRegistered = registerAll();
 
 }  // namespace
-
-// The benchmark program's main, unless another benchmark file supplies one.
-__attribute__((weak)) int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

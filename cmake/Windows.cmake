@@ -82,6 +82,7 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/README.txt
         ${PROJECT_SOURCE_DIR}/resources/catalogue.def
         ${PROJECT_SOURCE_DIR}/resources/catalogue.h
         ${PROJECT_SOURCE_DIR}/resources/release-readme.txt.in
+        ${PROJECT_SOURCE_DIR}/docs/functions.json
     COMMENT "Generating the release README"
     VERBATIM)
 add_custom_target(gh_release_readme ALL DEPENDS ${CMAKE_BINARY_DIR}/README.txt)

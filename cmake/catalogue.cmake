@@ -7,11 +7,13 @@
 #       the Windows resource script of one DLL: the catalogue strings, the
 #       "Q7INF" descriptor and the version resource (resources/catalogue.rc.in)
 #
-#   cmake -DGH_MODE=readme -DGH_VERSION=<x.y.z> -DGH_SOURCE_DIR=<repo>
-#         -DGH_OUT=<file> -P cmake/catalogue.cmake
-#       the text for the host's users that a release carries
-#       (resources/release-readme.txt.in), with the catalogue: one line per
-#       function with its parameters
+#   cmake -DGH_MODE=readme [-DGH_PLATFORM=windows|linux -DGH_ARCH=<cpu>]
+#         -DGH_VERSION=<x.y.z> -DGH_SOURCE_DIR=<repo> -DGH_OUT=<file>
+#         -P cmake/catalogue.cmake
+#       the text for the users that a release package carries
+#       (resources/release-readme.txt.in for Windows, the default;
+#       resources/release-readme-linux.txt.in), with the catalogue: each
+#       function with its parameters and its summary from docs/functions.json
 #
 # Each row of catalogue.def is one line of the form
 #   GH_FUNCTION(number, name, "parameter text", reference, built)
@@ -146,7 +148,33 @@ function(gh_write_rc)
     configure_file(${GH_SOURCE_DIR}/resources/catalogue.rc.in ${GH_OUT} @ONLY)
 endfunction()
 
+# The one-line summary of each function from the function reference's data
+# (docs/functions.json), into GH_SUMMARY_<name> of the caller's scope.
+function(gh_read_summaries source_dir)
+    file(READ ${source_dir}/docs/functions.json json)
+    string(JSON count LENGTH "${json}" functions)
+    math(EXPR last "${count} - 1")
+    foreach(i RANGE 0 ${last})
+        string(JSON name GET "${json}" functions ${i} name)
+        string(JSON summary GET "${json}" functions ${i} summary)
+        set(GH_SUMMARY_${name} "${summary}" PARENT_SCOPE)
+    endforeach()
+endfunction()
+
 function(gh_write_readme)
+    if(NOT GH_PLATFORM)
+        set(GH_PLATFORM windows)
+    endif()
+    if(GH_PLATFORM STREQUAL "windows")
+        set(template release-readme.txt.in)
+        set(GH_README_TITLE "glyphHerder ${GH_VERSION} for Windows")
+    elseif(GH_PLATFORM STREQUAL "linux")
+        set(template release-readme-linux.txt.in)
+        set(GH_README_TITLE "glyphHerder ${GH_VERSION} for Linux (${GH_ARCH})")
+    else()
+        message(FATAL_ERROR "catalogue.cmake: GH_PLATFORM must be windows or linux")
+    endif()
+    gh_read_summaries(${GH_SOURCE_DIR})
     set(GH_CATALOGUE_TEXT "")
     foreach(i RANGE 1 ${GH_CAT_COUNT})
         math(EXPR index "${i} - 1")
@@ -161,16 +189,19 @@ function(gh_write_readme)
         else()
             set(note "   (not available yet: sets no result)")
         endif()
-        string(APPEND GH_CATALOGUE_TEXT "  ${pad}${i}  ${name}(${GH_CAT_PARAMS_${i}})${note}\n")
+        string(APPEND GH_CATALOGUE_TEXT "  ${pad}${i}  ${name}(${GH_CAT_PARAMS_${i}})${note}\n"
+                                        "      ${GH_SUMMARY_${name}}\n")
     endforeach()
     string(REGEX REPLACE "\n$" "" GH_CATALOGUE_TEXT "${GH_CATALOGUE_TEXT}")
-    string(LENGTH "glyphHerder ${GH_VERSION} for Windows" length)
+    string(LENGTH "${GH_README_TITLE}" length)
     string(REPEAT "=" ${length} GH_UNDERLINE)
-    # Windows line ends, for Notepad and its likes.
-    file(READ ${GH_SOURCE_DIR}/resources/release-readme.txt.in text)
+    file(READ ${GH_SOURCE_DIR}/resources/${template} text)
     string(CONFIGURE "${text}" text @ONLY)
     string(REPLACE "\r\n" "\n" text "${text}")
-    string(REPLACE "\n" "\r\n" text "${text}")
+    if(GH_PLATFORM STREQUAL "windows")
+        # Windows line ends, for Notepad and its likes.
+        string(REPLACE "\n" "\r\n" text "${text}")
+    endif()
     file(WRITE ${GH_OUT} "${text}")
 endfunction()
 

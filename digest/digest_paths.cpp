@@ -1,9 +1,7 @@
-// CPU detection and the once-made choice of block steps.
+// The block steps each CPU can run, and the timed choice among them.
 #include "digest/digest_paths.h"
 
 #include "platform/cpu_features.h"
-
-#include <atomic>
 
 #if defined(__x86_64__) || defined(__i386__)
 #  define GH_DIGEST_X86 1
@@ -13,111 +11,109 @@
 
 namespace {
 
-DigestCpu detect() {
-    CpuFeatures f = gh_cpu_detected();
-    DigestCpu cpu;
-    cpu.ssse3 = f.ssse3;
-    cpu.sse41 = f.sse41;
-    cpu.sha = f.sha;
-    cpu.bmi2 = f.bmi2;
-    cpu.avx2 = f.avx2;
-    cpu.avx512vl = f.avx512vl;
-    return cpu;
-}
+bool shaNi(const CpuFeatures &f) { return GH_DIGEST_X86 && f.sha && f.ssse3 && f.sse41; }
 
-sha1_blocks_fn sha1For(DigestPath path, const DigestCpu &cpu) {
+sha1_blocks_fn sha1For(DigestPath path, const CpuFeatures &f) {
     switch (path) {
     case DIGEST_PATH_PORTABLE:
         return sha1_blocks_portable;
     case DIGEST_PATH_SHA_NI:
-        return GH_DIGEST_X86 && cpu.sha && cpu.ssse3 && cpu.sse41 ? sha1_blocks_shani : nullptr;
+        return shaNi(f) ? sha1_blocks_shani : nullptr;
     default:
         return nullptr;
     }
 }
 
-sha256_blocks_fn sha256For(DigestPath path, const DigestCpu &cpu) {
+sha256_blocks_fn sha256For(DigestPath path, const CpuFeatures &f) {
     switch (path) {
     case DIGEST_PATH_PORTABLE:
         return sha256_blocks_portable;
     case DIGEST_PATH_SHA_NI:
-        return GH_DIGEST_X86 && cpu.sha && cpu.ssse3 && cpu.sse41 ? sha256_blocks_shani : nullptr;
+        return shaNi(f) ? sha256_blocks_shani : nullptr;
     default:
         return nullptr;
     }
 }
 
-sha512_blocks_fn sha512For(DigestPath path, const DigestCpu &cpu) {
+sha512_blocks_fn sha512For(DigestPath path, const CpuFeatures &f) {
     switch (path) {
     case DIGEST_PATH_PORTABLE:
         return sha512_blocks_portable;
     case DIGEST_PATH_BMI2:
-        return GH_DIGEST_X86 && cpu.bmi2 ? sha512_blocks_bmi2 : nullptr;
+        return GH_DIGEST_X86 && f.bmi2 ? sha512_blocks_bmi2 : nullptr;
     case DIGEST_PATH_AVX2:
-        return GH_DIGEST_X86 && cpu.avx2 && cpu.bmi2 ? sha512_blocks_avx2 : nullptr;
+        return GH_DIGEST_X86 && f.avx2 && f.bmi2 ? sha512_blocks_avx2 : nullptr;
     case DIGEST_PATH_AVX512:
-        return GH_DIGEST_X86 && cpu.avx2 && cpu.avx512vl && cpu.bmi2 ? sha512_blocks_avx512 : nullptr;
+        return GH_DIGEST_X86 && f.avx2 && f.avx512vl && f.bmi2 ? sha512_blocks_avx512 : nullptr;
     default:
         return nullptr;
     }
 }
 
-struct Choice {
-    DigestCpu cpu;
-    DigestKernels kernels;
-    bool forced;
+// The conventional order of each digest's steps, the portable one last.
+const DigestPath kSha1Order[] = {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE};
+const DigestPath kSha256Order[] = {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE};
+const DigestPath kSha512Order[] = {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2, DIGEST_PATH_BMI2,
+                                   DIGEST_PATH_PORTABLE};
+
+PathChoice gSha1Choice("sha1");
+PathChoice gSha256Choice("sha256");
+PathChoice gSha512Choice("sha512");
+
+// 1 KiB: a microsecond or two a run on the fast steps (a 32-bit build takes
+// three times as long for SHA-512), and an even number of blocks for the
+// two-block SHA-512 steps.
+struct DigestSample {
+    uint8_t data[1024];
 };
 
-// The first path of `best` this CPU runs (portable when forced or none).
+void fillSample(void *sample) {
+    uint32_t x = 0x9E3779B9u;
+    for (uint8_t &b : static_cast<DigestSample *>(sample)->data) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(x >> 24);
+    }
+}
+
+const char *pathName(int path) { return digest_path_name(static_cast<DigestPath>(path)); }
+
+void runSha1(void *sample, int path) {
+    uint32_t state[5] = {};
+    sha1For(static_cast<DigestPath>(path), gh_cpu_detected())(
+        state, static_cast<DigestSample *>(sample)->data, sizeof(DigestSample) / 64);
+}
+
+void runSha256(void *sample, int path) {
+    uint32_t state[8] = {};
+    sha256For(static_cast<DigestPath>(path), gh_cpu_detected())(
+        state, static_cast<DigestSample *>(sample)->data, sizeof(DigestSample) / 64);
+}
+
+void runSha512(void *sample, int path) {
+    uint64_t state[8] = {};
+    sha512For(static_cast<DigestPath>(path), gh_cpu_detected())(
+        state, static_cast<DigestSample *>(sample)->data, sizeof(DigestSample) / 128);
+}
+
 template <class Fn, size_t N>
-void pick(Fn (*getter)(DigestPath, const DigestCpu &), const DigestPath (&best)[N], const Choice &c,
-          Fn *fn, DigestPath *path) {
-    *fn = getter(DIGEST_PATH_PORTABLE, c.cpu);
-    *path = DIGEST_PATH_PORTABLE;
-    if (c.forced) return;
-    for (DigestPath p : best) {
-        if (Fn f = getter(p, c.cpu)) {
-            *fn = f;
-            *path = p;
-            return;
-        }
+int choose(PathChoice *choice, Fn (*getter)(DigestPath, const CpuFeatures &),
+           const DigestPath (&order)[N], void (*run)(void *, int)) {
+    int path = gh_path_chosen(*choice);
+    if (path >= 0) return path;
+    CpuFeatures f = gh_cpu_features();  // none under GH_FORCE_PORTABLE=1
+    int paths[GH_PATHS_MAX];
+    int count = 0;
+    for (DigestPath p : order) {
+        if (getter(p, f)) paths[count++] = p;
     }
+    DigestSample sample;
+    PathTrial trial = {paths, count, pathName, fillSample, run, &sample};
+    return gh_path_choose(choice, trial);
 }
 
-void choose(Choice *c) {
-    c->cpu = detect();
-    c->forced = gh_cpu_portable_forced();
-    static const DigestPath sha1Best[] = {DIGEST_PATH_SHA_NI};
-    static const DigestPath sha256Best[] = {DIGEST_PATH_SHA_NI};
-    static const DigestPath sha512Best[] = {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2, DIGEST_PATH_BMI2};
-    pick(sha1For, sha1Best, *c, &c->kernels.sha1, &c->kernels.sha1Path);
-    pick(sha256For, sha256Best, *c, &c->kernels.sha256, &c->kernels.sha256Path);
-    pick(sha512For, sha512Best, *c, &c->kernels.sha512, &c->kernels.sha512Path);
-}
-
-// Made once, by the first thread to get here, and never written again; a
-// thread that arrives while it is being made waits the few microseconds
-// that takes.  (A flag rather than a function-local static: its guard would
-// tie the library to the C++ runtime for nothing else.)
-Choice gChoice;
-std::atomic<int> gChoiceState{0};  // 0 none, 1 being made, 2 made
-
-const Choice &choice() {
-    if (gChoiceState.load(std::memory_order_acquire) != 2) {
-        int expected = 0;
-        if (gChoiceState.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) {
-            choose(&gChoice);
-            gChoiceState.store(2, std::memory_order_release);
-        } else {
-            while (gChoiceState.load(std::memory_order_acquire) != 2) {
-#if GH_DIGEST_X86
-                __builtin_ia32_pause();
-#endif
-            }
-        }
-    }
-    return gChoice;
-}
+int sha1Path() { return choose(&gSha1Choice, sha1For, kSha1Order, runSha1); }
+int sha256Path() { return choose(&gSha256Choice, sha256For, kSha256Order, runSha256); }
+int sha512Path() { return choose(&gSha512Choice, sha512For, kSha512Order, runSha512); }
 
 }  // namespace
 
@@ -138,13 +134,31 @@ const char *digest_path_name(DigestPath path) {
     }
 }
 
-const DigestCpu &digest_cpu() { return choice().cpu; }
+// The chosen path always runs here (it was among those the CPU runs), so
+// its getter never gives null.
+sha1_blocks_fn sha1_blocks_chosen() {
+    return sha1For(static_cast<DigestPath>(sha1Path()), gh_cpu_detected());
+}
+sha256_blocks_fn sha256_blocks_chosen() {
+    return sha256For(static_cast<DigestPath>(sha256Path()), gh_cpu_detected());
+}
+sha512_blocks_fn sha512_blocks_chosen() {
+    return sha512For(static_cast<DigestPath>(sha512Path()), gh_cpu_detected());
+}
 
-bool digest_forced_portable() { return choice().forced; }
+const PathChoice *sha1_path_choice() {
+    sha1Path();
+    return &gSha1Choice;
+}
+const PathChoice *sha256_path_choice() {
+    sha256Path();
+    return &gSha256Choice;
+}
+const PathChoice *sha512_path_choice() {
+    sha512Path();
+    return &gSha512Choice;
+}
 
-const DigestKernels *digest_kernels() { return &choice().kernels; }
-
-
-sha1_blocks_fn sha1_blocks_for(DigestPath path) { return sha1For(path, digest_cpu()); }
-sha256_blocks_fn sha256_blocks_for(DigestPath path) { return sha256For(path, digest_cpu()); }
-sha512_blocks_fn sha512_blocks_for(DigestPath path) { return sha512For(path, digest_cpu()); }
+sha1_blocks_fn sha1_blocks_for(DigestPath path) { return sha1For(path, gh_cpu_detected()); }
+sha256_blocks_fn sha256_blocks_for(DigestPath path) { return sha256For(path, gh_cpu_detected()); }
+sha512_blocks_fn sha512_blocks_for(DigestPath path) { return sha512For(path, gh_cpu_detected()); }

@@ -85,7 +85,7 @@ void SHA1InitWith(SHA1_CTX *context, sha1_blocks_fn blocks) {
 }
 
 void SHA1Init(SHA1_CTX *context) {
-    SHA1InitWith(context, digest_kernels()->sha1);
+    SHA1InitWith(context, sha1_blocks_chosen());
 }
 
 void SHA1Update(SHA1_CTX *context, const uint8_t *data, size_t len) {
@@ -111,7 +111,7 @@ void SHA1Final(uint8_t digest[20], SHA1_CTX *context) {
 }
 
 void SHA1Transform(uint32_t state[5], const uint8_t buffer[64]) {
-    digest_kernels()->sha1(state, buffer, 1);
+    sha1_blocks_chosen()(state, buffer, 1);
 }
 
 void do_sha1(uint8_t digest[20], const uint8_t *data, size_t len) {

@@ -84,7 +84,7 @@ void sha256_begin_with(sha256_ctx *ctx, sha256_blocks_fn blocks) {
 }
 
 void sha256_begin(sha256_ctx *ctx) {
-    sha256_begin_with(ctx, digest_kernels()->sha256);
+    sha256_begin_with(ctx, sha256_blocks_chosen());
 }
 
 namespace {

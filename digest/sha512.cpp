@@ -22,7 +22,7 @@ void sha512_begin_with(sha512_ctx *ctx, sha512_blocks_fn blocks) {
 }
 
 void sha512_begin(sha512_ctx *ctx) {
-    sha512_begin_with(ctx, digest_kernels()->sha512);
+    sha512_begin_with(ctx, sha512_blocks_chosen());
 }
 
 namespace {

@@ -13,13 +13,17 @@
 
 #include "emulator/host_args.h"
 #include "emulator/library.h"
+#include "emulator/reference.h"
 
 namespace {
 
 const char *kDescription =
     "glyphhost - the command-line host of the glyphHerder library.\n"
     "\n"
-    "  glyphhost [OPTIONS] list                      the catalogue: number, name, parameters, reference\n"
+    "  glyphhost [OPTIONS] list                      the catalogue: number, name, parameters, reference,\n"
+    "                                                and what each function does\n"
+    "  glyphhost help [NAME]                         a function's reference entry (without NAME: all names)\n"
+    "  glyphhost --version                           the version of glyphHerder\n"
     "  glyphhost [OPTIONS] call NAME [ARG...] [:: NAME [ARG...]]...\n"
     "                                                calls functions, one after another, on one instance\n"
     "  glyphhost [OPTIONS] run FILE                  calls from a script (FILE - reads standard input)\n"
@@ -51,6 +55,7 @@ const char *kDescription =
     "\n"
     "Examples:\n"
     "  glyphhost list\n"
+    "  glyphhost help hexEncode\n"
     "  glyphhost call MD5Digest abc                  text: 900150983cd24fb0d6963f7d28e17f72\n"
     "  glyphhost --value-only call base64Encode hex:00ff10\n"
     "  glyphhost call blowfishContext secret :: blowfishEncryptToText 'attack at dawn'\n"
@@ -113,7 +118,39 @@ void list(const Options &o) {
         std::string params = "(" + f.params + ")";
         std::printf("%2d  %-*s  %-*s  %u\n", f.number, static_cast<int>(nameWidth), f.name.c_str(),
                     static_cast<int>(paramWidth), params.c_str(), f.reference);
+        const ghemu::ReferenceEntry *entry = ghemu::findReferenceEntry(f.name);
+        if (!entry) {
+            std::printf("    (not in the function reference)\n");
+        } else {
+            std::printf("    %s%s\n", entry->summary, entry->built ? "" : " (not available yet)");
+        }
     }
+}
+
+// Without a name: every function by group, with its summary.  With one: its
+// reference entry, then the notation of the examples.
+void help(const std::string &name) {
+    if (name.empty()) {
+        std::string group;
+        for (size_t i = 0; i < ghemu::kReferenceEntryCount; ++i) {
+            const ghemu::ReferenceEntry &e = ghemu::kReferenceEntries[i];
+            if (group != e.group) {
+                group = e.group;
+                std::printf("%s%s\n", i ? "\n" : "", e.group);
+            }
+            std::printf("  %-22s %s%s\n", e.name, e.summary, e.built ? "" : " (not available yet)");
+        }
+        std::printf("\nglyphhost help NAME prints a function's entry: parameters, result, failures, examples.\n");
+        return;
+    }
+    const ghemu::ReferenceEntry *entry = ghemu::findReferenceEntry(name);
+    if (!entry) {
+        const ghemu::ReferenceEntry *near = ghemu::findReferenceEntryIgnoringCase(name);
+        throw ghemu::ArgumentError("no function is named \"" + name + "\"" +
+                                   (near ? std::string(" (did you mean ") + near->name + "?)"
+                                         : std::string(" (glyphhost help lists them)")));
+    }
+    std::printf("%s\n%s", entry->text, ghemu::kReferenceLegend);
 }
 
 void writeOut(const std::string &path, const ghemu::Result &r, ghemu::Build build) {
@@ -243,13 +280,17 @@ int run(int argc, char **argv) {
     app.add_option("--library", o.library, "load this library file instead");
     app.add_option("--out", o.out, "write the (last) result to FILE: binary raw, text as UTF-8");
     app.add_flag("--value-only", o.valueOnly, "print only the result's value");
+    app.set_version_flag("--version", "glyphHerder " GH_VERSION);
 
     CLI::App *listCmd = app.add_subcommand("list", "print the catalogue");
     CLI::App *callCmd = app.add_subcommand("call", "call NAME [ARG...] [:: NAME [ARG...]]...");
     CLI::App *runCmd = app.add_subcommand("run", "run the calls of a script file (- for standard input)");
     std::string script;
     runCmd->add_option("file", script, "the script")->required();
-    for (CLI::App *sub : {listCmd, callCmd, runCmd}) sub->fallthrough();
+    CLI::App *helpCmd = app.add_subcommand("help", "print the reference entry of a function");
+    std::string helpName;
+    helpCmd->add_option("name", helpName, "a function's name or number (none: list them all)");
+    for (CLI::App *sub : {listCmd, callCmd, runCmd, helpCmd}) sub->fallthrough();
 
     std::vector<std::string> words;
     std::vector<std::string> args = separateCallWords(argc, argv, &words);
@@ -258,12 +299,18 @@ int run(int argc, char **argv) {
         app.parse(args);
     } catch (const CLI::CallForHelp &e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion &e) {
+        return app.exit(e);
     } catch (const CLI::ParseError &e) {
         std::fprintf(stderr, "glyphhost: error: %s (glyphhost --help explains)\n", e.what());
         return 1;
     }
     if (listCmd->parsed()) {
         list(o);
+        return 0;
+    }
+    if (helpCmd->parsed()) {
+        help(helpName);
         return 0;
     }
     if (callCmd->parsed()) {

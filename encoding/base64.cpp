@@ -7,8 +7,7 @@
 #include "encoding/base64_codec.h"
 #include "encoding/charcodec.h"
 #include "platform/cpu_features.h"
-
-#include <atomic>
+#include "platform/path_choice.h"
 
 namespace {
 
@@ -142,12 +141,76 @@ bool supported(Base64Path path, const CpuFeatures &f) {
     }
 }
 
-const Base64Codec *chooseCodec() {
-    CpuFeatures f = gh_cpu_features();
-    for (int p = BASE64_PATHS - 1; p > BASE64_PORTABLE; --p) {
-        if (supported(static_cast<Base64Path>(p), f)) return &kCodecs[p];
+// Encoding and decoding are chosen apart (platform/path_choice.h): a
+// processor may favour one width for the one and another for the other.
+PathChoice gEncodeChoice("base64_encode");
+PathChoice gDecodeChoice("base64_decode");
+
+// A few KiB in the first-level cache, gone over 4 times a run: about a
+// microsecond on the fast codecs.
+enum { kSampleBytes = 3072, kSampleText = kSampleBytes / 3 * 4, kSamplePasses = 4 };
+struct EncodeSample {
+    uint8_t bytes[kSampleBytes];
+    uint8_t text[kSampleText];
+};
+struct DecodeSample {
+    uint8_t text[kSampleText];
+    uint8_t bytes[kSampleBytes + 1];  // and the NUL after them
+};
+
+void fillBytes(uint8_t *bytes) {
+    uint32_t x = 0x2545F491u;
+    for (size_t i = 0; i < kSampleBytes; ++i) {
+        x = x * 1103515245u + 12345u;
+        bytes[i] = static_cast<uint8_t>(x >> 24);
     }
-    return &kCodecs[BASE64_PORTABLE];
+}
+
+void prepareEncode(void *sample) { fillBytes(static_cast<EncodeSample *>(sample)->bytes); }
+
+void prepareDecode(void *sample) {
+    DecodeSample *s = static_cast<DecodeSample *>(sample);
+    fillBytes(s->bytes);
+    encodePortable(s->bytes, kSampleBytes, s->text);
+}
+
+void runEncode(void *sample, int path) {
+    EncodeSample *s = static_cast<EncodeSample *>(sample);
+    for (int k = 0; k < kSamplePasses; ++k)
+        base64_encode_text_with(&kCodecs[path], s->bytes, kSampleBytes, s->text);
+}
+
+void runDecode(void *sample, int path) {
+    DecodeSample *s = static_cast<DecodeSample *>(sample);
+    for (int k = 0; k < kSamplePasses; ++k)
+        Base64DecodeWith(&kCodecs[path], s->text, kSampleText, s->bytes, kSampleBytes);
+}
+
+const char *codecName(int path) { return kCodecs[path].name; }
+
+int choose(PathChoice *choice, void (*prepare)(void *), void (*run)(void *, int), void *sample) {
+    CpuFeatures f = gh_cpu_features();  // none under GH_FORCE_PORTABLE=1
+    int paths[BASE64_PATHS];
+    int count = 0;
+    for (int p = BASE64_PATHS - 1; p >= BASE64_PORTABLE; --p) {  // the widest first
+        if (supported(static_cast<Base64Path>(p), f)) paths[count++] = p;
+    }
+    PathTrial trial = {paths, count, codecName, prepare, run, sample};
+    return gh_path_choose(choice, trial);
+}
+
+int encodePath() {
+    int path = gh_path_chosen(gEncodeChoice);
+    if (path >= 0) return path;
+    EncodeSample sample;
+    return choose(&gEncodeChoice, prepareEncode, runEncode, &sample);
+}
+
+int decodePath() {
+    int path = gh_path_chosen(gDecodeChoice);
+    if (path >= 0) return path;
+    DecodeSample sample;
+    return choose(&gDecodeChoice, prepareDecode, runDecode, &sample);
 }
 
 }  // namespace
@@ -157,17 +220,17 @@ const Base64Codec *base64_codec_for(Base64Path path) {
     return supported(path, gh_cpu_detected()) ? &kCodecs[path] : nullptr;
 }
 
-// Chosen once; a second thread racing the first choice only repeats it and
-// stores the same pointer.
-static std::atomic<const Base64Codec *> gChosenCodec{nullptr};
+const Base64Codec *base64_encoder() { return &kCodecs[encodePath()]; }
+const Base64Codec *base64_decoder() { return &kCodecs[decodePath()]; }
 
-const Base64Codec *base64_codec() {
-    const Base64Codec *c = gChosenCodec.load(std::memory_order_acquire);
-    if (!c) {
-        c = chooseCodec();
-        gChosenCodec.store(c, std::memory_order_release);
-    }
-    return c;
+const PathChoice *base64_encode_choice() {
+    encodePath();
+    return &gEncodeChoice;
+}
+
+const PathChoice *base64_decode_choice() {
+    decodePath();
+    return &gDecodeChoice;
 }
 
 uint64_t base64_enc_size(uint32_t n) {
@@ -188,7 +251,7 @@ size_t base64_encode_text_with(const Base64Codec *codec, const uint8_t *src, siz
 }
 
 size_t base64_encode_text(const uint8_t *src, size_t n, uint8_t *dst) {
-    return base64_encode_text_with(base64_codec(), src, n, dst);
+    return base64_encode_text_with(base64_encoder(), src, n, dst);
 }
 
 size_t base64_encode_text(const uint8_t *src, size_t n, uint32_t *dst) {
@@ -196,7 +259,7 @@ size_t base64_encode_text(const uint8_t *src, size_t n, uint32_t *dst) {
     // there: no text of bytes as large as the result is ever made.
     constexpr size_t kSlice = 3 * 1024;
     uint8_t text[kSlice / 3 * 4];
-    const Base64Codec *codec = base64_codec();
+    const Base64Codec *codec = base64_encoder();
     for (size_t i = 0; i < n; i += kSlice) {
         size_t part = n - i < kSlice ? n - i : kSlice;
         size_t length = base64_encode_text_with(codec, src + i, part, text);
@@ -262,7 +325,7 @@ size_t Base64DecodeWith(const Base64Codec *codec, const uint8_t *src, size_t n, 
 }
 
 size_t Base64Decode(const uint8_t *src, size_t n, uint8_t *dst, size_t capacity) {
-    return Base64DecodeWith(base64_codec(), src, n, dst, capacity);
+    return Base64DecodeWith(base64_decoder(), src, n, dst, capacity);
 }
 
 size_t base64_decode(uint8_t *dst, uint8_t *src, size_t n, size_t capacity) {
@@ -270,9 +333,10 @@ size_t base64_decode(uint8_t *dst, uint8_t *src, size_t n, size_t capacity) {
     // over a text that has no breaks: the decoding stops at the first CR or
     // LF, and only then are the breaks removed (there are none before it)
     // and the text decoded again.
+    const Base64Codec *codec = base64_decoder();
     size_t stop;
-    size_t out = decodeWith(base64_codec(), src, n, dst, capacity, &stop);
+    size_t out = decodeWith(codec, src, n, dst, capacity, &stop);
     if (stop == n || (src[stop] != '\r' && src[stop] != '\n')) return out;
     size_t kept = stop + removeBreaks(src + stop, n - stop);
-    return decodeWith(base64_codec(), src, kept, dst, capacity, &stop);
+    return decodeWith(codec, src, kept, dst, capacity, &stop);
 }

@@ -29,9 +29,16 @@ enum Base64Path { BASE64_PORTABLE, BASE64_SSSE3, BASE64_AVX2, BASE64_AVX512VBMI,
 // The codec of a path, or null when this processor cannot run it.
 const Base64Codec *base64_codec_for(Base64Path path);
 
-// The codec every Base64 function uses: the best this processor runs,
-// chosen once (the portable one under GH_FORCE_PORTABLE=1).
-const Base64Codec *base64_codec();
+// The codecs every Base64 function encodes and decodes with: the fastest
+// this processor runs, each timed and chosen once, at its first use
+// (platform/path_choice.h; the portable one under GH_FORCE_PORTABLE=1).
+const Base64Codec *base64_encoder();
+const Base64Codec *base64_decoder();
+
+// How each was chosen (made now if need be; path numbers are Base64Path).
+struct PathChoice;
+const PathChoice *base64_encode_choice();
+const PathChoice *base64_decode_choice();
 
 // The public functions on a given codec (the tests run each codec through
 // these).

@@ -4,8 +4,7 @@
 
 #include "encoding/charcodec_kernels.h"
 #include "platform/cpu_features.h"
-
-#include <atomic>
+#include "platform/path_choice.h"
 
 namespace {
 
@@ -128,12 +127,83 @@ const CharCodecKernels *kernelsOf(CharCodecPath path, const CpuFeatures &f) {
     }
 }
 
-const CharCodecKernels *chooseKernels() {
-    CpuFeatures f = gh_cpu_features();
-    for (int p = CHARCODEC_PATHS - 1; p > CHARCODEC_PORTABLE; --p) {
-        if (const CharCodecKernels *k = kernelsOf(static_cast<CharCodecPath>(p), f)) return k;
+// Each conversion is chosen on its own (platform/path_choice.h): the four
+// are bound by different things (compares, shuffles, stores).
+PathChoice gChoices[CHARCODEC_FUNCTIONS] = {
+    PathChoice("qchar_encoded_length"), PathChoice("qchar_encode"), PathChoice("bytes_widen"),
+    PathChoice("qchar_narrow_low8")};
+
+// 1024 characters of text below 0x100 (the common case; blocks with higher
+// characters go through the portable code on every path), 16 passes a run.
+enum { kSampleChars = 1024, kSamplePasses = 16 };
+struct Sample {
+    uint32_t chars[kSampleChars];
+    uint8_t bytes[kSampleChars];
+    uint32_t wide[kSampleChars];
+};
+
+void prepareSample(void *sample) {
+    Sample *s = static_cast<Sample *>(sample);
+    uint32_t x = 0x6C078965u;
+    for (size_t i = 0; i < kSampleChars; ++i) {
+        x = x * 1103515245u + 12345u;
+        uint32_t r = x >> 24;
+        // Mostly letters and spaces, now and then a Latin-1 letter.
+        s->chars[i] = r < 40 ? ' ' : r < 248 ? 'a' + r % 26 : 0xC0 + r % 64;
+        s->bytes[i] = static_cast<uint8_t>(s->chars[i]);
     }
-    return &kPortable;
+}
+
+// Path numbers are CharCodecPath.
+const CharCodecKernels *const kSets[CHARCODEC_PATHS] = {&kPortable, &kCharCodecAvx2,
+                                                        &kCharCodecAvx512};
+inline const CharCodecKernels *setOf(int path) { return kSets[path]; }
+
+template <CharCodecFunction F>
+void runSample(void *sample, int path) {
+    Sample *s = static_cast<Sample *>(sample);
+    const CharCodecKernels *k = setOf(path);
+    for (int pass = 0; pass < kSamplePasses; ++pass) {
+        switch (F) {
+        case CHARCODEC_ENCODED_LENGTH:
+            s->wide[pass] = static_cast<uint32_t>(k->encoded_length(s->chars, kSampleChars));
+            break;
+        case CHARCODEC_ENCODE:
+            k->encode(s->chars, kSampleChars, s->bytes);
+            break;
+        case CHARCODEC_WIDEN:
+            k->widen(s->bytes, kSampleChars, s->wide);
+            break;
+        default:
+            k->narrow_low8(s->chars, kSampleChars, s->bytes);
+            break;
+        }
+    }
+}
+
+void (*const kRuns[CHARCODEC_FUNCTIONS])(void *, int) = {
+    runSample<CHARCODEC_ENCODED_LENGTH>, runSample<CHARCODEC_ENCODE>, runSample<CHARCODEC_WIDEN>,
+    runSample<CHARCODEC_NARROW_LOW8>};
+
+const char *setName(int path) { return setOf(path)->name; }
+
+int choose(CharCodecFunction f) {
+    int path = gh_path_chosen(gChoices[f]);
+    if (path >= 0) return path;
+    CpuFeatures cpu = gh_cpu_features();  // none under GH_FORCE_PORTABLE=1
+    int paths[CHARCODEC_PATHS];
+    int count = 0;
+    for (int p = CHARCODEC_PATHS - 1; p >= CHARCODEC_PORTABLE; --p) {  // the widest first
+        if (kernelsOf(static_cast<CharCodecPath>(p), cpu)) paths[count++] = p;
+    }
+    Sample sample;
+    PathTrial trial = {paths, count, setName, prepareSample, kRuns[f], &sample};
+    return gh_path_choose(&gChoices[f], trial);
+}
+
+inline const CharCodecKernels *chosen(CharCodecFunction f) {
+    int path = gh_path_chosen(gChoices[f]);
+    return setOf(path >= 0 ? path : choose(f));
 }
 
 }  // namespace
@@ -142,31 +212,24 @@ const CharCodecKernels *charcodec_kernels_for(CharCodecPath path) {
     return kernelsOf(path, gh_cpu_detected());
 }
 
-// Chosen once; a second thread racing the first choice only repeats it and
-// stores the same pointer.
-static std::atomic<const CharCodecKernels *> gChosenKernels{nullptr};
-
-const CharCodecKernels *charcodec_kernels() {
-    const CharCodecKernels *k = gChosenKernels.load(std::memory_order_acquire);
-    if (!k) {
-        k = chooseKernels();
-        gChosenKernels.store(k, std::memory_order_release);
-    }
-    return k;
+const PathChoice *charcodec_choice(CharCodecFunction f) {
+    if (f < 0 || f >= CHARCODEC_FUNCTIONS) return nullptr;
+    choose(f);
+    return &gChoices[f];
 }
 
 uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
-    return charcodec_kernels()->encoded_length(chars, n);
+    return chosen(CHARCODEC_ENCODED_LENGTH)->encoded_length(chars, n);
 }
 
 size_t qchar_encode(const uint32_t *chars, size_t n, uint8_t *out) {
-    return charcodec_kernels()->encode(chars, n, out);
+    return chosen(CHARCODEC_ENCODE)->encode(chars, n, out);
 }
 
 void bytes_widen(const uint8_t *bytes, size_t n, uint32_t *out) {
-    charcodec_kernels()->widen(bytes, n, out);
+    chosen(CHARCODEC_WIDEN)->widen(bytes, n, out);
 }
 
 void qchar_narrow_low8(const uint32_t *chars, size_t n, uint8_t *out) {
-    charcodec_kernels()->narrow_low8(chars, n, out);
+    chosen(CHARCODEC_NARROW_LOW8)->narrow_low8(chars, n, out);
 }

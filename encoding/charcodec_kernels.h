@@ -22,9 +22,19 @@ enum CharCodecPath { CHARCODEC_PORTABLE, CHARCODEC_AVX2, CHARCODEC_AVX512, CHARC
 // The kernels of a path, or null when this processor cannot run them.
 const CharCodecKernels *charcodec_kernels_for(CharCodecPath path);
 
-// The kernels the conversions use: the best this processor runs, chosen
-// once (the portable ones under GH_FORCE_PORTABLE=1).
-const CharCodecKernels *charcodec_kernels();
+// Each conversion takes the fastest kernel this processor runs, timed and
+// chosen once, at its first use (platform/path_choice.h; the portable one
+// under GH_FORCE_PORTABLE=1).  How each was chosen (made now if need be;
+// path numbers are CharCodecPath; null for a number out of range):
+enum CharCodecFunction {
+    CHARCODEC_ENCODED_LENGTH,  // qchar_encoded_length
+    CHARCODEC_ENCODE,          // qchar_encode
+    CHARCODEC_WIDEN,           // bytes_widen
+    CHARCODEC_NARROW_LOW8,     // qchar_narrow_low8
+    CHARCODEC_FUNCTIONS
+};
+struct PathChoice;
+const PathChoice *charcodec_choice(CharCodecFunction f);
 
 // The portable code, which the vector kernels also use for the blocks that
 // hold characters above 0xFF.

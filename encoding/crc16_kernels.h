@@ -41,9 +41,17 @@ const Crc16Variant *crc16_portable_variant();
 // portable one is always among them.
 const Crc16Variant *crc16_variants(size_t *count);
 
-// The variant DoChecksum and DoChecksum2 use: chosen on first use from
-// gh_cpu_features() (so the portable one when the environment variable
+// The kernels DoChecksum and DoChecksum2 use: the fastest of the variants
+// this CPU runs, each form timed and chosen once, at its first use
+// (platform/path_choice.h; the portable one when the environment variable
 // GH_FORCE_PORTABLE is 1), then fixed for the life of the process.
-const Crc16Variant *crc16_chosen_variant();
+Crc16Kernel crc16_chosen_msb();
+Crc16Kernel crc16_chosen_lsb();
+
+// How each was chosen (made now if need be); its paths carry the variants'
+// names.
+struct PathChoice;
+const PathChoice *crc16_xmodem_choice();
+const PathChoice *crc16_x25_choice();
 
 #endif

@@ -26,6 +26,7 @@ enum : uint32_t {
     kAvx512vl = 1u << 6,
     kAvx512bw = 1u << 7,
     kAvx512vbmi = 1u << 8,
+    kTsc = 1u << 9,
     kForced = 1u << 30,  // GH_FORCE_PORTABLE=1
     kKnown = 1u << 31    // the word holds a detection
 };
@@ -44,6 +45,7 @@ uint32_t detect() {
     if ((c >> 9) & 1) f |= kSsse3;
     if ((c >> 19) & 1) f |= kSse41;
     if ((c >> 1) & 1) f |= kPclmul;
+    if ((d >> 4) & 1) f |= kTsc;
     bool osxsave = (c >> 27) & 1;
     bool avx = (c >> 28) & 1;
     unsigned long long xcr0 = osxsave ? readXcr0() : 0;
@@ -95,6 +97,7 @@ CpuFeatures decode(uint32_t w) {
     f.avx512vl = w & kAvx512vl;
     f.avx512bw = w & kAvx512bw;
     f.avx512vbmi = w & kAvx512vbmi;
+    f.tsc = w & kTsc;
     return f;
 }
 

@@ -1,7 +1,8 @@
 // What the processor offers, detected once per process.
 //
 // Fast paths (SIMD, SHA extensions, carry-less multiplication) sit beside
-// portable code and are chosen from this the first time they are needed; each
+// portable code; the paths a processor can run are known from this, and the
+// fastest of them is timed and chosen at first use (path_choice.h); each
 // choice is cached and never changed by callers.  With the environment
 // variable GH_FORCE_PORTABLE=1 (read once, at the same moment) every feature
 // reads as absent, so the portable code runs everywhere.
@@ -22,6 +23,7 @@ struct CpuFeatures {
     bool avx512vl;    // F + VL, with the OS saving the ZMM state
     bool avx512bw;    // F + BW + VL, with the OS saving the ZMM state
     bool avx512vbmi;  // the above plus VBMI
+    bool tsc;         // the time-stamp counter (rdtsc), for timing paths
 };
 
 // The processor's features as detected (all false on non-x86 builds).

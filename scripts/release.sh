@@ -1,38 +1,99 @@
 #!/bin/sh
-# Builds the four Windows DLLs (x86 and x64, wide and byte builds) with the
-# mingw-i686 and mingw-x86_64 presets, tests them under wine, and packs them
-# with the users' README into out/glyphHerder-<version>-windows.zip:
+# Builds, tests and packs a release, all of one version (the project version
+# of CMakeLists.txt), into out/:
 #
-#   glyphHerder-<version>-windows/README.txt
-#   glyphHerder-<version>-windows/x86/glyphHerderU.dll, glyphHerder.dll
-#   glyphHerder-<version>-windows/x64/glyphHerderU.dll, glyphHerder.dll
+#   glyphHerder-<version>-windows.zip
+#       README.txt, functions.md, SHA256SUMS,
+#       x86/glyphHerderU.dll, x86/glyphHerder.dll,
+#       x64/glyphHerderU.dll, x64/glyphHerder.dll
+#   glyphHerder-<version>-linux-<cpu>.tar.gz
+#       README.txt, functions.md, SHA256SUMS, glyphHerderU.so, glyphHerder.so,
+#       libglyphmem.so, glyphhost
+#   SHA256SUMS                   the checksums of the two archives
 #
-#   scripts/release.sh [--no-test]
+# Each package's SHA256SUMS holds the checksum of every other file in it.
+# The Windows DLLs come from the presets mingw-i686 and mingw-x86_64, the
+# Linux files from linux-release.  After packing, scripts/check-release.sh
+# unpacks both packages and tries them.
+#
+#   scripts/release.sh [--no-test] [--reuse] [--linux-tree DIR] [--out DIR]
+#
+#   --no-test         neither run the build trees' tests nor check the packages
+#   --reuse           pack what the build trees hold, without configuring or
+#                     building them (they must exist)
+#   --linux-tree DIR  take the Linux files from this build tree (default
+#                     build/linux-release)
+#   --out DIR         write the packages here (default out)
 set -eu
 cd "$(dirname "$0")/.."
 
 run_tests=yes
-case "${1:-}" in
-    "") ;;
-    --no-test) run_tests=no ;;
-    *) echo "usage: scripts/release.sh [--no-test]" >&2; exit 2 ;;
-esac
-
-for arch in i686 x86_64; do
-    echo "== mingw-$arch"
-    cmake --preset "mingw-$arch" >/dev/null
-    cmake --build --preset "mingw-$arch"
-    [ $run_tests = yes ] && ctest --preset "mingw-$arch"
+reuse=no
+linux_tree=build/linux-release
+out=out
+usage="usage: scripts/release.sh [--no-test] [--reuse] [--linux-tree DIR] [--out DIR]"
+while [ $# -gt 0 ]; do
+    case $1 in
+        --no-test) run_tests=no ;;
+        --reuse) reuse=yes ;;
+        --linux-tree) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; linux_tree=$2; shift ;;
+        --out) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; out=$2; shift ;;
+        *) echo "$usage" >&2; exit 2 ;;
+    esac
+    shift
 done
 
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/mingw-x86_64/CMakeCache.txt)
-[ -n "$version" ] || { echo "release: no project version in the build tree" >&2; exit 1; }
-name="glyphHerder-$version-windows"
-stage="out/stage"
-rm -rf "${stage:?}/${name:?}" "out/$name.zip"
-for arch in i686 x86_64; do
-    cmake --install "build/mingw-$arch" --prefix "$stage/$name" --component release
+windows_trees="build/mingw-i686 build/mingw-x86_64"
+if [ $reuse = no ]; then
+    for preset in linux-release mingw-i686 mingw-x86_64; do
+        echo "== $preset"
+        cmake --preset "$preset" >/dev/null
+        cmake --build --preset "$preset"
+        if [ $run_tests = yes ]; then ctest --preset "$preset"; fi
+    done
+fi
+
+# One version for everything: the one each build tree was configured with.
+version=""
+for tree in $linux_tree $windows_trees; do
+    v=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt" 2>/dev/null || true)
+    [ -n "$v" ] || { echo "release: $tree is not a configured build tree" >&2; exit 1; }
+    [ -z "$version" ] || [ "$v" = "$version" ] ||
+        { echo "release: $tree is version $v, not $version" >&2; exit 1; }
+    version=$v
 done
-(cd "$stage" && zip -q -r -X "../$name.zip" "$name")
-echo "== out/$name.zip"
-unzip -l "out/$name.zip"
+
+# Writes DIR/SHA256SUMS: every file of DIR but that one, by its path in DIR.
+checksums() {
+    (cd "$1" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
+        xargs -d '\n' sha256sum > SHA256SUMS)
+}
+
+mkdir -p "$out"
+stage="$out/stage"
+windows="glyphHerder-$version-windows"
+linux="glyphHerder-$version-linux-$(uname -m)"
+rm -rf "${stage:?}" "$out/$windows.zip" "$out/$linux.tar.gz" "$out/SHA256SUMS"
+
+echo "== $windows.zip"
+for tree in $windows_trees; do
+    cmake --install "$tree" --prefix "$stage/$windows" --component release >/dev/null
+done
+checksums "$stage/$windows"
+(cd "$stage" && zip -q -r -X "../$windows.zip" "$windows")
+python3 -m zipfile -l "$out/$windows.zip"
+
+echo "== $linux.tar.gz"
+cmake --install "$linux_tree" --prefix "$stage/$linux" --component release --strip >/dev/null
+checksums "$stage/$linux"
+tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner -czf "$out/$linux.tar.gz" "$linux"
+tar -tvzf "$out/$linux.tar.gz"
+
+rm -rf "${stage:?}"
+(cd "$out" && sha256sum "$windows.zip" "$linux.tar.gz" > SHA256SUMS)
+echo "== $out/SHA256SUMS"
+cat "$out/SHA256SUMS"
+
+if [ $run_tests = yes ]; then
+    scripts/check-release.sh "$out"
+fi

@@ -11,7 +11,9 @@
 #   - the libFuzzer targets (clang, sanitizers), each run briefly from its
 #     seed corpus;
 #   - Windows: the four DLLs and the tools cross-built with MinGW-w64 and
-#     tested under wine (scripts/test-windows.sh).
+#     tested under wine (scripts/test-windows.sh);
+#   - the release packages made from those trees (the Linux one from
+#     linux-debug), unpacked and tried (scripts/check-release.sh).
 #
 #   scripts/test.sh
 #
@@ -29,4 +31,8 @@ for preset in linux-debug linux-asan linux-tsan linux-fuzz; do
     ctest --preset "$preset"
 done
 scripts/test-windows.sh --no-deps
+# The release packages, made from the trees just tested, unpacked and tried.
+echo "== release packages"
+scripts/release.sh --reuse --no-test --linux-tree build/linux-debug --out build/packages >/dev/null
+scripts/check-release.sh build/packages
 echo "== every test passed in $(( $(date +%s) - start )) s"

@@ -7,6 +7,7 @@
 
 #include "encoding/charcodec.h"
 #include "encoding/charcodec_kernels.h"
+#include "tests/unit/path_choice_check.h"
 
 namespace {
 
@@ -148,6 +149,15 @@ TEST(CharCodec, LargeMixedTextsAgree) {
             ASSERT_EQ(out, expected) << k->name << " mix=" << mix;
         }
     }
+}
+
+TEST(CharCodec, EachConversionTakesTheKernelItsTimingsPick) {
+    std::vector<std::string> runnable;  // the widest first
+    std::vector<const CharCodecKernels *> all = allKernels();
+    for (auto k = all.rbegin(); k != all.rend(); ++k) runnable.push_back((*k)->name);
+    for (int f = 0; f < CHARCODEC_FUNCTIONS; ++f)
+        checkChoice(charcodec_choice(static_cast<CharCodecFunction>(f)), runnable);
+    EXPECT_EQ(charcodec_choice(CHARCODEC_FUNCTIONS), nullptr);
 }
 
 }  // namespace

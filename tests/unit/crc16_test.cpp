@@ -12,6 +12,7 @@
 
 #include "encoding/crc16.h"
 #include "encoding/crc16_kernels.h"
+#include "tests/unit/path_choice_check.h"
 
 namespace {
 
@@ -106,18 +107,18 @@ TEST(Crc16, LongRunsOfZerosAndOnes) {
     }
 }
 
-TEST(Crc16, ChoiceIsFixedAndHonoursForcePortable) {
-    const Crc16Variant *chosen = crc16_chosen_variant();
-    EXPECT_EQ(crc16_chosen_variant(), chosen);
-    const char *force = getenv("GH_FORCE_PORTABLE");
-    size_t count = 0;
-    const Crc16Variant *best = crc16_variants(&count);
-    ASSERT_GE(count, 1u);
-    EXPECT_EQ(best[count - 1].msb, crc16_portable_variant()->msb);
-    if (force && strcmp(force, "1") == 0) {
-        EXPECT_EQ(chosen, crc16_portable_variant());
-    } else {
-        EXPECT_EQ(chosen->msb, best[0].msb);
+TEST(Crc16, EachFormTakesTheKernelItsTimingsPick) {
+    std::vector<std::string> runnable;  // best first
+    for (const Crc16Variant &v : AllVariants()) runnable.push_back(v.name);
+    std::string msb = checkChoice(crc16_xmodem_choice(), runnable);
+    std::string lsb = checkChoice(crc16_x25_choice(), runnable);
+    for (const Crc16Variant &v : AllVariants()) {
+        if (v.name == msb) {
+            EXPECT_EQ(crc16_chosen_msb(), v.msb);
+        }
+        if (v.name == lsb) {
+            EXPECT_EQ(crc16_chosen_lsb(), v.lsb);
+        }
     }
 }
 

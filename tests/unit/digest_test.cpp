@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "digest/digest_paths.h"
+#include "tests/unit/path_choice_check.h"
 #include "digest/md4.h"
 #include "digest/md5.h"
 #include "digest/sha1.h"
@@ -423,37 +424,38 @@ TEST(DigestContexts, FinalWipesTheContextAndAWipedContextStaysHarmless) {
     SHA1Update(&c1, big.data(), big.size());
 }
 
-TEST(DigestPaths, TheChoiceFollowsTheCpuAndGhForcePortable) {
-    const char *env = getenv("GH_FORCE_PORTABLE");
-    bool forced = env && std::string(env) == "1";
-    EXPECT_EQ(digest_forced_portable(), forced);
-    const DigestKernels *k = digest_kernels();
-    if (forced) {
-        EXPECT_EQ(k->sha1Path, DIGEST_PATH_PORTABLE);
-        EXPECT_EQ(k->sha256Path, DIGEST_PATH_PORTABLE);
-        EXPECT_EQ(k->sha512Path, DIGEST_PATH_PORTABLE);
-    } else {
-        // The best step the CPU offers.
-        EXPECT_EQ(k->sha1Path, sha1_blocks_for(DIGEST_PATH_SHA_NI) ? DIGEST_PATH_SHA_NI
-                                                                   : DIGEST_PATH_PORTABLE);
-        EXPECT_EQ(k->sha256Path, sha256_blocks_for(DIGEST_PATH_SHA_NI) ? DIGEST_PATH_SHA_NI
-                                                                       : DIGEST_PATH_PORTABLE);
-        EXPECT_EQ(k->sha512Path, sha512_blocks_for(DIGEST_PATH_AVX512) ? DIGEST_PATH_AVX512
-                                 : sha512_blocks_for(DIGEST_PATH_AVX2) ? DIGEST_PATH_AVX2
-                                 : sha512_blocks_for(DIGEST_PATH_BMI2) ? DIGEST_PATH_BMI2
-                                                                       : DIGEST_PATH_PORTABLE);
-    }
-    EXPECT_EQ(k->sha1, sha1_blocks_for(k->sha1Path));
-    EXPECT_EQ(k->sha256, sha256_blocks_for(k->sha256Path));
-    EXPECT_EQ(k->sha512, sha512_blocks_for(k->sha512Path));
-    // Recorded for the test log: which steps this machine exercised.
-    std::string offered;
-    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
-        DigestPath dp = static_cast<DigestPath>(p);
-        if (sha1_blocks_for(dp) || sha256_blocks_for(dp) || sha512_blocks_for(dp))
-            offered += std::string(" ") + digest_path_name(dp);
-    }
-    RecordProperty("digest_paths", offered);
+// Each digest's steps that this CPU runs, in the conventional order.
+template <class Getter>
+std::vector<std::string> runnableSteps(Getter getter, std::vector<DigestPath> order) {
+    std::vector<std::string> names;
+    for (DigestPath p : order)
+        if (getter(p)) names.push_back(digest_path_name(p));
+    return names;
+}
+
+TEST(DigestPaths, EachDigestTakesTheStepItsTimingsPick) {
+    std::string sha1 = checkChoice(sha1_path_choice(),
+                                   runnableSteps(sha1_blocks_for, {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE}));
+    std::string sha256 = checkChoice(
+        sha256_path_choice(), runnableSteps(sha256_blocks_for, {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE}));
+    std::string sha512 = checkChoice(
+        sha512_path_choice(), runnableSteps(sha512_blocks_for, {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2,
+                                                                DIGEST_PATH_BMI2, DIGEST_PATH_PORTABLE}));
+    // And the digests use it.
+    EXPECT_EQ(sha1_blocks_chosen(), sha1_blocks_for(static_cast<DigestPath>(gh_path_chosen(*sha1_path_choice()))))
+        << sha1;
+    EXPECT_EQ(sha256_blocks_chosen(),
+              sha256_blocks_for(static_cast<DigestPath>(gh_path_chosen(*sha256_path_choice()))))
+        << sha256;
+    EXPECT_EQ(sha512_blocks_chosen(),
+              sha512_blocks_for(static_cast<DigestPath>(gh_path_chosen(*sha512_path_choice()))))
+        << sha512;
+    SHA1_CTX c1;
+    SHA1Init(&c1);
+    EXPECT_EQ(c1.blocks, sha1_blocks_chosen());
+    sha512_ctx c512;
+    sha512_begin(&c512);
+    EXPECT_EQ(c512.blocks, sha512_blocks_chosen());
 }
 
 }  // namespace

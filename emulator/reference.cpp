@@ -1,0 +1,46 @@
+// Looking up the built-in function reference.
+#include "emulator/reference.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace ghemu {
+
+namespace {
+
+bool isNumber(const std::string &s) {
+    if (s.empty() || s.size() > 9) return false;
+    for (char c : s) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
+bool equalIgnoringCase(const char *a, const std::string &b) {
+    if (std::strlen(a) != b.size()) return false;
+    for (size_t i = 0; i < b.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const ReferenceEntry *findReferenceEntry(const std::string &nameOrNumber) {
+    int number = isNumber(nameOrNumber) ? std::stoi(nameOrNumber) : 0;
+    for (size_t i = 0; i < kReferenceEntryCount; ++i) {
+        const ReferenceEntry &e = kReferenceEntries[i];
+        if (nameOrNumber == e.name || (number && number == e.number)) return &e;
+    }
+    return nullptr;
+}
+
+const ReferenceEntry *findReferenceEntryIgnoringCase(const std::string &name) {
+    for (size_t i = 0; i < kReferenceEntryCount; ++i) {
+        if (equalIgnoringCase(kReferenceEntries[i].name, name)) return &kReferenceEntries[i];
+    }
+    return nullptr;
+}
+
+}  // namespace ghemu

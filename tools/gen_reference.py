@@ -1,0 +1,528 @@
+#!/usr/bin/env python3
+"""The function reference, made from one data file, docs/functions.json.
+
+    python3 tools/gen_reference.py                   the page, on standard output
+    python3 tools/gen_reference.py --write           writes docs/functions.md
+    python3 tools/gen_reference.py --cpp FILE        the entries glyphhost help prints, as C++
+    python3 tools/gen_reference.py --examples FILE   the examples as catalogue cases
+
+The data file holds, for every catalogue function, its summary, parameters,
+result, failure results, build differences, choices and examples.  Each
+example is a catalogue case (tests/cases/README.md) without its name, so the
+test command runs the documented calls against both builds and fails when a
+documented result is wrong.  The catalogue text of each entry and whether the
+function is built come from resources/catalogue.def.  The examples of a
+function that is not built yet are left out of the cases (the generator names
+them); its entry says it is not available yet.
+
+The page and the help text are two renderings of the same entries: Markdown,
+and plain text wrapped for a terminal.
+
+docs/functions.json: "intro", "reading" (the sections on parameters, results
+and the notation), "legend" (the notation in short, after each help entry),
+"groups" (id, title, intro, in the page's order) and "functions", each with
+  name, group, summary      one line of ASCII (also in glyphhost list and the
+                            release READMEs)
+  description               paragraphs
+  params                    name, type, optional, default, about
+  result, builds            text
+  failures                  result, when
+  choices                   what the library chose where behaviour could differ
+  examples                  catalogue cases without a name (tests/cases/README.md),
+                            at least two; values the page can show (no field
+                            kinds); texts beyond ASCII only in wide examples or
+                            as "codes"
+Prose may use `code spans`.
+"""
+import argparse
+import json
+import os
+import re
+import sys
+import textwrap
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DATA = os.path.join(ROOT, "docs", "functions.json")
+PAGE = os.path.join(ROOT, "docs", "functions.md")
+CATALOGUE = os.path.join(ROOT, "resources", "catalogue.def")
+
+# Keys an example may have: those of a catalogue case the page can show.
+EXAMPLE_KEYS = {"comment", "build", "call", "args", "result", "fields", "fields_after", "steps",
+                "instances"}
+STEP_KEYS = {"comment", "call", "args", "result", "fields", "fields_after", "instance"}
+PARAM_KEYS = {"name", "type", "optional", "default", "about"}
+FUNCTION_KEYS = {"name", "group", "summary", "description", "params", "result", "failures",
+                 "builds", "choices", "examples"}
+TEXT_WIDTH = 78      # help text
+PAGE_WIDTH = 100     # Markdown source
+EXAMPLE_WIDTH = 96   # a call and its result on one line up to this
+
+
+class DataError(Exception):
+    pass
+
+
+# --- The catalogue -----------------------------------------------------------
+
+def read_catalogue():
+    """[(number, name, parameter text, built)] from resources/catalogue.def."""
+    row = re.compile(r'^GH_FUNCTION\( *(\d+), ([A-Za-z_]\w*), "((?:[^"\\]|\\.)*)", (\d+), ([01])\)$')
+    rows = []
+    with open(CATALOGUE, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if not line.lstrip().startswith("GH_FUNCTION"):
+                continue
+            m = row.match(line)
+            if not m:
+                raise DataError("catalogue.def: not a row: " + line)
+            params = m.group(3).replace('\\"', '"').replace("\\\\", "\\")
+            rows.append((int(m.group(1)), m.group(2), params, m.group(5) == "1"))
+    return rows
+
+
+# --- Values as the examples show them ----------------------------------------
+
+def text_literal(codes):
+    """A text between double quotes.  Control characters are escapes (\\r,
+    \\n, \\t, \\0, \\x{..}), and so is a double quote (\\x{22}); a backslash
+    stands for itself, so an example must not hold one before r, n, t, 0 or x."""
+    out = []
+    for i, c in enumerate(codes):
+        ch = chr(c) if c <= 0x10FFFF else None
+        if ch == "\\" and i + 1 < len(codes) and codes[i + 1] < 128 and chr(codes[i + 1]) in "rnt0x":
+            raise DataError("a backslash before %s would read as an escape" % chr(codes[i + 1]))
+        if c == 13:
+            out.append("\\r")
+        elif c == 10:
+            out.append("\\n")
+        elif c == 9:
+            out.append("\\t")
+        elif c == 0:
+            out.append("\\0")
+        elif ch == '"' or c < 0x20 or 0x7F <= c < 0xA0 or c == 0xAD or ch is None or not ch.isprintable():
+            out.append("\\x{%X}" % c)
+        else:
+            out.append(ch)
+    return '"' + "".join(out) + '"'
+
+
+def number_literal(n):
+    if isinstance(n, str):
+        return n
+    if isinstance(n, float) and n.is_integer() and abs(n) < 1e15:
+        n = int(n)
+    return str(n)
+
+
+def value_text(v, where):
+    """An argument, a field value or an expected value, as the page shows it."""
+    if isinstance(v, str):
+        return text_literal([ord(c) for c in v])
+    if isinstance(v, bool) or v is None:
+        raise DataError(where + ": not a value: " + json.dumps(v))
+    if isinstance(v, (int, float)):
+        return number_literal(v)
+    if not isinstance(v, dict):
+        raise DataError(where + ": not a value: " + json.dumps(v))
+    extra = set(v) - {"text", "codes", "hex", "bytes", "number", "repeat", "times", "type", "result_of"}
+    if extra:
+        raise DataError(where + ": the page cannot show " + ", ".join(sorted(extra)))
+    if "text" in v:
+        return value_text(v["text"], where)
+    if "codes" in v:
+        return text_literal(v["codes"])
+    if "hex" in v:
+        h = v["hex"]
+        return "<" + " ".join(h[i:i + 2] for i in range(0, len(h), 2)) + ">"
+    if "bytes" in v:
+        return "<" + text_literal([ord(c) for c in v["bytes"]]) + ">"
+    if "number" in v:
+        return number_literal(v["number"])
+    if "repeat" in v:
+        return value_text(v["repeat"], where) + " × " + "{:,}".format(v["times"])
+    if "result_of" in v:
+        return "(the result of line %d)" % (v["result_of"] + 1)
+    raise DataError(where + ": not a value: " + json.dumps(v))
+
+
+def expected_text(r, where):
+    if isinstance(r, dict):
+        if r.get("none"):
+            return "no result"
+        if "any" in r:
+            return "a %s that differs on every call" % r["any"]
+        if "wide" in r or "byte" in r:
+            return "%s in the wide build, %s in the byte build" % (
+                expected_text(r["wide"], where), expected_text(r["byte"], where))
+    return value_text(r, where)
+
+
+def is_ascii_text(v):
+    return all(32 <= ord(c) < 127 or c in "\r\n\t" for c in v)
+
+
+def check_plain_texts(v, wide_only, where):
+    """A plain string is read as UTF-8 by the byte build, which the page does
+    not show: outside ASCII an example for both builds gives codes."""
+    if isinstance(v, str):
+        if not wide_only and not is_ascii_text(v):
+            raise DataError(where + ': "%s": beyond ASCII, use {"codes": [...]} '
+                            '(or make the example wide only)' % v)
+    elif isinstance(v, dict):
+        for key in ("text", "repeat", "wide", "byte"):
+            if key in v:
+                check_plain_texts(v[key], wide_only or key == "wide", where)
+    elif isinstance(v, list):
+        for item in v:
+            check_plain_texts(item, wide_only, where)
+
+
+# --- Examples ----------------------------------------------------------------
+
+def example_steps(ex):
+    return ex["steps"] if "steps" in ex else [ex]
+
+
+def example_lines(ex, where):
+    """The lines of one example: ("note", text) and ("call", call, result or None)."""
+    for key in ex:
+        if key not in EXAMPLE_KEYS:
+            raise DataError(where + ": unknown key " + key)
+    lines = []
+    if "comment" in ex:
+        lines.append(("note", ex["comment"]))
+    if ex.get("build") in ("wide", "byte"):
+        lines.append(("note", "%s build only" % ex["build"]))
+    steps = example_steps(ex)
+    several_instances = ex.get("instances", 1) > 1
+    for n, step in enumerate(steps):
+        swhere = where + (" step %d" % n if "steps" in ex else "")
+        if "steps" in ex:
+            for key in step:
+                if key not in STEP_KEYS:
+                    raise DataError(swhere + ": unknown key " + key)
+            if "comment" in step:
+                lines.append(("note", step["comment"]))
+        fields = dict(ex.get("fields", {})) if n == 0 else {}
+        fields.update(step.get("fields", {}))
+        for name, value in fields.items():
+            lines.append(("note", "the field %s holds %s" % (name, value_text(value, swhere))))
+        args = ", ".join(value_text(a, swhere) for a in step.get("args", []))
+        call = "%s(%s)" % (step["call"], args)
+        if several_instances:
+            call = "[instance %d] %s" % (step.get("instance", 0) + 1, call)
+        result = None
+        if "result" in step:
+            result = expected_text(step["result"], swhere)
+            after = step.get("fields_after", {})
+            if after:
+                result += "; " + ", ".join("%s now holds %s" % (name, value_text(v, swhere))
+                                           for name, v in after.items())
+        lines.append(("call", call, result))
+    return lines
+
+
+ALIGN_LIMIT = 44  # calls up to this long line their arrows up
+
+
+def format_lines(lines, width):
+    out = []
+    for line in lines:
+        if line[0] == "note":
+            out.append("# " + line[1])
+            continue
+        _, call, result = line
+        if result is None:
+            out.append(call)
+        elif len(call) <= width and width + 5 + len(result) <= EXAMPLE_WIDTH:
+            out.append(call.ljust(width) + "  →  " + result)
+        elif len(call) + 5 + len(result) <= EXAMPLE_WIDTH:
+            out.append(call + "  →  " + result)
+        else:
+            out += [call, "    →  " + result]
+    return out
+
+
+def examples_block(examples, where):
+    """The examples of one entry, arrows aligned; an example of several
+    lines stands apart from the others."""
+    parts = [example_lines(ex, "%s example %d" % (where, i + 1)) for i, ex in enumerate(examples)]
+    calls = [(len(line[1]), len(line[2])) for lines in parts for line in lines
+             if line[0] == "call" and line[2] is not None]
+    # The widest column of calls at which every call that narrow still has
+    # its result on its line.
+    width = 0
+    for w in sorted({c for c, _ in calls if c <= ALIGN_LIMIT}, reverse=True):
+        if all(w + 5 + r <= EXAMPLE_WIDTH for c, r in calls if c <= w):
+            width = w
+            break
+    out = []
+    previous_long = False
+    for lines in parts:
+        long = len(lines) > 1
+        if out and (long or previous_long):
+            out.append("")
+        out += format_lines(lines, width)
+        previous_long = long
+    return out
+
+
+def functions_called(ex):
+    return [step["call"] for step in example_steps(ex)]
+
+
+# --- Entries -----------------------------------------------------------------
+
+class Entry:
+    """One function's reference entry, as blocks both renderings share."""
+
+    def __init__(self, data, number, params_text, built, group_title):
+        self.data = data
+        self.name = data["name"]
+        self.number = number
+        self.signature = "%s(%s)" % (self.name, params_text)
+        self.built = built
+        self.group_title = group_title
+
+    def blocks(self):
+        d = self.data
+        b = []
+        b.append(("para", d["summary"]))
+        if not self.built:
+            b.append(("para", "Not available yet in this version of the library: a call sets no "
+                              "result. The entry describes the function as it will behave."))
+        for para in d.get("description", []):
+            b.append(("para", para))
+        b.append(("heading", "Parameters"))
+        if not d["params"]:
+            b.append(("para", "None."))
+        items = []
+        for p in d["params"]:
+            for key in p:
+                if key not in PARAM_KEYS:
+                    raise DataError(self.name + ": parameter key " + key)
+            kind = p["type"]
+            if p.get("optional"):
+                kind += ", optional"
+            if "default" in p:
+                kind += ", default " + p["default"]
+            items.append("`%s` (%s): %s" % (p["name"], kind, p["about"]))
+        if items:
+            b.append(("list", items))
+        b.append(("heading", "Result"))
+        b.append(("para", d["result"]))
+        b.append(("heading", "Failure results"))
+        b.append(("list", ["%s: %s" % (f["result"], f["when"]) for f in d["failures"]]))
+        b.append(("heading", "Wide and byte builds"))
+        b.append(("para", d["builds"]))
+        if d.get("choices"):
+            b.append(("heading", "Choices made here"))
+            b.append(("list", d["choices"]))
+        b.append(("heading", "Examples"))
+        b.append(("code", examples_block(d["examples"], self.name)))
+        return b
+
+    def markdown(self):
+        out = ["### " + self.name, "",
+               "`%s` · function %d · %s" % (self.signature, self.number, self.group_title), ""]
+        for kind, content in self.blocks():
+            if kind == "heading":
+                out += ["**%s**" % content, ""]
+            elif kind == "para":
+                out += wrap(content, PAGE_WIDTH) + [""]
+            elif kind == "list":
+                for item in content:
+                    out += wrap(item, PAGE_WIDTH, "- ", "  ")
+                out.append("")
+            elif kind == "code":
+                out += ["```"] + content + ["```", ""]
+        return "\n".join(out)
+
+    def text(self):
+        out = [self.signature, "function %d, %s" % (self.number, self.group_title), ""]
+        for kind, content in self.blocks():
+            if kind == "heading":
+                out += [content]
+            elif kind == "para":
+                out += wrap(plain(content), TEXT_WIDTH, "  ", "  ") + [""]
+            elif kind == "list":
+                for item in content:
+                    out += wrap(plain(item), TEXT_WIDTH, "  - ", "    ")
+                out.append("")
+            elif kind == "code":
+                out += ["    " + line if line else "" for line in content] + [""]
+        return "\n".join(out).rstrip("\n") + "\n"
+
+
+def plain(s):
+    """Inline Markdown for a terminal: emphasis loses its stars; code spans
+    keep their backticks, which read well as quotes."""
+    return re.sub(r"\*([^*\s][^*]*)\*", r"\1", s)
+
+
+def wrap(s, width, first="", rest=""):
+    return textwrap.wrap(s, width, initial_indent=first, subsequent_indent=rest,
+                         break_long_words=False, break_on_hyphens=False) or [first.rstrip()]
+
+
+# --- The whole reference -----------------------------------------------------
+
+def load():
+    with open(DATA, encoding="utf-8") as f:
+        data = json.load(f)
+    catalogue = read_catalogue()
+    by_name = {name: (number, params, built) for number, name, params, built in catalogue}
+    groups = {g["id"]: g for g in data["groups"]}
+    seen = set()
+    entries = []
+    for f in data["functions"]:
+        for key in f:
+            if key not in FUNCTION_KEYS:
+                raise DataError("%s: unknown key %s" % (f.get("name"), key))
+        name = f["name"]
+        if name not in by_name:
+            raise DataError(name + ": not in the catalogue")
+        if name in seen:
+            raise DataError(name + ": described twice")
+        seen.add(name)
+        if f["group"] not in groups:
+            raise DataError(name + ": unknown group " + f["group"])
+        if len(f["examples"]) < 2:
+            raise DataError(name + ": fewer than two examples")
+        if "\n" in f["summary"] or len(f["summary"]) > 100 or not f["summary"].isascii():
+            # (the release READMEs carry it too: plain ASCII)
+            raise DataError(name + ": the summary must be one short line of ASCII")
+        for i, ex in enumerate(f["examples"]):
+            wide_only = ex.get("build") == "wide"
+            for step in example_steps(ex):
+                if step["call"] not in by_name:
+                    raise DataError("%s example %d: calls %s" % (name, i + 1, step["call"]))
+                check_plain_texts(step.get("args", []), wide_only, "%s example %d" % (name, i + 1))
+                check_plain_texts(step.get("result"), wide_only, "%s example %d" % (name, i + 1))
+        number, params, built = by_name[name]
+        entries.append(Entry(f, number, params, built, groups[f["group"]]["title"]))
+    order = [g["id"] for g in data["groups"]]
+    entries.sort(key=lambda e: order.index(e.data["group"]))
+    missing = [name for _, name, _, _ in catalogue if name not in seen]
+    if missing:
+        raise DataError("no entry for " + ", ".join(missing))
+    return data, entries, by_name
+
+
+def anchor(name):
+    return name.lower()
+
+
+def page(data, entries):
+    out = ["# glyphHerder function reference", ""]
+    out += wrap(data["intro"], PAGE_WIDTH) + [""]
+    out += ["## Contents", ""]
+    for g in data["groups"]:
+        out.append("**%s**" % g["title"])
+        out.append("")
+        for e in entries:
+            if e.data["group"] == g["id"]:
+                note = "" if e.built else " *(not available yet)*"
+                out.append("- [`%s`](#%s): %s%s" % (e.name, anchor(e.name), e.data["summary"], note))
+        out.append("")
+    for section in data["reading"]:
+        out += ["## " + section["title"], ""]
+        for para in section["paras"]:
+            if isinstance(para, list):
+                for item in para:
+                    out += wrap(item, PAGE_WIDTH, "- ", "  ")
+            else:
+                out += wrap(para, PAGE_WIDTH)
+            out.append("")
+    for g in data["groups"]:
+        out += ["## " + g["title"], ""]
+        out += wrap(g["intro"], PAGE_WIDTH) + [""]
+        for e in entries:
+            if e.data["group"] == g["id"]:
+                out.append(e.markdown())
+    return "\n".join(out).rstrip("\n") + "\n"
+
+
+def legend(data):
+    """The notation of the examples, in short, for the end of a help text."""
+    return "\n".join(wrap(plain(data["legend"]), TEXT_WIDTH)) + "\n"
+
+
+def cpp_string(s):
+    if ')gh"' in s:
+        raise DataError('an entry holds )gh"')
+    return 'R"gh(' + s + ')gh"'
+
+
+def cpp_source(data, entries):
+    out = ["// The entries of `glyphhost help`, written by tools/gen_reference.py from",
+           "// docs/functions.json and resources/catalogue.def.  Do not edit.",
+           '#include "emulator/reference.h"', "", "namespace ghemu {", "",
+           "const ReferenceEntry kReferenceEntries[] = {"]
+    for e in entries:  # in the page's order, by group
+        out.append("    {%d, %s, %s, %s, %s, %s}," % (
+            e.number, json.dumps(e.name), json.dumps(e.group_title),
+            json.dumps(e.data["summary"], ensure_ascii=False), "true" if e.built else "false",
+            cpp_string(e.text())))
+    out += ["};", "const size_t kReferenceEntryCount = sizeof kReferenceEntries / sizeof kReferenceEntries[0];",
+            "const char *const kReferenceLegend = " + cpp_string(legend(data)) + ";", "",
+            "}  // namespace ghemu", ""]
+    return "\n".join(out)
+
+
+def example_cases(entries, by_name):
+    """The examples as catalogue cases, and the names of the functions whose
+    examples wait until they are built."""
+    cases, pending = [], []
+    for e in entries:
+        for i, ex in enumerate(e.data["examples"]):
+            unbuilt = [c for c in functions_called(ex) if not by_name[c][2]]
+            if unbuilt:
+                pending.extend(c for c in unbuilt if c not in pending)
+                continue
+            case = {"name": "%s example %d" % (e.name, i + 1)}
+            case.update(ex)
+            cases.append(case)
+    return cases, pending
+
+
+def write_if_changed(path, text):
+    try:
+        with open(path, encoding="utf-8", newline="") as f:
+            if f.read() == text:
+                return
+    except OSError:
+        pass
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write(text)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--write", action="store_true", help="write docs/functions.md")
+    ap.add_argument("--cpp", metavar="FILE", help="write the help entries as C++")
+    ap.add_argument("--examples", metavar="FILE", help="write the examples as catalogue cases")
+    args = ap.parse_args()
+    try:
+        data, entries, by_name = load()
+        text = page(data, entries)
+    except (DataError, KeyError) as e:
+        sys.exit("gen_reference: %s" % e)
+    if args.cpp:
+        write_if_changed(args.cpp, cpp_source(data, entries))
+    if args.examples:
+        cases, pending = example_cases(entries, by_name)
+        write_if_changed(args.examples, json.dumps({"cases": cases}, indent=1, ensure_ascii=False) + "\n")
+        print("gen_reference: %d examples as cases" % len(cases))
+        if pending:
+            print("gen_reference: skipped the examples of functions not built yet: " + ", ".join(pending))
+    if args.write:
+        write_if_changed(PAGE, text)
+    if not (args.cpp or args.examples or args.write):
+        sys.stdout.flush()
+        sys.stdout.buffer.write(text.encode("utf-8"))
+
+
+if __name__ == "__main__":
+    main()
