@@ -151,8 +151,11 @@ CaseExit answerChallenge(CallFrame *frame, const uint8_t *decoded, size_t decode
     if (!bytes) return EXIT_EMPTY_TEXT;
     ntlm_authenticate(&challenge, credentials, clientChallenge, fileTime, bytes);
 
+    // A message is at most a few hundred KiB (its fields' lengths are 16-bit),
+    // so its text always fits a block; the size is computed as for any block.
     uint64_t textLength = base64_encoded_length(length);
-    XPHandle *text = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + textLength * sizeof(qchar))));
+    uint64_t textSize = MemBlockSize(textLength, sizeof(qchar));
+    XPHandle *text = textSize ? KeepBlock(frame, NewXPHandle(static_cast<int64_t>(textSize))) : nullptr;
     void *out = text ? LockXPHandle(*text) : nullptr;
     if (!out) return EXIT_EMPTY_TEXT;
     base64_encode_text(bytes, length, MemBlockChars(out));

@@ -31,4 +31,23 @@ inline uint64_t MemBlockSize(uint64_t count, uint64_t elementSize, uint64_t spar
     return MemBlockSizeWithin(count, elementSize, spare, SIZE_MAX);
 }
 
+// The most elements of elementSize bytes (1 to 8) a block within limit can
+// hold: the count for which MemBlockSizeWithin is not 0, at most 2^32 - 1.
+inline uint64_t MemBlockMaxCountWithin(uint64_t elementSize, uint64_t limit) {
+    if (elementSize == 0 || elementSize > 8 || limit < BLOCK_HEADER_BYTES) return 0;
+    uint64_t count = (limit - BLOCK_HEADER_BYTES) / elementSize;
+    return count < UINT32_MAX ? count : UINT32_MAX;
+}
+
+inline uint64_t MemBlockMaxCount(uint64_t elementSize) { return MemBlockMaxCountWithin(elementSize, SIZE_MAX); }
+
+// The count a growing block of `room` elements takes next when `need` must
+// fit: twice its room, or as many as a block can hold (maxCount) when twice
+// is more, but never less than need.  0 when need itself cannot be held.
+inline uint64_t GrownBlockCount(uint64_t room, uint64_t need, uint64_t maxCount) {
+    if (need > maxCount) return 0;
+    uint64_t twice = room <= maxCount / 2 ? 2 * room : maxCount;
+    return twice > need ? twice : need;
+}
+
 #endif

@@ -16,27 +16,28 @@ namespace {
 enum { LINE_TEXT_MAX = 3, LINE_SIZE_MIN = 10, LINE_BREAK_WRITTEN = 2 };
 
 // A new output block of room characters, locked, in a working slot; its
-// characters, or null.
+// characters, or null (also when no block can hold room characters).
 qchar *NewOutputBlock(CallFrame *frame, uint64_t room, XPHandle **slot) {
-    uint64_t bytes = MEMBLOCK_HEADER + room * sizeof(qchar);
-    if (room > UINT32_MAX || bytes > INT64_MAX) return nullptr;
-    *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(bytes)));
+    uint64_t size = MemBlockSize(room, sizeof(qchar));
+    if (!size) return nullptr;
+    *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
     void *p = *slot ? LockXPHandle(**slot) : nullptr;
     return p ? MemBlockChars(p) : nullptr;
 }
 
 // TextSink::grow for an output block in the working slot `context`: twice
-// the room, or just what is needed when that cannot be had.
+// the room (or as much as a block can hold), or just what is needed when
+// that cannot be had.  False when what is needed passes what a block can
+// hold: the result could not be handed to the host.
 bool growBlock(TextSink<qchar> *sink, size_t more, void *context) {
     auto *slot = static_cast<XPHandle *>(context);
     uint64_t need = static_cast<uint64_t>(sink->used) + more;
-    uint64_t twice = 2 * static_cast<uint64_t>(sink->room);
-    if (need > UINT32_MAX) return false;
+    uint64_t grown = GrownBlockCount(sink->room, need, MemBlockMaxCount(sizeof(qchar)));
+    if (!grown) return false;
     UnlockXPHandle(*slot);
-    const uint64_t tries[2] = {twice > need ? (twice < UINT32_MAX ? twice : UINT32_MAX) : need, need};
+    const uint64_t tries[2] = {grown, need};
     for (uint64_t room : tries) {
-        uint64_t bytes = MEMBLOCK_HEADER + room * sizeof(qchar);
-        if (bytes > SIZE_MAX || ResizeXPHandle(slot, static_cast<size_t>(bytes)) != 0) continue;
+        if (ResizeXPHandle(slot, static_cast<size_t>(MemBlockSize(room, sizeof(qchar)))) != 0) continue;
         void *p = LockXPHandle(*slot);
         if (!p) return false;
         sink->data = MemBlockChars(p);
@@ -80,11 +81,13 @@ CaseExit case_wrapLinesWith(CallFrame *frame) {
     auto lineSize = static_cast<int16_t>(GetFuncParmInt2(ParamNumber(4), frame->cb));
     if (lineSize < LINE_SIZE_MIN) return EXIT_EMPTY_TEXT;
 
-    // Room for the text and a prefix and line break every 16 characters;
-    // more is added if the lines turn out shorter.
+    // Room for the text and a prefix and line break every 16 characters, or
+    // as much as a block can hold; more is added if the lines turn out
+    // shorter.
     uint64_t n = text.count;
     uint64_t estimate = n + (startLength + breakLength) * (n / 16 + 2);
-    if (estimate > UINT32_MAX) estimate = UINT32_MAX;
+    uint64_t most = MemBlockMaxCount(sizeof(qchar));
+    if (estimate > most) estimate = most;
     XPHandle *outSlot;
     qchar *out = NewOutputBlock(frame, estimate, &outSlot);
     if (!out) return EXIT_EMPTY_TEXT;
@@ -93,7 +96,7 @@ CaseExit case_wrapLinesWith(CallFrame *frame) {
                     static_cast<size_t>(lineSize), &sink)) {
         return EXIT_EMPTY_TEXT;
     }
-    size_t size = MEMBLOCK_HEADER + sink.used * sizeof(qchar);
+    auto size = static_cast<size_t>(MemBlockSize(sink.used, sizeof(qchar)));  // within the block: fits
     SetMemBlockCount(reinterpret_cast<unsigned char *>(sink.data) - MEMBLOCK_HEADER, static_cast<uint32_t>(sink.used));
     UnlockXPHandle(*outSlot);
     if (GetXPHandleSize(*outSlot) > size && ResizeXPHandle(outSlot, size) != 0) return EXIT_EMPTY_TEXT;
@@ -120,11 +123,13 @@ CaseExit case_setLinebreaks(CallFrame *frame) {
     }
     if (breakLength > LINE_BREAK_WRITTEN) breakLength = LINE_BREAK_WRITTEN;
 
-    size_t length = set_linebreaks_length(text.chars, text.count, breakLength);
+    // Counted in 64 bits: a result past what a block can hold (2^32 - 1
+    // characters, or a 32-bit address space) gives the empty text.
+    uint64_t length = set_linebreaks_length(text.chars, text.count, breakLength);
     XPHandle *outSlot;
     qchar *out = NewOutputBlock(frame, length, &outSlot);
     if (!out) return EXIT_EMPTY_TEXT;
-    TextSink<qchar> sink = {out, 0, length, nullptr, nullptr};
+    TextSink<qchar> sink = {out, 0, static_cast<size_t>(length), nullptr, nullptr};
     if (!set_linebreaks(text.chars, text.count, lineBreak, breakLength, &sink)) return EXIT_EMPTY_TEXT;
     SetOutputResult(frame, outSlot, sink);
     return EXIT_CLEANUP;

@@ -87,10 +87,10 @@ bool wrap_lines(const C *s, size_t n, const C *lineStart, size_t lineStartLength
 }
 
 template <class C>
-size_t set_linebreaks_length(const C *s, size_t n, size_t lineBreakLength) {
+uint64_t set_linebreaks_length(const C *s, size_t n, size_t lineBreakLength) {
     if (n == 0) return 0;
     const LineBreakForm form = line_break_form(s, n);
-    if (form == BREAK_NONE) return n + lineBreakLength;
+    if (form == BREAK_NONE) return uint64_t{n} + lineBreakLength;
     const C brk = breakChar<C>(form);
     size_t breaks = scan_count_char(s, n, brk);
     size_t dropped = breaks;  // each break character, and the LF after a CR in CR LF
@@ -101,7 +101,7 @@ size_t set_linebreaks_length(const C *s, size_t n, size_t lineBreakLength) {
     }
     size_t last = scan_find_last_char(s, n, brk);
     size_t lines = breaks + (skipBreak(s, n, last, form) < n ? 1 : 0);
-    return n - dropped + lines * lineBreakLength;
+    return uint64_t{n} - dropped + uint64_t{lines} * lineBreakLength;
 }
 
 template <class C>
@@ -140,8 +140,8 @@ template bool wrap_lines(const uint8_t *, size_t, const uint8_t *, size_t, const
                          TextSink<uint8_t> *);
 template bool wrap_lines(const uint32_t *, size_t, const uint32_t *, size_t, const uint32_t *, size_t, size_t,
                          TextSink<uint32_t> *);
-template size_t set_linebreaks_length(const uint8_t *, size_t, size_t);
-template size_t set_linebreaks_length(const uint32_t *, size_t, size_t);
+template uint64_t set_linebreaks_length(const uint8_t *, size_t, size_t);
+template uint64_t set_linebreaks_length(const uint32_t *, size_t, size_t);
 template bool linebreaks_match(const uint8_t *, size_t, const uint8_t *, size_t);
 template bool linebreaks_match(const uint32_t *, size_t, const uint32_t *, size_t);
 template bool set_linebreaks(const uint8_t *, size_t, const uint8_t *, size_t, TextSink<uint8_t> *);

@@ -62,9 +62,10 @@ bool wrap_lines(const C *s, size_t n, const C *lineStart, size_t lineStartLength
                 size_t lineBreakLength, size_t lineSize, TextSink<C> *out);
 
 // The characters set_linebreaks writes for s[0, n) with a line break of
-// lineBreakLength characters.
+// lineBreakLength characters; in 64 bits, as it may pass what a 32-bit
+// count (or size_t) can say.
 template <class C>
-size_t set_linebreaks_length(const C *s, size_t n, size_t lineBreakLength);
+uint64_t set_linebreaks_length(const C *s, size_t n, size_t lineBreakLength);
 
 // True when the text's break form is exactly lineBreak[0, lineBreakLength):
 // the text needs no change.  A text without line breaks never matches.

@@ -46,7 +46,7 @@ CaseExit splitOff(CallFrame *frame, int16_t field, XPHandle *slot, LockedText te
         memmove(s, s + cut.next, rest * sizeof(qchar));
         SetMemBlockCount(text.block, static_cast<uint32_t>(rest));
         UnlockXPHandle(*slot);
-        size_t size = MEMBLOCK_HEADER + rest * sizeof(qchar);
+        auto size = static_cast<size_t>(MemBlockSize(rest, sizeof(qchar)));  // within the block: fits
         if (GetXPHandleSize(*slot) > size) ResizeXPHandle(slot, size);  // a failure leaves it larger, still right
         SetFldVal(field, HOST_TYPE_TEXT_BLOCK, slot, cb);
         return EXIT_CLEANUP;

@@ -29,7 +29,7 @@ CaseExit case_stripNullBytes(CallFrame *frame) {
     size_t kept = strip_zero_chars(text.chars, text.count);
     SetMemBlockCount(text.block, static_cast<uint32_t>(kept));
     UnlockXPHandle(*slot);
-    size_t size = MEMBLOCK_HEADER + kept * sizeof(qchar);
+    auto size = static_cast<size_t>(MemBlockSize(kept, sizeof(qchar)));  // within the block: fits
     if (GetXPHandleSize(*slot) > size) ResizeXPHandle(slot, size);
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
     return EXIT_CLEANUP;

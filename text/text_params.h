@@ -72,9 +72,9 @@ inline void SetCountResult(HostCallback cb, size_t count) {
 // A new text block holding chars[0, n), kept in a working slot and left
 // unlocked; null when it cannot be had.
 inline XPHandle *NewTextBlock(CallFrame *frame, const qchar *chars, size_t n) {
-    uint64_t bytes = MEMBLOCK_HEADER + static_cast<uint64_t>(n) * sizeof(qchar);
-    if (n > UINT32_MAX || bytes > INT64_MAX) return nullptr;
-    XPHandle *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(bytes)));
+    uint64_t size = MemBlockSize(n, sizeof(qchar));
+    if (!size) return nullptr;
+    XPHandle *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
     void *p = slot ? LockXPHandle(*slot) : nullptr;
     if (!p) return nullptr;
     SetMemBlockCount(p, static_cast<uint32_t>(n));

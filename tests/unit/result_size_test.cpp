@@ -6,8 +6,11 @@
 
 #include <stdint.h>
 
+#include <vector>
+
 #include "cipher/blowfish_ecb.h"
 #include "cipher/blowfish_text.h"
+#include "digest/ntlm.h"
 #include "encoding/base64.h"
 #include "encoding/hex.h"
 #include "encoding/percent.h"
@@ -39,6 +42,37 @@ TEST(MemBlockSize, ABlockMustFitTheAddressSpace) {
     EXPECT_EQ(MemBlockSizeWithin((k2p32 - 8) / 4, 4, 1, kSize32), 0u);
     EXPECT_EQ(MemBlockSize(UINT32_MAX, 4), sizeof(size_t) == 8 ? 4 + 4 * uint64_t{UINT32_MAX} : 0u);
     EXPECT_EQ(MemBlockSize(k2p32, 1), 0u);
+}
+
+// The most a block can hold: exactly the last count MemBlockSizeWithin
+// accepts, whichever limit comes first.
+TEST(MemBlockSize, TheMostABlockCanHold) {
+    EXPECT_EQ(MemBlockMaxCountWithin(1, kAny), uint64_t{UINT32_MAX});
+    EXPECT_EQ(MemBlockMaxCountWithin(4, kAny), uint64_t{UINT32_MAX});
+    for (uint64_t element : {1, 2, 4, 8}) {
+        uint64_t most = MemBlockMaxCountWithin(element, kSize32);
+        EXPECT_NE(MemBlockSizeWithin(most, element, 0, kSize32), 0u) << element;
+        EXPECT_EQ(MemBlockSizeWithin(most + 1, element, 0, kSize32), 0u) << element;
+    }
+    EXPECT_EQ(MemBlockMaxCountWithin(4, kSize32), (k2p32 - 5) / 4);
+    EXPECT_EQ(MemBlockMaxCountWithin(4, 3), 0u);
+    EXPECT_EQ(MemBlockMaxCount(4), sizeof(size_t) == 8 ? uint64_t{UINT32_MAX} : (k2p32 - 5) / 4);
+}
+
+// wrapLinesWith's output block doubles up to the most a block holds, and
+// takes just what is needed when doubling is not enough; past the most,
+// nothing.
+TEST(MemBlockSize, AGrowingBlock) {
+    const uint64_t most = UINT32_MAX;
+    EXPECT_EQ(GrownBlockCount(100, 101, most), 200u);
+    EXPECT_EQ(GrownBlockCount(100, 250, most), 250u);
+    EXPECT_EQ(GrownBlockCount(most / 2, most / 2 + 1, most), most - 1);
+    EXPECT_EQ(GrownBlockCount(most / 2 + 1, most / 2 + 2, most), most);  // twice would pass 2^32 - 1
+    EXPECT_EQ(GrownBlockCount(most - 1, most, most), most);
+    EXPECT_EQ(GrownBlockCount(most, most + 1, most), 0u);
+    const uint64_t wide32 = MemBlockMaxCountWithin(4, kSize32);
+    EXPECT_EQ(GrownBlockCount(wide32 - 10, wide32 - 5, wide32), wide32);
+    EXPECT_EQ(GrownBlockCount(wide32 - 10, wide32 + 1, wide32), 0u);
 }
 
 // binaryToHex: two characters a byte.
@@ -88,6 +122,20 @@ TEST(ResultSizes, BlowfishPaddingAndTextForm) {
     EXPECT_FALSE(FitsHostCount(encodeAsText_length(blowfish_padded_length(1431655760u))));
     EXPECT_NE(encodeAsText_size((SIZE_MAX - 1) / 3), 0u);
     EXPECT_EQ(encodeAsText_size((SIZE_MAX - 1) / 3 + 1), 0u);
+}
+
+// NTLMresponse: every field of its answer has a 16-bit length, so the
+// largest answer, as Base64 text of 4-byte characters, fits a block even in
+// a 32-bit address space.
+TEST(ResultSizes, TheLargestNtlmAnswer) {
+    std::vector<uint8_t> name(65535, 'n'), info(65535 - 48, 0);
+    std::vector<uint32_t> astral(NTLM_MAX_NAME_CHARS, 0x1F600);
+    NtlmChallenge challenge = {name.data(), name.size(), name.data(), info.data(), info.size()};
+    NtlmCredentials credentials = {astral.data(), astral.size(), astral.data(),
+                                   astral.size(), astral.data(), astral.size()};
+    uint64_t length = ntlm_authenticate_length(&challenge, &credentials);
+    EXPECT_EQ(length, 64u + 65535 + 4 * NTLM_MAX_NAME_CHARS + 4 * NTLM_MAX_NAME_CHARS + 24 + 65535);
+    EXPECT_NE(MemBlockSizeWithin(base64_encoded_length(length), 4, 0, kSize32), 0u);
 }
 
 }  // namespace
