@@ -351,6 +351,53 @@ TEST(LargeValues, Base64DecodeOfAGibibyteOfText) {
     EXPECT_EQ(r.tail, "CABCABCABCABCABC");
 }
 
+// The text functions: results past 2^31 - 1 characters, made in blocks of
+// their own.  The texts are zero characters (untouched pages) with a little
+// at either end, so that only a result is written; a carriage return at the
+// start makes it the texts' break form, found at once.
+LeanParam crText(uint64_t count) {
+    LeanParam p = block(count, false, Build::Byte);
+    static_cast<uint8_t *>(GlobalLock(p.block))[4] = '\r';
+    GlobalUnlock(p.block);
+    return p;
+}
+
+TEST(LargeValues, TextResultsPastTwoToThe31Characters) {
+    NEEDS_MEMORY(3 * kGiB);
+    const uint64_t n = uint64_t{1} << 31;
+    // Its two lines, each ended by CR LF: 2^31 + 2 characters.
+    LeanResult lines = call(Build::Byte, "setLinebreaks", {crText(n - 1), text(Build::Byte, "\r\n")});
+    EXPECT_EQ(lines.type, HOST_TYPE_TEXT_BLOCK);
+    EXPECT_EQ(lines.count, n + 2);
+    EXPECT_EQ(lines.head, "\r\n" + std::string(14, '\0'));
+    EXPECT_EQ(lines.tail, std::string(14, '\0') + "\r\n");
+    // An empty line, then lines of 32767 characters (each ends before the
+    // window's last zero character, a control character) and the one left.
+    LeanResult wrapped = call(Build::Byte, "wrapLinesWith",
+                              {crText(n), text(Build::Byte, ""), text(Build::Byte, "\n"), number(32767)});
+    EXPECT_EQ(wrapped.type, HOST_TYPE_TEXT_BLOCK);
+    EXPECT_EQ(wrapped.count, n + (n - 1 + 32766) / 32767);
+    EXPECT_EQ(wrapped.head, "\n" + std::string(15, '\0'));
+    EXPECT_EQ(wrapped.tail, std::string(13, '\0') + "\n" + std::string(1, '\0') + "\n");
+    // The first of two parts, 2^31 characters.
+    LeanResult part = call(Build::Byte, "indexedPart", {number(1), block(n + 2, false, Build::Byte, ",b"), text(Build::Byte, ",")});
+    EXPECT_EQ(part.type, HOST_TYPE_TEXT_BLOCK);
+    EXPECT_EQ(part.count, n);
+}
+
+// Looking through a gibibyte of text (both builds): howMany, indexOfPart.
+TEST(LargeValues, FindingBehindAGibibyteOfText) {
+    NEEDS_MEMORY(kGiB);
+    for (Build build : {Build::Byte, Build::Wide}) {
+        SCOPED_TRACE(ghemu::buildName(build));
+        uint64_t n = build == Build::Byte ? kGiB + 4 : kGiB / 4 + 4;
+        LeanResult many = call(build, "howMany", {text(build, "ab"), block(n, false, build, "abab")});
+        EXPECT_EQ(many.type, HOST_TYPE_NUMBER);
+        EXPECT_EQ(many.number, 2);
+        EXPECT_EQ(call(build, "indexOfPart", {text(build, "x"), block(n, false, build, ",x"), text(build, ",")}).number, 2);
+    }
+}
+
 // --- the largest a count can say --------------------------------------------
 
 TEST(LargeValues, HexToBinaryOfTwoToThe32MinusOneCharacters) {
@@ -397,6 +444,13 @@ TEST(LargeValues, DigestChecksumAndXorOfTwoToThe32MinusOneBytes) {
     // XORbytes over 2^32 - 1 characters, and over 4 GiB of wide text.
     EXPECT_EQ(call(Build::Byte, "XORbytes", {block(UINT32_MAX, false, Build::Byte, "A")}).head, "A");
     EXPECT_EQ(call(Build::Wide, "XORbytes", {block(kGiB + 1, false, Build::Wide, "A")}).head, "A");
+}
+
+TEST(LargeValues, LineBreaksPastTwoToThe32MinusOneCharacters) {
+    LONG_TEST();
+    NEEDS_MEMORY(kGiB);
+    // Two lines of 2^32 - 2 characters, each to end with CR LF: the empty text.
+    expectEmptyText(call(Build::Byte, "setLinebreaks", {crText(UINT32_MAX - 1), text(Build::Byte, "\r\n")}));
 }
 
 TEST(LargeValues, IntegersReadPastTwoToThe31) {
