@@ -6,9 +6,6 @@
 # so a clang build leaves the libraries' sanitizer symbols to the program
 # that loads them (host/CMakeLists.txt).
 #
-# GH_SANITIZE_THREAD: ThreadSanitizer instead, on every target alike (the
-# test ntlm_threads_tsan builds such a tree of its own).
-#
 # GH_BUILD_FUZZ (clang only) implies GH_SANITIZE and adds libFuzzer's
 # coverage instrumentation to every target, the library core and glyphmem
 # included; the fuzz targets themselves link libFuzzer (fuzz/).
@@ -20,7 +17,7 @@ if(GH_BUILD_FUZZ)
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 # GH_TSAN: ThreadSanitizer on every target, the libraries and glyphmem
-# included (preset linux-tsan, for the concurrency test).  It cannot be
+# included (preset linux-tsan, for the concurrency tests).  It cannot be
 # combined with GH_SANITIZE.
 if(GH_TSAN)
     if(GH_SANITIZE OR WIN32)
@@ -39,11 +36,3 @@ if(GH_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
-option(GH_SANITIZE_THREAD "Build everything with ThreadSanitizer" OFF)
-if(GH_SANITIZE_THREAD)
-    if(GH_SANITIZE OR WIN32)
-        message(FATAL_ERROR "GH_SANITIZE_THREAD is for Linux builds without GH_SANITIZE")
-    endif()
-    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
-    add_link_options(-fsanitize=thread)
-endif()

@@ -7,7 +7,8 @@
 #     same again with the fast paths switched off (GH_FORCE_PORTABLE=1);
 #     the benchmarks are compiled, not run;
 #   - Linux again under AddressSanitizer, UBSan and LeakSanitizer;
-#   - the concurrency test under ThreadSanitizer (8 threads, every function);
+#   - the concurrency tests under ThreadSanitizer (8 threads, every function;
+#     NTLMresponse on 8 instances at once);
 #   - the libFuzzer targets (clang, sanitizers), each run briefly from its
 #     seed corpus;
 #   - Windows: the four DLLs and the tools cross-built with MinGW-w64, their

@@ -15,7 +15,14 @@
 // parameters are drawn from values that make sense to some function (texts
 // of digits, Base64, percent escapes, delimited parts, paths, keys, the
 // name of a host field, the previous result) and values that make sense to
-// none (NaN, huge numbers, counts that disagree with the parameters).
+// none (NaN, huge numbers, counts that disagree with the parameters).  Half
+// the calls of the text and authentication functions take parameters that
+// make sense to them, so that each runs its whole path: splitstring takes
+// items off the list in the named field (filled again before each batch;
+// the field must end as it does alone), NTLMresponse answers valid
+// challenge messages.  An NTLM answer differs on every call (a random
+// client challenge, the time), so it is checked instead: its layout, its
+// fields and its proofs, computed again from the credentials.
 //
 // At the end every instance is disconnected and the memory manager must
 // hold what it held at the start (where it can tell: glyphmem on Linux).
@@ -46,6 +53,7 @@
 #include <vector>
 
 #include "emulator/library.h"
+#include "emulator/ntlm_check.h"
 #include "emulator/system.h"
 
 namespace {
@@ -65,16 +73,75 @@ struct Options {
     std::vector<std::string> libraries;
 };
 
-// A call as a thread makes it.
+// A call as a thread makes it; an NTLMresponse that must give an answer
+// carries what the answer must hold.
 struct Call {
     int32_t function = 0;
     std::vector<Param> params;
     std::optional<int32_t> reportedCount;
+    std::optional<ghemu::NtlmExpectation> ntlm;
 };
+
+std::string base64(const std::vector<uint8_t> &bytes) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t v = uint32_t{bytes[i]} << 16;
+        if (i + 1 < bytes.size()) v |= uint32_t{bytes[i + 1]} << 8;
+        if (i + 2 < bytes.size()) v |= bytes[i + 2];
+        for (size_t k = 0; k < 4; ++k) out += i + k <= bytes.size() ? kAlphabet[v >> (18 - 6 * k) & 63] : '=';
+    }
+    return out;
+}
+
+// A challenge message (type 2): the target name's bytes, the target
+// information's AV pairs (with the server's time when serverTime is set).
+struct Challenge {
+    std::string text;
+    std::u32string hashDomain;
+    std::optional<uint64_t> serverTime;
+};
+
+Challenge challengeMessage(const std::vector<uint8_t> &targetName, const std::u32string &hashDomain,
+                           std::optional<uint64_t> serverTime) {
+    std::vector<uint8_t> info;
+    auto pair = [&info](uint16_t id, const std::vector<uint8_t> &value) {
+        info.insert(info.end(), {uint8_t(id), uint8_t(id >> 8), uint8_t(value.size()), uint8_t(value.size() >> 8)});
+        info.insert(info.end(), value.begin(), value.end());
+    };
+    pair(2, {'D', 0, 'O', 0, 'M', 0});
+    if (serverTime) {
+        std::vector<uint8_t> time;
+        for (int i = 0; i < 8; ++i) time.push_back(static_cast<uint8_t>(*serverTime >> (8 * i)));
+        pair(7, time);
+    }
+    pair(0, {});
+    std::vector<uint8_t> m = {'N', 'T', 'L', 'M', 'S', 'S', 'P', 0, 2, 0, 0, 0};
+    auto buffer = [&m](size_t length, size_t offset) {
+        m.insert(m.end(), {uint8_t(length), uint8_t(length >> 8), uint8_t(length), uint8_t(length >> 8),
+                           uint8_t(offset), uint8_t(offset >> 8), 0, 0});
+    };
+    buffer(targetName.size(), 48);
+    m.insert(m.end(), {0x35, 0x82, 0x8a, 0xe2, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0});
+    buffer(info.size(), 48 + targetName.size());
+    m.insert(m.end(), targetName.begin(), targetName.end());
+    m.insert(m.end(), info.begin(), info.end());
+    return Challenge{base64(m), hashDomain, serverTime};
+}
+
+const std::vector<Challenge> &challenges() {
+    static const std::vector<Challenge> kChallenges = {
+        challengeMessage({'D', 0, 'o', 0, 'm', 0, 'a', 0, 'i', 0, 'n', 0}, U"DOMAIN", std::nullopt),  // UTF-16
+        challengeMessage({'w', 'o', 'r', 'k'}, U"WORK", std::nullopt),                               // 8-bit
+        challengeMessage({}, U"", uint64_t{133500000000000000}),                                    // the server's time
+    };
+    return kChallenges;
+}
 
 class Generator {
 public:
-    Generator(const ghemu::Library &library, unsigned long seed) : build_(library.build()), rng_(seed) {
+    Generator(const ghemu::Library &library, unsigned long seed)
+        : build_(library.build()), catalogue_(library.catalogue()), rng_(seed) {
         for (const ghemu::CatalogueFunction &f : library.catalogue().functions()) functions_.push_back(f.number);
     }
 
@@ -83,6 +150,7 @@ public:
         uint32_t r = pick(100);
         c.function = r < 96 ? functions_[pick(static_cast<uint32_t>(functions_.size()))]
                             : (r < 98 ? 0 : static_cast<int32_t>(functions_.size()) + 1);
+        if (pick(2) == 0 && sensible(c)) return c;
         size_t n = pick(6);
         for (size_t i = 0; i < n; ++i) c.params.push_back(param(previous));
         uint32_t count = pick(20);
@@ -92,8 +160,112 @@ public:
         return c;
     }
 
+    // The list splitstring takes items off, as the batch starts.
+    Value list() {
+        static const char *const kItems[] = {"a", "b,c", "\"c,d\"", "", " e ", "'f;g'", "item"};
+        static const char *const kDelimiters[] = {",", ";", ", "};
+        std::string t;
+        for (uint32_t i = 0, n = pick(12); i < n; ++i) {
+            t += kItems[pick(sizeof kItems / sizeof kItems[0])];
+            t += kDelimiters[pick(3)];
+        }
+        return Value::ofUtf8(build_, t);
+    }
+
 private:
     uint32_t pick(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
+
+    template <size_t N>
+    Param text(const char *const (&choices)[N]) {
+        return Param{Value::ofUtf8(build_, choices[pick(N)]), {}, {}};
+    }
+    Param number(std::initializer_list<double> choices) {
+        return Param{Value::ofNumber(choices.begin()[pick(static_cast<uint32_t>(choices.size()))]), {}, {}};
+    }
+    Param repeated(const char *t, uint32_t most) {
+        std::string s;
+        for (uint32_t i = 0, n = 1 + pick(most); i < n; ++i) s += t;
+        return Param{Value::ofUtf8(build_, s), {}, {}};
+    }
+    void optional(Call &c, Param p) {
+        if (pick(2)) c.params.push_back(std::move(p));
+    }
+
+    // Parameters that make sense to the text and authentication functions;
+    // false for the others.
+    bool sensible(Call &c) {
+        const ghemu::CatalogueFunction *f = catalogue_.find(static_cast<int16_t>(c.function));
+        if (!f) return false;
+        const std::string &name = f->name;
+        static const char *const kLists[] = {"a,b,\"c,d\",e", "x;y;z", ",,", "one", "'a,b',c,'d", "a, b, c"};
+        static const char *const kDelimiters[] = {",", ";", ", ", "b", "\""};
+        static const char *const kPaths[] = {"C:\\dir\\sub\\file.txt", "file", "\\", "a\\", "\\\\server\\share\\x"};
+        static const char *const kNumbers[] = {"  -12.5abc 34", "x 3.25", "007", "-", "1e5", "abc-42", "12.", "-0.5-"};
+        static const char *const kLines[] = {"one\r\ntwo\r\n", "a\nb\n\nc", "a\rb", "no break", "\r\n\r\n",
+                                              "the quick brown fox jumps over the lazy dog "};
+        static const char *const kBreaks[] = {"\r\n", "\n", "\r", "<br>", "|"};
+        static const char *const kUsers[] = {"user", "Administrator", "x", "tim"};
+        if (name == "splitstring") {
+            c.params = {Param{Value::ofUtf8(build_, "field"), {}, {}}, text(kDelimiters)};
+            if (pick(2)) {
+                c.params.push_back(number({0, 1, 2, 3, -1}));
+                optional(c, number({0, 1}));
+            }
+        } else if (name == "indexedPart" || name == "indexOfPart") {
+            static const char *const kParts[] = {"b", "c,d", "y", "one", "'d", "", " b"};
+            c.params = {name == "indexedPart" ? number({1, 2, 3, 4, 0, -1, 65537}) : text(kParts),
+                        pick(2) ? text(kLists) : repeated("a,b,\"c,d\",e,", 3), text(kDelimiters)};
+            optional(c, number({0, 1}));
+        } else if (name == "stripNullBytes") {
+            c.params = {Param{Value::ofText(U"a\0b\0\0c" + std::u32string(pick(4), U'\0')), {}, {}}};
+        } else if (name == "howMany") {
+            static const char *const kPatterns[] = {"a", "aa", "ab", ",", "the", ""};
+            c.params = {text(kPatterns), pick(2) ? repeated("aab,", 50) : text(kLines)};
+        } else if (name == "filenameOfPath" || name == "folderPartOfPath") {
+            c.params = {text(kPaths)};
+        } else if (name == "reduceToAlphanumeric") {
+            static const char *const kKeep[] = {"", "-.", " ", "\""};
+            c.params = {pick(2) ? text(kNumbers) : text(kPaths), text(kKeep)};
+            for (int i = 0; i < 3 && pick(2); ++i) c.params.push_back(number({0, 1}));
+        } else if (name.find("Integer") != std::string::npos || name.find("Decimal") != std::string::npos) {
+            c.params = {text(kNumbers)};
+            optional(c, number({0, 1}));
+        } else if (name == "wrapLinesWith") {
+            static const char *const kStarts[] = {"", "> ", "#"};
+            c.params = {pick(2) ? repeated("the quick brown fox jumps\r\n", 40) : text(kLines), text(kStarts),
+                        text(kBreaks), number({10, 16, 40, 76, 9, 32767})};
+        } else if (name == "setLinebreaks") {
+            c.params = {pick(2) ? repeated("line\r\n", 100) : text(kLines), text(kBreaks)};
+        } else if (name == "makeCRAMresponse") {
+            static const char *const kChallenges[] = {"PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+",
+                                                      "PDEyMzQ1QGhvc3Q+\r\n", "not base64", ""};
+            static const char *const kPasswords[] = {"tanstaaftanstaaf", "secret", "p\xc3\xa4ss"};
+            c.params = {text(kChallenges), text(kUsers), text(kPasswords)};
+        } else if (name == "NTLMchallenge") {
+            c.params = {};
+        } else if (name == "NTLMresponse") {
+            const Challenge &challenge = challenges()[pick(static_cast<uint32_t>(challenges().size()))];
+            static const char32_t *const kNames[] = {U"User", U"j\u00fcrgen", U"Administrator"};
+            static const char32_t *const kCapitals[] = {U"USER", U"J\u00dcRGEN", U"ADMINISTRATOR"};
+            size_t who = pick(3);
+            std::u32string password = pick(2) ? U"Password" : U"p\u00e4ss w0rd";
+            std::u32string workstation = pick(2) ? U"COMPUTER" : U"ws";
+            c.params = {Param{Value::ofUtf8(build_, challenge.text), {}, {}}, Param{Value::ofText(kNames[who]), {}, {}},
+                        Param{Value::ofText(password), {}, {}}, Param{Value::ofText(workstation), {}, {}}};
+            ghemu::NtlmExpectation e;
+            e.challenge = ghemu::base64Prefix(challenge.text);
+            e.user = kNames[who];
+            e.password = password;
+            e.workstation = workstation;
+            e.hashUser = kCapitals[who];
+            e.hashDomain = challenge.hashDomain;
+            e.time = challenge.serverTime;
+            c.ntlm = e;
+        } else {
+            return false;
+        }
+        return true;
+    }
 
     Param param(const Result &previous) {
         static const double kNumbers[] = {0, 1, 2, 3, 4, 8, 16, -1, 255, 65536, 65537, 2147483647.0, 1e12, -1e300,
@@ -138,6 +310,7 @@ private:
     }
 
     Build build_;
+    const ghemu::Catalogue &catalogue_;
     std::mt19937_64 rng_;
     std::vector<int32_t> functions_;
 };
@@ -147,6 +320,10 @@ std::shared_mutex gAlone;
 std::atomic<bool> gFailed{false};
 constexpr size_t kFunctionSlots = 256;
 std::atomic<bool> gVaries[kFunctionSlots];  // functions whose results depend on the moment
+// Per function: calls made, and those that gave more than the failure
+// result (a value other than the empty text, or a field changed); NTLM
+// answers checked.
+std::atomic<size_t> gCalls[kFunctionSlots], gAnswered[kFunctionSlots], gNtlmChecked{0};
 std::mutex gReport;
 
 void report(const std::string &what) {
@@ -180,6 +357,8 @@ public:
         while (std::chrono::steady_clock::now() < until && !gFailed) {
             std::vector<Call> batch;
             std::vector<CallOutcome> concurrent;
+            Value list = generator_.list();
+            for (ghemu::Host *h : {&hostC_, &hostA_, &hostB_}) h->setField(U"field", list);
             {
                 std::shared_lock<std::shared_mutex> inFlight(gAlone);
                 for (int i = 0; i < 16; ++i) {
@@ -215,6 +394,25 @@ private:
                             "] " + describe(library_, c);
         for (const CallOutcome *o : {&concurrent, &a, &b}) {
             if (!o->ok()) return report(where + ": " + o->problemText());
+        }
+        if (concurrent.changedFields != a.changedFields) {
+            return report(where + ": the named fields end otherwise than alone");
+        }
+        size_t slot = static_cast<uint16_t>(c.function) % kFunctionSlots;
+        ++gCalls[slot];
+        const Result &r = a.result;
+        if ((r.set && !(r.value.isText() && r.value.text().empty())) || !a.changedFields.empty()) ++gAnswered[slot];
+        if (c.ntlm) {
+            gNtlmChecked += 2;
+            for (const CallOutcome *o : {&concurrent, &a}) {
+                std::string problem = o->result.set && o->result.value.isText()
+                                          ? ghemu::checkNtlmAuthenticate(ghemu::encodeUtf8(o->result.value.text()), *c.ntlm)
+                                          : "no text set";
+                if (!problem.empty()) {
+                    return report(where + (o == &a ? " alone" : " concurrently") + ": " + problem);
+                }
+            }
+            return;
         }
         // A result that depends on the moment (a time stamp of a millisecond)
         // can agree between A and B and still differ from the earlier C: a
@@ -316,6 +514,19 @@ int run(int argc, char **argv) {
                std::to_string(after.heap - before.heap) + " heap buffer(s) left live, " +
                std::to_string(after.misuse - before.misuse) + " handle(s) misused");
     }
+    // Which functions were reached, and which never gave more than their
+    // failure result (a short run on a slow machine may leave a few).
+    size_t reached = 0;
+    std::string idle;
+    const ghemu::Catalogue &catalogue = libraries.front()->catalogue();
+    for (const ghemu::CatalogueFunction &f : catalogue.functions()) {
+        size_t slot = static_cast<uint16_t>(f.number) % kFunctionSlots;
+        if (gCalls[slot]) ++reached;
+        if (!gAnswered[slot]) idle += " " + f.name;
+    }
+    std::printf("gh_stress: %zu of %zu functions called; NTLM answers checked: %zu; never more than the failure "
+                "result:%s\n",
+                reached, catalogue.functions().size(), gNtlmChecked.load(), idle.empty() ? " none" : idle.c_str());
     std::printf("gh_stress: %zu calls made concurrently, each compared with the same call made alone: %s (seed %lu)\n",
                 calls, gFailed ? "FAILED" : "all equal", options.seed);
     return gFailed ? 1 : 0;

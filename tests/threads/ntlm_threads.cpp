@@ -1,8 +1,8 @@
 // NTLMresponse on many instances at once: each thread has its own host, its
 // own instance and its own credentials, and every answer must be its own,
-// proofs and all (a buffer shared between calls would mix them).  The test
-// ntlm_threads_tsan builds this with ThreadSanitizer, which also reports
-// any data race inside the libraries.
+// proofs and all (a buffer shared between calls would mix them).  The
+// linux-tsan preset runs it under ThreadSanitizer, which also reports any
+// data race inside the libraries.
 //
 //   gh_ntlm_threads        both libraries next to the program
 #include <atomic>
