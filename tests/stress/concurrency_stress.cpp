@@ -315,6 +315,11 @@ private:
     std::vector<int32_t> functions_;
 };
 
+// Calls made on C between two turns of calls made alone: the turns order
+// everything before them for ThreadSanitizer, so only calls of one stretch
+// can be seen to race; long stretches find more.
+constexpr int kBatch = 64;
+
 // Calls in flight hold it shared; calls made alone hold it exclusively.
 std::shared_mutex gAlone;
 std::atomic<bool> gFailed{false};
@@ -361,7 +366,7 @@ public:
             for (ghemu::Host *h : {&hostC_, &hostA_, &hostB_}) h->setField(U"field", list);
             {
                 std::shared_lock<std::shared_mutex> inFlight(gAlone);
-                for (int i = 0; i < 16; ++i) {
+                for (int i = 0; i < kBatch; ++i) {
                     batch.push_back(generator_.next(previous));
                     concurrent.push_back(make(hostC_, instanceC_, batch.back()));
                     if (concurrent.back().result.set) previous = concurrent.back().result;
