@@ -385,6 +385,30 @@ TEST(LargeValues, TextResultsPastTwoToThe31Characters) {
     EXPECT_EQ(part.count, n);
 }
 
+// The largest texts a block can hold (2^32 - 1 characters; in the wide
+// build 2^30 + 4 characters, 4 GiB), looked at from their ends: the path
+// functions and the numbers at either end, each working in the text's own
+// block.
+TEST(LargeValues, TheEndsOfTheLargestTexts) {
+    NEEDS_MEMORY(kGiB);
+    for (Build build : {Build::Byte, Build::Wide}) {
+        SCOPED_TRACE(ghemu::buildName(build));
+        uint64_t n = build == Build::Byte ? UINT32_MAX : (uint64_t{1} << 30) + 4;
+        LeanResult folder = call(build, "folderPartOfPath", {block(n, false, build, "\\name")});
+        EXPECT_EQ(folder.type, HOST_TYPE_TEXT_BLOCK);
+        EXPECT_EQ(folder.count, n - 4);
+        EXPECT_EQ(folder.tail, std::string(15, '\0') + "\\");
+        EXPECT_EQ(call(build, "filenameOfPath", {block(n, false, build, "\\name")}).head, "name");
+        EXPECT_EQ(call(build, "trailingDecimal", {block(n, false, build, "x-4.5")}).head, "-4.5");
+        LeanParam leading = block(n, false, build);
+        auto *chars = static_cast<uint8_t *>(GlobalLock(leading.block)) + 4;
+        chars[0] = '7';
+        chars[build == Build::Byte ? 1 : 4] = '1';
+        GlobalUnlock(leading.block);
+        EXPECT_EQ(call(build, "leadingInteger", {leading}).head, "71");
+    }
+}
+
 // Looking through a gibibyte of text (both builds): howMany, indexOfPart.
 TEST(LargeValues, FindingBehindAGibibyteOfText) {
     NEEDS_MEMORY(kGiB);
