@@ -19,9 +19,20 @@ public:
     size_t left() const { return size_ - at_; }
 
     uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
-    uint16_t u16() { return static_cast<uint16_t>(byte() | byte() << 8); }
-    uint32_t u32() { return static_cast<uint32_t>(u16()) | static_cast<uint32_t>(u16()) << 16; }
-    uint64_t u64() { return static_cast<uint64_t>(u32()) | static_cast<uint64_t>(u32()) << 32; }
+    // Little-endian, the low part read first (the two reads of one
+    // expression would be unsequenced).
+    uint16_t u16() {
+        uint16_t low = byte();
+        return static_cast<uint16_t>(low | byte() << 8);
+    }
+    uint32_t u32() {
+        uint32_t low = u16();
+        return low | static_cast<uint32_t>(u16()) << 16;
+    }
+    uint64_t u64() {
+        uint64_t low = u32();
+        return low | static_cast<uint64_t>(u32()) << 32;
+    }
     double real() {
         uint64_t bits = u64();
         double d;

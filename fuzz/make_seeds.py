@@ -202,6 +202,10 @@ def h_number(index):
     return [0x00, index]  # an index into the fuzzer's table: 0 -> 0, 1 -> 1, 4 -> 3, 5 -> 8
 
 
+def h_int16(v):
+    return [0x00, 0xC0] + list(struct.pack("<h", v))  # any 16-bit integer
+
+
 def h_call(function, params, answers=(), instance=0):
     out = [0x04 | instance, function, len(params)]
     for p in params:
@@ -214,6 +218,11 @@ def ntlm_type2():
     body += struct.pack("<I", 0x00008201) + bytes(range(1, 9)) + bytes(8) + struct.pack("<HHI", 0, 0, 48)
     import base64
     return base64.b64encode(body).decode()
+
+
+def ntlm_type2_with_target():
+    import base64
+    return base64.b64encode(NTLM_CHALLENGE).decode()
 
 
 def hostile_seeds():
@@ -244,7 +253,7 @@ def hostile_seeds():
         26: [h_binary(b"\x01\x02\x03\x04\x05"), h_number(1), h_number(1)],
         27: [h_text("\x01\x02\x03"), h_number(0)],
         28: [h_text("123456789"), h_number(1)],
-        29: [h_text("the quick brown fox jumps"), h_text("> "), h_text("\r\n"), h_number(5)],
+        29: [h_text("the quick brown fox jumps"), h_text("> "), h_text("\r\n"), h_int16(12)],
         30: [h_text("a\rb\nc\r\n"), h_text("\n")],
         31: [h_binary(b"\x00\xab\xff")],
         32: [h_text("00abFFx")],
@@ -274,6 +283,26 @@ def hostile_seeds():
         "kind-any": h_call(28, [h_binary(b"123456789")], answers=[0, 0, 0, 0, 0, 0, 0xC2, 0x0F, 0x00]),
     }
     for name, call in lies.items():
+        write("hostile_wide", name, [0] + call)
+        write("hostile_byte", name, [0] + call)
+    # Paths the calls above do not take: lines cut in their window and an
+    # output block that grows (wrapLinesWith), a text whose breaks are
+    # already the asked ones (setLinebreaks), parts by number and in quotes
+    # (splitstring, indexOfPart), an NTLM challenge with a target name and
+    # information.
+    paths = {
+        "f29-window": h_call(29, [h_text("the quick brown fox jumps over the lazy dog ", 4), h_text(""),
+                                  h_text("\n"), h_int16(10)]),
+        "f29-growth": h_call(29, [h_text("\r\n", 60), h_text("> "), h_text("\r\n"), h_int16(40)]),
+        "f30-same": h_call(30, [h_text("a\r\nb\r\n"), h_text("\r\n")]),
+        "f01-part": h_call(1, [h_text("field"), h_text(","), h_number(3), h_number(1)]),
+        "f01-quoted": h_call(1, [h_text("field"), h_text(","), h_number(0), h_number(1)]) +
+                      h_call(1, [h_text("field"), h_text(","), h_number(0), h_number(1)]),
+        "f25-quoted": h_call(25, [h_text("c,d"), h_text('a,"c,d",e'), h_text(","), h_number(1)]),
+        "f35-target": h_call(35, [h_text(ntlm_type2_with_target()), h_text("User"), h_text("Password"),
+                                  h_text("COMPUTER")]),
+    }
+    for name, call in paths.items():
         write("hostile_wide", name, [0] + call)
         write("hostile_byte", name, [0] + call)
 
