@@ -4,7 +4,8 @@
 Starts dovecot (IMAP on a free loopback port; a passwd-file user database
 for CRAM-MD5, and NTLM through Samba's winbindd on a standalone server with
 its own user database) under a temporary directory, runs AUTHENTICATE
-CRAM-MD5 and AUTHENTICATE NTLM for each client, and stops everything again.
+CRAM-MD5 and AUTHENTICATE NTLM for each client, and stops everything again;
+then the NTLM logins once more against Samba servers named beyond ASCII.
 Each right password must be accepted (OK) and each wrong one refused (NO).
 
     login_test.py [--glyphhost PATH] [--client reference|glyphhost|all] [--keep]
