@@ -8,6 +8,7 @@
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_ecb.h"
 #include "cipher/blowfish_text.h"
+#include "host/block_size.h"
 #include "host/call.h"
 #include "host/chars.h"
 #include "host/wrappers.h"
@@ -44,10 +45,14 @@ CaseExit encrypt(CallFrame *frame, bool toText) {
     if (!slot) return EXIT_EMPTY_TEXT;
 
     // Room for the padding; a value so long that it would not fit a count
-    // is refused like a resize that fails.
-    uint64_t padded = uint64_t{n} + blowfish_pad_length(n);
-    if (padded > UINT32_MAX || MEMBLOCK_HEADER + padded > SIZE_MAX) return EXIT_STATUS;
-    if (ResizeXPHandle(slot, static_cast<size_t>(MEMBLOCK_HEADER + padded)) != 0) return EXIT_STATUS;
+    // is refused like a resize that fails.  Its text form, three characters
+    // a byte, must fit a host text too: one that cannot is refused like a
+    // text form that cannot be allocated, before any work is done.
+    uint64_t padded = blowfish_padded_length(n);
+    uint64_t blockSize = MemBlockSize(padded, 1);
+    if (!blockSize) return EXIT_STATUS;
+    if (toText && !FitsHostCount(encodeAsText_length(padded))) return EXIT_EMPTY_TEXT;
+    if (ResizeXPHandle(slot, static_cast<size_t>(blockSize)) != 0) return EXIT_STATUS;
     void *p = LockXPHandle(*slot);
     if (!p || MemBlockCount(p) != n) return EXIT_STATUS;
 
@@ -61,8 +66,8 @@ CaseExit encrypt(CallFrame *frame, bool toText) {
         SetFldVal(HOST_RESULT, HOST_TYPE_BINARY_BLOCK, slot, frame->cb);
         return EXIT_CLEANUP;
     }
-    size_t size = encodeAsText_size(static_cast<size_t>(padded));
-    uint8_t *text = size ? static_cast<uint8_t *>(NewXPPointer(size)) : nullptr;
+    size_t textSize = encodeAsText_size(static_cast<size_t>(padded));
+    uint8_t *text = textSize ? static_cast<uint8_t *>(NewXPPointer(textSize)) : nullptr;
     if (!text) return EXIT_EMPTY_TEXT;
     encodeAsText(bytes, static_cast<size_t>(padded), text);
     UnlockXPHandle(*slot);

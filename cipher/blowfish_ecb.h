@@ -19,6 +19,9 @@ void blowfish_ecb_decrypt(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks)
 // The pad length of an n-byte value: 8 - n % 8, so 1..8 (a whole block of
 // eights when n is already a multiple of 8).
 inline size_t blowfish_pad_length(size_t n) { return BLOWFISH_BLOCK - n % BLOWFISH_BLOCK; }
+// The padded length of an n-byte value, in 64 bits: n + 1 .. n + 8, a
+// multiple of 8.
+inline uint64_t blowfish_padded_length(uint64_t n) { return n + (BLOWFISH_BLOCK - n % BLOWFISH_BLOCK); }
 
 // Writes the pad bytes after the n data bytes at data (which has room for
 // n + blowfish_pad_length(n)); returns the padded length.

@@ -6,6 +6,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// Characters of the text form of n bytes, the NUL not included: 3n, in 64
+// bits.
+inline uint64_t encodeAsText_length(uint64_t n) { return 3 * n; }
+
 // Bytes encodeAsText writes for n bytes, its NUL included (3n + 1), or 0 when
 // that does not fit in a size_t.
 size_t encodeAsText_size(size_t n);

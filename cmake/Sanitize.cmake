@@ -19,6 +19,16 @@ if(GH_BUILD_FUZZ)
     set(GH_SANITIZE ON)
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
+# GH_TSAN: ThreadSanitizer on every target, the libraries and glyphmem
+# included (preset linux-tsan, for the concurrency test).  It cannot be
+# combined with GH_SANITIZE.
+if(GH_TSAN)
+    if(GH_SANITIZE OR WIN32)
+        message(FATAL_ERROR "GH_TSAN is for Linux builds without GH_SANITIZE")
+    endif()
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()
 if(GH_SANITIZE)
     if(MSVC OR WIN32)
         message(FATAL_ERROR "GH_SANITIZE is for Linux builds")

@@ -146,12 +146,20 @@ struct SetupFailure : std::runtime_error {
 
 using StepCheck = std::function<void(size_t step, const CallOutcome &, Host &, const std::vector<Result> &previous)>;
 
+// The function a step calls, by name (a number as the catalogue knows it).
+std::string functionName(const Library &library, const json &call) {
+    if (call.is_string()) return call.get<std::string>();
+    const CatalogueFunction *f = library.catalogue().find(static_cast<int16_t>(call.get<int32_t>()));
+    return f ? f->name : "#" + call.dump();
+}
+
 // One run of a case's steps 0..last on freshly connected instances; failAt
-// applies to step last.  beforeLast, when given, sees the host just before
+// applies to step last.  sites, when given, learns which function each
+// allocation belongs to; beforeLast, when given, sees the host just before
 // step last is called.  The instances are disconnected at the end, and what
 // that finds is added to the last outcome's problems.
 CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long failAt, const StepCheck &check,
-                     const std::function<void(Host &)> &beforeLast = nullptr) {
+                     AllocationSites *sites, const std::function<void(Host &)> &beforeLast = nullptr) {
     Build build = library.build();
     Host host(build);
     std::vector<Instance> instances(c.instances);
@@ -182,12 +190,15 @@ CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long
             host.setParams(std::move(params));
             host.setParamCount(step.paramCount);
             if (s == last && beforeLast) beforeLast(host);
+            if (sites) sites->attribute(functionName(library, step.call));
             CallOutcome out = library.call(instances[step.instance], host, s == last ? failAt : 0);
+            if (sites) sites->attribute("");
             if (check) check(s, out, host, previous);
             previous.push_back(out.result);
             if (s == last) lastOutcome = std::move(out);
         }
     } catch (...) {
+        if (sites) sites->attribute("");
         disconnectAll();
         throw;
     }
@@ -225,7 +236,8 @@ public:
             runSteps(library_, case_, case_.steps.size() - 1, 0,
                      [this](size_t s, const CallOutcome &out, Host &host, const std::vector<Result> &previous) {
                          checkStep(s, out, host, previous);
-                     });
+                     },
+                     options_.sites);
         } catch (const std::exception &e) {
             fail("", e.what());
         }
@@ -288,7 +300,7 @@ private:
             [&](size_t at, const CallOutcome &, Host &host, const std::vector<Result> &) {
                 if (at == s) after = namedFields(step, host);
             },
-            [&](Host &host) { before = namedFields(step, host); });
+            options_.sites, [&](Host &host) { before = namedFields(step, host); });
         if (failAt == 0) *normal = out.result;
         if (!*normal || after.size() != before.size()) return out;
         bool succeeded = out.result == **normal;

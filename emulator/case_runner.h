@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/allocation_sites.h"
 #include "emulator/library.h"
 
 namespace ghemu {
@@ -14,6 +15,7 @@ namespace ghemu {
 struct CaseRunOptions {
     bool faultSweep = true;   // also sweep allocation failures (if available)
     std::string nameFilter;   // run only cases whose name contains this
+    AllocationSites *sites = nullptr;  // where set: records the allocation points each function reaches
 };
 
 struct CaseFailure {

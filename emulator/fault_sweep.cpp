@@ -31,6 +31,13 @@ SweepReport sweepAllocationFailures(const std::function<CallOutcome(unsigned lon
                                       ", neither a failure result nor the normal " +
                                       describeResult(normal.result, build));
         }
+        // A field is written whole or not at all: none changed, or every one
+        // as the normal call left it.
+        if (!out.changedFields.empty() && out.changedFields != normal.changedFields) {
+            std::string names;
+            for (const auto &f : out.changedFields) names += (names.empty() ? "" : ", ") + textToUtf8(f.first, build);
+            report.failures.push_back(at + "left the field(s) " + names + " changed otherwise than the normal call");
+        }
     }
     return report;
 }

@@ -35,7 +35,9 @@ struct SweepReport {
 };
 
 // attempt(failAt) sets up fresh state, makes the call (failAt 0: no failure)
-// and returns its outcome.  acceptable(result) says whether a result is an
+// and returns its outcome.  An attempt with a failure may leave the named
+// fields it was given either untouched or exactly as the normal call leaves
+// them, never anything between.  acceptable(result) says whether a result is an
 // allowed failure result; the normal call's result is always allowed.
 // describe renders results in the failure texts.
 SweepReport sweepAllocationFailures(const std::function<CallOutcome(unsigned long failAt)> &attempt,

@@ -2,6 +2,10 @@
 // build, sweeping allocation failures where the platform allows it.
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,63 @@
 #endif
 
 namespace {
+
+// The allocation points each function is known to reach, per build: lines
+// of "function wide byte" ('#' starts a comment).
+using PointCounts = std::map<std::string, std::map<std::string, size_t>>;
+
+PointCounts readPointCounts(const std::string &path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    PointCounts counts;
+    std::string line;
+    while (std::getline(in, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream fields(line);
+        std::string function;
+        size_t wide, byte;
+        if (!(fields >> function)) continue;
+        if (!(fields >> wide >> byte)) throw std::runtime_error(path + ": \"" + line + "\" is not \"function wide byte\"");
+        counts[function]["wide"] = wide;
+        counts[function]["byte"] = byte;
+    }
+    return counts;
+}
+
+// Lists the points reached and compares them with the known counts: fewer
+// is a failure (a case that reached a point is gone, or no longer reaches
+// it); more is reported, so that the file can be brought up to date.
+size_t reportPoints(const ghemu::AllocationSites &sites, const char *build, const PointCounts *known, bool quiet) {
+    if (!quiet) {
+        std::printf("allocation points reached (%s build):\n%s", build, sites.listing().c_str());
+        if (known) {
+            for (const auto &[function, perBuild] : *known) {
+                if (!sites.count(function)) std::printf("%s: 0 allocation points\n", function.c_str());
+            }
+        }
+    }
+    if (!known) return 0;
+    size_t failures = 0;
+    for (const auto &[function, perBuild] : *known) {
+        size_t expected = perBuild.at(build);
+        size_t reached = sites.count(function);
+        if (reached < expected) {
+            std::printf("FAIL allocation points of %s [%s]: %zu reached, %zu known\n", function.c_str(), build,
+                        reached, expected);
+            ++failures;
+        } else if (reached > expected) {
+            std::printf("note: %s [%s] reaches %zu allocation points, %zu are listed: update the list\n",
+                        function.c_str(), build, reached, expected);
+        }
+    }
+    for (const auto &[function, points] : sites.points()) {
+        if (!known->count(function)) {
+            std::printf("note: %s [%s] reaches %zu allocation points and is not listed\n", function.c_str(), build,
+                        points.size());
+        }
+    }
+    return failures;
+}
 
 int run(int argc, char **argv) {
     CLI::App app{
@@ -35,6 +96,7 @@ int run(int argc, char **argv) {
     std::vector<std::string> paths;
     bool noSweep = false;
     bool quiet = false;
+    std::string pointsFile;
     ghemu::CaseRunOptions options;
     app.add_option("--library", libraries, "a library file to run the cases against (repeatable)")
         ->allow_extra_args(false);
@@ -42,6 +104,8 @@ int run(int argc, char **argv) {
     app.add_flag("--no-fault-sweep", noSweep, "skip the allocation-failure sweep");
     app.add_option("--case", options.nameFilter, "run only the cases whose name contains this text");
     app.add_flag("-q,--quiet", quiet, "print only failures and the summary");
+    app.add_option("--points", pointsFile,
+                   "with the sweep: fail when a function reaches fewer allocation points than this file lists");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -61,6 +125,10 @@ int run(int argc, char **argv) {
         return 2;
     }
 
+    PointCounts known;
+    if (!pointsFile.empty()) known = readPointCounts(pointsFile);
+    bool sweeping = options.faultSweep && ghemu::memoryControlsAvailable();
+
     size_t passed = 0, failed = 0;
     for (const std::string &path : libraries) {
         std::unique_ptr<ghemu::Library> library;
@@ -72,7 +140,11 @@ int run(int argc, char **argv) {
             continue;
         }
         ghemu::CaseReport report;
+        std::unique_ptr<ghemu::AllocationSites> sites;
+        if (sweeping) sites = std::make_unique<ghemu::AllocationSites>(*library);
+        options.sites = sites.get();
         for (const std::string &f : files) ghemu::runCaseFile(f, *library, options, report);
+        options.sites = nullptr;
         for (const ghemu::CaseFailure &f : report.failures) std::printf("%s\n", f.text().c_str());
         if (!quiet || report.failed) {
             std::printf("%s (%s build): %zu cases passed, %zu failed, %zu skipped; %zu calls swept%s\n",
@@ -82,6 +154,10 @@ int run(int argc, char **argv) {
         }
         passed += report.passed;
         failed += report.failed;
+        if (sites) {
+            failed += reportPoints(*sites, ghemu::buildName(library->build()), pointsFile.empty() ? nullptr : &known,
+                                   quiet);
+        }
     }
     std::printf("glyphcases: %zu passed, %zu failed\n", passed, failed);
     return failed ? 1 : 0;

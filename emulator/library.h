@@ -44,6 +44,8 @@ struct CallOutcome {
     std::vector<OpEntry> log;            // the operations asked, in order
     std::vector<std::string> problems;   // leaks, misuse, operations a host refuses
     unsigned long allocationEvents = 0;  // the library's allocations during the call
+    // The named fields the call wrote, and what they hold now.
+    std::vector<std::pair<std::u32string, Value>> changedFields;
 
     bool ok() const { return problems.empty(); }
     size_t count(int32_t op) const;      // log entries of one operation
@@ -72,6 +74,11 @@ public:
     // failAt-th allocation during the message fails.
     CallOutcome send(int32_t message, void **slot, Host &host, unsigned long failAt = 0);
     CallOutcome connect(Instance &instance, Host &host, unsigned long failAt = 0);
+    // Whether each message checks the memory manager's counters (on by
+    // default).  Calls made from several threads at once must switch it off:
+    // the counters are the whole process's, so one call would be charged
+    // with another's blocks; check them once all calls are done instead.
+    void setMemoryChecks(bool on) { memoryChecks_ = on; }
     CallOutcome disconnect(Instance &instance, Host &host);
     // A call message: the host holds the function number and parameters.
     CallOutcome call(Instance &instance, Host &host, unsigned long failAt = 0);
@@ -83,6 +90,7 @@ private:
     GlyphHerderEntry entry_;
     Catalogue catalogue_;
     std::string path_;
+    bool memoryChecks_ = true;
 };
 
 // A parameter of text from UTF-8 (code points in the wide build, the bytes in

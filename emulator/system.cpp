@@ -21,6 +21,7 @@
 #  include <shellapi.h>
 #else
 #  include <dlfcn.h>
+#  include <execinfo.h>
 #  include <unistd.h>
 #endif
 
@@ -133,6 +134,12 @@ void useExactOutput() {
     SetConsoleOutputCP(CP_UTF8);
 }
 
+void watchAllocations(void (*)(void *), void *) {}
+std::vector<uintptr_t> libraryStackOffsets(const void *) { return {}; }
+std::vector<std::string> describeLibraryOffsets(const std::string &, const std::vector<uintptr_t> &offsets) {
+    return std::vector<std::string>(offsets.size(), "?");
+}
+
 bool memoryControlsAvailable() { return false; }
 MemoryCounters memoryCounters() { return {}; }
 void failNthAllocation(unsigned long) {}
@@ -206,6 +213,57 @@ MemoryCounters memoryCounters() {
 }
 
 void failNthAllocation(unsigned long n) { glyphmem_fail_nth(n); }
+
+void watchAllocations(void (*fn)(void *), void *context) { glyphmem_watch_allocations(fn, context); }
+
+std::vector<uintptr_t> libraryStackOffsets(const void *inLibrary) {
+    Dl_info library;
+    if (!dladdr(inLibrary, &library) || !library.dli_fbase) return {};
+    void *frames[64];
+    int n = backtrace(frames, 64);
+    std::vector<uintptr_t> offsets;
+    for (int i = 0; i < n; ++i) {
+        Dl_info info;
+        if (dladdr(frames[i], &info) && info.dli_fbase == library.dli_fbase) {
+            offsets.push_back(reinterpret_cast<uintptr_t>(frames[i]) - reinterpret_cast<uintptr_t>(library.dli_fbase));
+        }
+    }
+    return offsets;
+}
+
+std::vector<std::string> describeLibraryOffsets(const std::string &path, const std::vector<uintptr_t> &offsets) {
+    std::vector<std::string> out;
+    for (uintptr_t o : offsets) {
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "+0x%lx", static_cast<unsigned long>(o));
+        out.push_back(hex);
+    }
+    if (offsets.empty() || path.find('\'') != std::string::npos) return out;
+    // A return address is the instruction after the call: one byte back is
+    // the call itself.
+    std::string command = "addr2line -f -s -C -e '" + path + "'";
+    for (uintptr_t o : offsets) {
+        char hex[32];
+        std::snprintf(hex, sizeof hex, " 0x%lx", static_cast<unsigned long>(o - 1));
+        command += hex;
+    }
+    command += " 2>/dev/null";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    std::vector<std::string> lines;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string l(line);
+        while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.pop_back();
+        lines.push_back(l);
+    }
+    if (pclose(pipe) == 0 && lines.size() == 2 * offsets.size()) {
+        for (size_t i = 0; i < offsets.size(); ++i) {
+            if (lines[2 * i + 1].rfind("??", 0) != 0) out[i] = lines[2 * i] + " at " + lines[2 * i + 1];
+        }
+    }
+    return out;
+}
 
 PausedInjection::PausedInjection() { glyphmem_pause_injection(); }
 PausedInjection::~PausedInjection() { glyphmem_resume_injection(); }

@@ -73,6 +73,19 @@ public:
     PausedInjection &operator=(const PausedInjection &) = delete;
 };
 
+// Where a library allocates (for the allocation-failure sweep's count of
+// allocation points; nothing of it on Windows, where nothing is recorded).
+// watchAllocations: fn(context) is called at each allocation event the
+// memory manager counts, with its lock held (fn must not call it); null
+// stops.  libraryStackOffsets: the return addresses on the calling thread's
+// stack that lie in the loaded library containing inLibrary, as offsets
+// from its start, innermost first.  describeLibraryOffsets: the source
+// place of each offset in a library file ("function at file:line", by
+// addr2line where it is installed, else the offset in hexadecimal).
+void watchAllocations(void (*fn)(void *context), void *context);
+std::vector<uintptr_t> libraryStackOffsets(const void *inLibrary);
+std::vector<std::string> describeLibraryOffsets(const std::string &path, const std::vector<uintptr_t> &offsets);
+
 // The command line of a tool as UTF-8, whatever the platform: on Windows
 // from the UTF-16 command line (argv there is in the ANSI code page, which
 // cannot hold every character), elsewhere argv itself.

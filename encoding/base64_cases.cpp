@@ -1,6 +1,7 @@
 // Catalogue cases: base64Encode (7) and base64Decode (8).  Thin adapters
 // over encoding/base64.h.
 #include "encoding/base64.h"
+#include "host/block_size.h"
 #include "host/call.h"
 #include "host/wrappers.h"
 
@@ -28,8 +29,9 @@ CaseExit case_base64Encode(CallFrame *frame) {
     // characters of this build (the wide build's widening is done on the
     // way, with no block of bytes between).
     uint64_t length = base64_encoded_length(n);
-    if (length > UINT32_MAX) return EXIT_EMPTY_TEXT;
-    XPHandle *text = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + length * sizeof(qchar))));
+    uint64_t size = MemBlockSize(length, sizeof(qchar));
+    if (!size) return EXIT_EMPTY_TEXT;
+    XPHandle *text = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
     void *out = text ? LockXPHandle(*text) : nullptr;
     void *in = out ? LockXPHandle(*data) : nullptr;
     if (!in) return EXIT_EMPTY_TEXT;
@@ -53,7 +55,9 @@ CaseExit case_base64Decode(CallFrame *frame) {
     // decoded: the host copies only the count, and the block is freed when
     // the call ends.
     uint64_t capacity = base64_decoded_max(n);
-    XPHandle *data = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + capacity + 1)));
+    uint64_t size = MemBlockSize(capacity, 1, 1);
+    if (!size) return EXIT_EMPTY_TEXT;
+    XPHandle *data = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
     void *out = data ? LockXPHandle(*data) : nullptr;
     void *in = out ? LockXPHandle(*text) : nullptr;
     if (!in) return EXIT_EMPTY_TEXT;

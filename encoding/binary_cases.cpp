@@ -3,6 +3,7 @@
 
 #include "encoding/binary_utils.h"
 #include "encoding/crc16.h"
+#include "host/block_size.h"
 #include "host/call.h"
 #include "host/chars.h"
 #include "host/wrappers.h"
@@ -89,6 +90,11 @@ CaseExit case_wrapBinary(CallFrame *frame) {
     uint64_t p = MemBlockCheckedCount(*prefix, pp, sizeof(qchar));
     uint64_t b = MemBlockCheckedCount(*binary, bp, 1);
     uint64_t s = MemBlockCheckedCount(*suffix, sp, sizeof(qchar));
+    // From here on the counts can be trusted, also by the host when the
+    // binary block goes back to it as it is.
+    SetMemBlockCount(pp, static_cast<uint32_t>(p));
+    SetMemBlockCount(bp, static_cast<uint32_t>(b));
+    SetMemBlockCount(sp, static_cast<uint32_t>(s));
     UnlockXPHandle(*prefix);
     UnlockXPHandle(*binary);
     UnlockXPHandle(*suffix);
@@ -99,9 +105,8 @@ CaseExit case_wrapBinary(CallFrame *frame) {
     }
     if (b == 0) {
         // A text: the suffix's characters after the prefix's.
-        uint64_t size = MEMBLOCK_HEADER + (p + s) * sizeof(qchar);
-        if (p + s > UINT32_MAX || size > SIZE_MAX) return EXIT_EMPTY_TEXT;
-        if (ResizeXPHandle(prefix, static_cast<size_t>(size)) != 0) return EXIT_EMPTY_TEXT;
+        uint64_t size = MemBlockSize(p + s, sizeof(qchar));
+        if (!size || ResizeXPHandle(prefix, static_cast<size_t>(size)) != 0) return EXIT_EMPTY_TEXT;
         pp = LockXPHandle(*prefix);
         sp = LockXPHandle(*suffix);
         if (!pp || !sp) return EXIT_EMPTY_TEXT;
@@ -119,8 +124,8 @@ CaseExit case_wrapBinary(CallFrame *frame) {
     uint64_t pb = MemBlockCheckedCount(*prefix, pp, 1);
     uint64_t sb = MemBlockCheckedCount(*suffix, sp, 1);
     uint64_t total = pb + b + sb;
-    if (total > UINT32_MAX || MEMBLOCK_HEADER + total > SIZE_MAX) return EXIT_EMPTY_TEXT;
-    if (ResizeXPHandle(binary, static_cast<size_t>(MEMBLOCK_HEADER + total)) != 0) return EXIT_EMPTY_TEXT;
+    uint64_t size = MemBlockSize(total, 1);
+    if (!size || ResizeXPHandle(binary, static_cast<size_t>(size)) != 0) return EXIT_EMPTY_TEXT;
     bp = LockXPHandle(*binary);
     if (!bp) return EXIT_EMPTY_TEXT;
     wrap_bytes(MemBlockBytes(bp), static_cast<size_t>(b), MemBlockBytes(pp), static_cast<size_t>(pb),

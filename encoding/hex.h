@@ -38,6 +38,9 @@ void qCharToHex(Char *p) {
     p[1] = static_cast<Char>(digits[v & 15]);
 }
 
+// The digits of n bytes: 2n, in 64 bits.
+inline uint64_t hex_text_length(uint64_t n) { return 2 * n; }
+
 // Writes the 2n lowercase digits of n bytes to out (no terminator).
 void hex_encode_lower(const uint8_t *in, size_t n, uint8_t *out);
 

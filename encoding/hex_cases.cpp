@@ -4,6 +4,7 @@
 
 #include "encoding/hex.h"
 #include "encoding/percent.h"
+#include "host/block_size.h"
 #include "host/call.h"
 #include "host/chars.h"
 #include "host/wrappers.h"
@@ -59,11 +60,8 @@ CaseExit case_hexEncode(CallFrame *frame) {
 
     // Room for three characters each; the input moves to the last third and
     // is escaped from there into the front.
-    uint64_t room = 3 * static_cast<uint64_t>(n);
-    if (room > UINT32_MAX || MEMBLOCK_HEADER + room * sizeof(qchar) > SIZE_MAX ||
-        ResizeXPHandle(text, static_cast<size_t>(MEMBLOCK_HEADER + room * sizeof(qchar)))) {
-        return EXIT_EMPTY_TEXT;
-    }
+    uint64_t size = MemBlockSize(percent_encoded_room(n), sizeof(qchar));
+    if (!size || ResizeXPHandle(text, static_cast<size_t>(size))) return EXIT_EMPTY_TEXT;
     p = LockXPHandle(*text);
     if (!p) return EXIT_EMPTY_TEXT;
     qchar *chars = MemBlockChars(p);
@@ -96,9 +94,10 @@ CaseExit case_binaryToHex(CallFrame *frame) {
     if (!in) return EXIT_EMPTY_TEXT;
     uint32_t n = MemBlockCheckedCount(*data, in, 1);
     // The digits are written straight as characters: no widening step.
-    uint64_t digits = 2 * static_cast<uint64_t>(n);
-    if (digits > UINT32_MAX) return EXIT_EMPTY_TEXT;
-    XPHandle *hex = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + digits * sizeof(qchar))));
+    uint64_t digits = hex_text_length(n);
+    uint64_t size = MemBlockSize(digits, sizeof(qchar));
+    if (!size) return EXIT_EMPTY_TEXT;
+    XPHandle *hex = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
     void *out = hex ? LockXPHandle(*hex) : nullptr;
     if (!out) return EXIT_EMPTY_TEXT;
     SetMemBlockCount(out, static_cast<uint32_t>(digits));
@@ -116,7 +115,7 @@ CaseExit case_hexToBinary(CallFrame *frame) {
     void *in = LockXPHandle(*text);
     if (!in) return EXIT_EMPTY_TEXT;
     uint32_t n = MemBlockCheckedCount(*text, in, 1);
-    XPHandle *data = KeepBlock(frame, NewXPHandle(MEMBLOCK_HEADER + static_cast<int64_t>(n / 2)));
+    XPHandle *data = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(MemBlockSize(n / 2, 1))));
     void *out = data ? LockXPHandle(*data) : nullptr;
     if (!out) return EXIT_EMPTY_TEXT;
     SetMemBlockCount(out, static_cast<uint32_t>(hex_decode_pairs(MemBlockBytes(in), n, MemBlockBytes(out))));

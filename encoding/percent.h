@@ -20,8 +20,12 @@ inline bool IsHexChar(Char c) {
     }
 }
 
+// The most characters percent_encode writes for n characters: 3n (each one
+// an escape).  64-bit, so that a caller can tell when it is past a count.
+inline uint64_t percent_encoded_room(uint64_t n) { return 3 * n; }
+
 // Escapes the n characters at in into out and returns the characters
-// written (at most 3n):
+// written (at most percent_encoded_room(n)):
 //   CR            CR, then LF if addLinefeeds and the next character is not LF
 //   space, "&"    %20, %26
 //   "%"           unchanged when two digit characters follow (an existing

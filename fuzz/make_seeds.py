@@ -183,5 +183,101 @@ def pure_seeds():
     write("ntlm", "short", b"\x01" + NTLM_CHALLENGE[:47])
 
 
+# --- hostile host: setup byte, then messages ---------------------------------
+# message: bit 0 instance, bits 1-2 (2: a call), bit 3 a failing allocation.
+# call: function byte, shape byte (bits 0-2 parameters), parameters (kind
+# byte: 0 number + table index, 1 text, 3 binary: length, repeat-1, content),
+# then the answers: a length byte and the decision bytes (none: all honest).
+
+def h_text(s, repeat=1):
+    b = s.encode("latin-1")
+    return [0x01, len(b), repeat - 1] + list(b)
+
+
+def h_binary(bs, repeat=1):
+    return [0x03, len(bs), repeat - 1] + list(bs)
+
+
+def h_number(index):
+    return [0x00, index]  # an index into the fuzzer's table: 0 -> 0, 1 -> 1, 4 -> 3, 5 -> 8
+
+
+def h_call(function, params, answers=(), instance=0):
+    out = [0x04 | instance, function, len(params)]
+    for p in params:
+        out += p
+    return out + [len(answers)] + list(answers)
+
+
+def ntlm_type2():
+    body = b"NTLMSSP\0" + struct.pack("<I", 2) + struct.pack("<HHI", 0, 0, 48)
+    body += struct.pack("<I", 0x00008201) + bytes(range(1, 9)) + bytes(8) + struct.pack("<HHI", 0, 0, 48)
+    import base64
+    return base64.b64encode(body).decode()
+
+
+def hostile_seeds():
+    key = h_call(16, [h_text("key")])
+    calls = {
+        1: [h_text("field"), h_text(",")],
+        2: [h_text("a\0b\0c")],
+        3: [h_text("a"), h_text("banana")],
+        4: [h_text("AB")],
+        5: [h_text("a b&c%2x\r\n"), h_number(1)],
+        6: [h_text("a%20b+c%4A\r\n"), h_number(1)],
+        7: [h_binary(b"Man")],
+        8: [h_text("TW\r\nFu==")],
+        9: [h_text("abc")],
+        10: [h_text("PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+"), h_text("tim"),
+             h_text("tanstaaftanstaaf")],
+        11: [h_text("ab"), h_binary(b"\x01\x02"), h_text("c")],
+        12: [h_text("  -12.5abc 34"), h_number(0)],
+        13: [h_text("abc -34"), h_number(1)],
+        14: [h_text("-12.5e3x"), h_number(0)],
+        15: [h_text("x 3.25"), h_number(0)],
+        16: [h_text("key")],
+        21: [h_text("C:\\dir\\file.txt")],
+        22: [h_text("C:\\dir\\file.txt")],
+        23: [h_text(" a-b c! "), h_text("-"), h_number(1), h_number(0), h_number(1)],
+        24: [h_number(4), h_text('a,"b,c",d'), h_text(","), h_number(1)],
+        25: [h_text("b"), h_text("a,b,c"), h_text(",")],
+        26: [h_binary(b"\x01\x02\x03\x04\x05"), h_number(1), h_number(1)],
+        27: [h_text("\x01\x02\x03"), h_number(0)],
+        28: [h_text("123456789"), h_number(1)],
+        29: [h_text("the quick brown fox jumps"), h_text("> "), h_text("\r\n"), h_number(5)],
+        30: [h_text("a\rb\nc\r\n"), h_text("\n")],
+        31: [h_binary(b"\x00\xab\xff")],
+        32: [h_text("00abFFx")],
+        33: [h_text("abc")],
+        34: [],
+        35: [h_text(ntlm_type2()), h_text("user"), h_text("password"), h_text("WKS")],
+        36: [h_text("abc")],
+        37: [h_text("abc"), h_number(0)],
+        38: [h_binary(bytes(200)), h_number(0)],
+    }
+    for f in (17, 18, 19, 20):
+        calls[f] = [h_text("attack at dawn")]
+    for f, params in calls.items():
+        data = [0] + (key if 17 <= f <= 20 else []) + h_call(f, params)
+        if f in (18, 20):  # decrypt what the encryption before gave
+            data = [0] + key + h_call(f - 1, params) + h_call(f, params)
+        write("hostile_wide", "f%02d" % f, data)
+        write("hostile_byte", "f%02d" % f, data)
+    # Mistakes: blocks with lying counts, unterminated texts, odd numbers.
+    lies = {
+        "block-count": h_call(7, [h_binary(b"abcdef")], answers=[0, 0, 0, 0, 0, 0, 0xC3, 5]),
+        "block-small": h_call(31, [h_binary(b"abcdef")], answers=[0, 0, 0, 0, 0xC2, 2]),
+        "block-taken": h_call(5, [h_text("a b")], answers=[0, 0, 0, 0, 0xC1]),
+        "text-open": key + h_call(16, [h_text("k" * 40)], answers=[0, 0, 0, 0, 0xC2]),
+        "count-nan": h_call(9, [h_text("abc")], answers=[0, 0xC1, 0]),
+        "package-any": h_call(9, [h_text("abc")], answers=[0xC1, 0x01, 0x00, 0x01, 0x00]),
+        "kind-any": h_call(28, [h_binary(b"123456789")], answers=[0, 0, 0, 0, 0, 0, 0xC2, 0x0F, 0x00]),
+    }
+    for name, call in lies.items():
+        write("hostile_wide", name, [0] + call)
+        write("hostile_byte", name, [0] + call)
+
+
 catalogue_seeds()
 pure_seeds()
+hostile_seeds()

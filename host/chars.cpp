@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "encoding/charcodec.h"
+#include "host/block_size.h"
 
 size_t OMstrlen(const qchar *s) {
     if (!s) return 0;
@@ -81,9 +82,8 @@ bool convertQHStrToAsciiHStr(XPHandle *h) {
     const qchar *chars = MemBlockChars(old);
     // Sized exactly: two passes over the characters cost less than a block
     // of six bytes a character.
-    uint64_t bytes = qchar_encoded_length(chars, n);
-    XPHandle fresh = bytes <= UINT32_MAX ? NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + bytes))
-                                         : nullptr;
+    uint64_t size = MemBlockSize(qchar_encoded_length(chars, n), 1);
+    XPHandle fresh = size ? NewXPHandle(static_cast<int64_t>(size)) : nullptr;
     void *p = fresh ? LockXPHandle(fresh) : nullptr;
     if (!p) {
         DisposeXPHandle(fresh);
@@ -105,8 +105,8 @@ bool convertAsciiHStrToQHStr(XPHandle *h) {
     void *old = LockXPHandle(*h);
     if (!old) return false;
     uint32_t n = MemBlockCheckedCount(*h, old, 1);
-    uint64_t size = MEMBLOCK_HEADER + 4 * (static_cast<uint64_t>(n) + 1);
-    XPHandle fresh = NewXPHandle(static_cast<int64_t>(size));
+    uint64_t size = MemBlockSize(n, sizeof(qchar), 1);  // and a zero character
+    XPHandle fresh = size ? NewXPHandle(static_cast<int64_t>(size)) : nullptr;
     void *p = fresh ? LockXPHandle(fresh) : nullptr;
     if (!p) {
         DisposeXPHandle(fresh);

@@ -57,8 +57,8 @@ XPHandle NewEmptyMemBlock() {
 }
 
 XPHandle NewMemBlockFromBytes(const void *bytes, size_t n) {
-    if (n > UINT32_MAX) return nullptr;
-    XPHandle h = NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + n));
+    uint64_t size = MemBlockSize(n, 1);
+    XPHandle h = size ? NewXPHandle(static_cast<int64_t>(size)) : nullptr;
     if (!h) return nullptr;
     void *p = LockXPHandle(h);
     if (!p) {

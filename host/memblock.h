@@ -10,6 +10,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "host/block_size.h"
+
 #ifndef GH_WIDE
 #  error "GH_WIDE must be defined: 1 for the wide build, 0 for the byte build"
 #endif
@@ -24,7 +26,7 @@ typedef uint8_t qchar;
 typedef void *XPHandle;
 
 // Bytes before a MemBlock's data.
-enum { MEMBLOCK_HEADER = 4 };
+enum { MEMBLOCK_HEADER = BLOCK_HEADER_BYTES };
 
 // A fixed, zero-filled block; its handle is its address.  Null on failure.
 void *NewXPPointer(size_t size);

@@ -4,6 +4,7 @@
 #include <math.h>
 #include <string.h>
 
+#include "host/block_size.h"
 #include "host/chars.h"
 #include "platform/platform.h"
 
@@ -184,7 +185,8 @@ void setStringHandleField(int target, XPHandle bytes, HostCallback cb) {
     void *src = LockXPHandle(bytes);
     if (src) {
         uint32_t n = MemBlockCheckedCount(bytes, src, 1);
-        chars = NewXPHandle(static_cast<int64_t>(MEMBLOCK_HEADER + 4 * (static_cast<uint64_t>(n) + 1)));
+        uint64_t size = MemBlockSize(n, sizeof(qchar), 1);  // and a zero character
+        chars = size ? NewXPHandle(static_cast<int64_t>(size)) : nullptr;
         void *dst = chars ? LockXPHandle(chars) : nullptr;
         if (dst) {
             SetMemBlockCount(dst, n);

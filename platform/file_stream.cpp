@@ -14,27 +14,46 @@
 
 namespace {
 
+// The file is read up to the size it has when it is opened: what it holds
+// at that moment, even while another program appends to it (which could
+// otherwise keep the reading going without end).
+uint32_t chunkFor(uint64_t remaining) {
+    const uint32_t chunk = GH_FILE_CHUNK;
+    return remaining < chunk ? static_cast<uint32_t>(remaining) : chunk;
+}
+
 #if defined(_WIN32)
 
 int streamHandle(HANDLE file, GhFileSink sink, void *user) {
     if (file == INVALID_HANDLE_VALUE) return GH_FILE_OPEN_FAILED;
     int status = GH_FILE_OK;
     if (GetFileType(file) != FILE_TYPE_DISK) status = GH_FILE_OPEN_FAILED;
+    LARGE_INTEGER size;
+    size.QuadPart = 0;
+    if (!status && !GetFileSizeEx(file, &size)) status = GH_FILE_READ_FAILED;
     uint8_t *buffer = status ? nullptr : static_cast<uint8_t *>(gh_heap_alloc(GH_FILE_CHUNK));
     if (!status && !buffer) status = GH_FILE_NO_MEMORY;
-    while (status == GH_FILE_OK) {
+    uint64_t remaining = static_cast<uint64_t>(size.QuadPart);
+    while (status == GH_FILE_OK && remaining) {
         DWORD got = 0;
-        if (!ReadFile(file, buffer, GH_FILE_CHUNK, &got, nullptr)) {
+        if (!ReadFile(file, buffer, chunkFor(remaining), &got, nullptr)) {
             status = GH_FILE_READ_FAILED;
             break;
         }
-        if (got == 0) break;  // end of file
+        if (got == 0) break;  // cut short meanwhile: what is there
         sink(user, buffer, got);
+        remaining -= got;
     }
     gh_heap_free(buffer);
     if (!CloseHandle(file) && status == GH_FILE_OK) status = GH_FILE_READ_FAILED;
     return status;
 }
+
+// Readers, writers and deleters elsewhere are not refused: a log that
+// another program is still writing is digested as it stands at this moment
+// (the bytes read up to the end found), instead of failing to open.  A
+// program that holds the file without sharing still keeps us out.
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 SECURITY_ATTRIBUTES noInheritance() {
     SECURITY_ATTRIBUTES sa;
@@ -54,7 +73,7 @@ extern "C" {
 
 int gh_file_stream(const char *path, GhFileSink sink, void *user) {
     SECURITY_ATTRIBUTES sa = noInheritance();
-    return streamHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, &sa, OPEN_EXISTING,
+    return streamHandle(CreateFileA(path, GENERIC_READ, kShareAll, &sa, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr),
                         sink, user);
 }
@@ -62,7 +81,7 @@ int gh_file_stream(const char *path, GhFileSink sink, void *user) {
 int gh_file_stream_utf16(const uint16_t *path, GhFileSink sink, void *user) {
     SECURITY_ATTRIBUTES sa = noInheritance();
     return streamHandle(CreateFileW(reinterpret_cast<const wchar_t *>(path), GENERIC_READ,
-                                    FILE_SHARE_READ, &sa, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    kShareAll, &sa, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                     nullptr),
                         sink, user);
 }
@@ -82,15 +101,17 @@ int gh_file_stream(const char *path, GhFileSink sink, void *user) {
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) status = GH_FILE_OPEN_FAILED;
     uint8_t *buffer = status ? nullptr : static_cast<uint8_t *>(gh_heap_alloc(GH_FILE_CHUNK));
     if (!status && !buffer) status = GH_FILE_NO_MEMORY;
-    while (status == GH_FILE_OK) {
-        ssize_t got = read(fd, buffer, GH_FILE_CHUNK);
+    uint64_t remaining = status ? 0 : static_cast<uint64_t>(st.st_size);
+    while (status == GH_FILE_OK && remaining) {
+        ssize_t got = read(fd, buffer, chunkFor(remaining));
         if (got < 0) {
             if (errno == EINTR) continue;
             status = GH_FILE_READ_FAILED;
             break;
         }
-        if (got == 0) break;  // end of file
+        if (got == 0) break;  // cut short meanwhile: what is there
         sink(user, buffer, static_cast<size_t>(got));
+        remaining -= static_cast<uint64_t>(got);
     }
     gh_heap_free(buffer);
     if (close(fd) != 0 && status == GH_FILE_OK) status = GH_FILE_READ_FAILED;

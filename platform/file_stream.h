@@ -6,7 +6,12 @@
  * sink: memory stays the same however large the file, and sizes and
  * offsets are 64-bit, so files of 4 GiB and more are read whole.  Only
  * regular files are read: a directory, device or pipe fails like a missing
- * file (a device such as /dev/zero would never end, a pipe would block). */
+ * file (a device such as /dev/zero would never end, a pipe would block).
+ *
+ * The file is read as it stands when it is opened: up to the size it has
+ * then, while other programs may go on reading, writing or deleting it (on
+ * Windows it is opened with read, write and delete sharing; only a program
+ * that holds it without sharing keeps us out). */
 #ifndef GH_FILE_STREAM_H
 #define GH_FILE_STREAM_H
 

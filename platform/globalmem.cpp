@@ -49,6 +49,8 @@ struct State {
     unsigned long lastBeepDuration = 0;
     glyphmem_free_watcher freeWatcher = nullptr;
     void *freeWatcherContext = nullptr;
+    glyphmem_allocation_watcher allocationWatcher = nullptr;
+    void *allocationWatcherContext = nullptr;
 };
 
 State &state() {
@@ -67,6 +69,7 @@ void notePeak(State &s) {
 bool injectFailure(State &s) {
     if (s.paused) return false;
     ++s.events;
+    if (s.allocationWatcher) s.allocationWatcher(s.allocationWatcherContext);
     if (s.failCountdown && --s.failCountdown == 0) return true;
     return false;
 }
@@ -313,6 +316,13 @@ void glyphmem_watch_frees(glyphmem_free_watcher watcher, void *context) {
     std::lock_guard<std::mutex> lock(s.mu);
     s.freeWatcher = watcher;
     s.freeWatcherContext = context;
+}
+
+void glyphmem_watch_allocations(glyphmem_allocation_watcher watcher, void *context) {
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.allocationWatcher = watcher;
+    s.allocationWatcherContext = context;
 }
 
 unsigned long glyphmem_misuse_count(void) {

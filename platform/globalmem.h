@@ -105,6 +105,14 @@ GLYPHMEM_API unsigned long glyphmem_misuse_count(void);
 typedef void (*glyphmem_free_watcher)(const void *data, size_t size, void *context);
 GLYPHMEM_API void glyphmem_watch_frees(glyphmem_free_watcher watcher, void *context);
 
+/* Watching allocations: watcher(context) is called at each allocation event
+ * that is counted (see glyphmem_events), before it is carried out, so that a
+ * test can see where the library allocates (its call stack).  It runs with
+ * the memory manager's lock held and must not call it.  Null stops
+ * watching. */
+typedef void (*glyphmem_allocation_watcher)(void *context);
+GLYPHMEM_API void glyphmem_watch_allocations(glyphmem_allocation_watcher watcher, void *context);
+
 /* Beeps sounded (a failed connect), and the last frequency and duration. */
 GLYPHMEM_API unsigned long glyphmem_beep_count(void);
 GLYPHMEM_API unsigned long glyphmem_last_beep_frequency(void);

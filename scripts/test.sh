@@ -7,6 +7,7 @@
 #     same again with the fast paths switched off (GH_FORCE_PORTABLE=1);
 #     the benchmarks are compiled, not run;
 #   - Linux again under AddressSanitizer, UBSan and LeakSanitizer;
+#   - the concurrency test under ThreadSanitizer (8 threads, every function);
 #   - the libFuzzer targets (clang, sanitizers), each run briefly from its
 #     seed corpus;
 #   - Windows: the four DLLs and the tools cross-built with MinGW-w64, their
@@ -29,7 +30,7 @@ cd "$(dirname "$0")/.."
 start=$(date +%s)
 scripts/deps.sh
 stage_note "$(printf '%-13s packages checked or installed in %s s' deps $(( $(date +%s) - start )))"
-for preset in linux-debug linux-asan linux-fuzz; do
+for preset in linux-debug linux-asan linux-tsan linux-fuzz; do
     stage_preset "$preset"
 done
 stage_windows i686 x86_64

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include "emulator/case_runner.h"
+#include "emulator/allocation_sites.h"
 #include "emulator/fault_sweep.h"
 #include "emulator/library.h"
 
@@ -71,6 +72,36 @@ TEST(FakeLibrary, TheSweepAcceptsOnlyTheAllowedResults) {
     ghemu::SweepReport leaky = ghemu::sweepAllocationFailures(attempt("leak"), empty, Build::Wide);
     EXPECT_FALSE(leaky.ok());
     reclaimLeaks();
+}
+
+TEST(FakeLibrary, TheSweepFindsAFieldHalfChanged) {
+    ghemu::SweepReport report = ghemu::sweepAllocationFailures(
+        [](unsigned long failAt) {
+            ghemu::Session session(fake());
+            session.host().setField(U"a", ghemu::Value::ofText(U"old"));
+            session.host().setField(U"b", ghemu::Value::ofText(U"old"));
+            return session.call("twoFields", {ghemu::textParam(Build::Wide, "a"), ghemu::textParam(Build::Wide, "b"),
+                                              ghemu::textParam(Build::Wide, "new")},
+                                0, failAt);
+        },
+        ghemu::acceptResults({ghemu::Result::of(HOST_TYPE_NUMBER, ghemu::Value::ofNumber(0))}), Build::Wide);
+    ASSERT_EQ(report.failures.size(), 2u) << report.text();  // each of the copy's two allocations
+    EXPECT_NE(report.failures[0].find("left the field(s) a changed"), std::string::npos) << report.text();
+}
+
+TEST(FakeLibrary, AllocationPointsAreCountedPerFunction) {
+    if (!ghemu::memoryControlsAvailable()) GTEST_SKIP() << "no allocation watch on this platform";
+    ghemu::AllocationSites sites(fake());
+    ghemu::Session session(fake());
+    for (const char *text : {"a", "bb"}) {  // the same two places, whatever the value
+        sites.attribute("echo");
+        session.call("echo", {ghemu::textParam(Build::Wide, text)});
+        sites.attribute("");
+    }
+    session.call("careless", {ghemu::textParam(Build::Wide, "c")});  // not attributed
+    EXPECT_EQ(sites.count("echo"), 2u) << sites.listing();
+    EXPECT_EQ(sites.count("careless"), 0u);
+    EXPECT_NE(sites.listing().find("echo: 2 allocation points"), std::string::npos) << sites.listing();
 }
 
 TEST(FakeLibrary, TheCaseRunnerReportsEachKindOfFailure) {

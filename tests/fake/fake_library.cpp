@@ -32,7 +32,8 @@ const GlyphCatalogueString glyphHerderStrings[] = {
     {12065, "careless(value):5"},           // a wrong result when out of memory
     {12066, "setField(name,value):6"},      // writes a named field, result 1
     {12067, "fieldCareless(name,value):7"}, // the same, but out of memory leaves the field
-    {12068, "*glyphHerder"},
+    {12068, "twoFields(a,b,value):8"},     // writes two fields, the second after an allocation
+    {12069, "*glyphHerder"},
     {0, nullptr}};
 
 }  // extern "C"
@@ -87,19 +88,22 @@ void echo(HostCallback cb, bool careless) {
     GlobalFree(h);
 }
 
+// The field reference of the name in parameter `param`, 0 for none.
+int16_t fieldRef(HostCallback cb, int32_t param) {
+    Chars counted[256] = {0};
+    cb(HOST_OP_GET_FUNC_PARM, param, HOST_TYPE_TEXT, 254, counted + 1);
+    Chars n = 0;
+    while (counted[1 + n]) ++n;
+    counted[0] = n;
+    return static_cast<int16_t>(cb(HOST_OP_GET_FLD_REF, counted));
+}
+
 // Sets the field named by parameter 1 to parameter 2; the result is 1, or 0
 // when there is no such field.  careless: a scratch allocation comes first,
 // and when it fails the result is 1 all the same but the field is not
 // written (a success reported for work not done).
 void setField(HostCallback cb, bool careless) {
-    Chars name[256] = {0};
-    cb(HOST_OP_GET_FUNC_PARM, HOST_PARAM_FIRST, HOST_TYPE_TEXT, 254, name + 1);
-    Chars counted[256] = {0};
-    Chars n = 0;
-    while (name[1 + n]) ++n;
-    counted[0] = n;
-    std::memcpy(counted + 1, name + 1, n * sizeof(Chars));
-    int16_t ref = static_cast<int16_t>(cb(HOST_OP_GET_FLD_REF, counted));
+    int16_t ref = fieldRef(cb, HOST_PARAM_FIRST);
     if (!ref) return setNumber(cb, 0);
     HGLOBAL h = fetchBlock(cb, HOST_PARAM_FIRST + 1);
     if (!h) return setNumber(cb, 0);
@@ -143,6 +147,18 @@ void run(int function, HostCallback cb) {
         return setField(cb, false);
     case 7:
         return setField(cb, true);
+    case 8: {  // when the copy cannot be made, the first field is left written
+        int16_t a = fieldRef(cb, HOST_PARAM_FIRST), b = fieldRef(cb, HOST_PARAM_FIRST + 1);
+        HGLOBAL h = fetchBlock(cb, HOST_PARAM_FIRST + 2);
+        if (!a || !b || !h) return setNumber(cb, 0);
+        cb(HOST_OP_SET_FLD_VAL, static_cast<int32_t>(a), HOST_TYPE_TEXT_BLOCK, &h);
+        HGLOBAL copy = copyBlock(h);
+        GlobalFree(h);
+        if (!copy) return setNumber(cb, 0);
+        cb(HOST_OP_SET_FLD_VAL, static_cast<int32_t>(b), HOST_TYPE_TEXT_BLOCK, &copy);
+        GlobalFree(copy);
+        return setNumber(cb, 1);
+    }
     default:
         return;
     }

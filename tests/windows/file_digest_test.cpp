@@ -126,6 +126,24 @@ TEST_P(DigestFileOnWindows, ForwardSlashesAndAFileOpenElsewhere) {
     CloseHandle(reader);
 }
 
+// A log another program is still writing (and may delete) is digested as
+// it stands: the open shares reading, writing and deleting.
+TEST_P(DigestFileOnWindows, AFileHeldOpenForWritingIsDigestedAsItStands) {
+    TempDir dir;
+    std::string path = dir.write(L"log.txt", "");
+    HANDLE writer = CreateFileW(widen(path).c_str(), GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(writer, "abc", 3, &written, nullptr));
+    EXPECT_EQ(digestFile("SHA256Digest", path),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    ASSERT_TRUE(WriteFile(writer, "def", 3, &written, nullptr));
+    EXPECT_EQ(digestFile("SHA512Digest", path), digestData("SHA512Digest", "abcdef"));
+    CloseHandle(writer);
+}
+
 TEST_P(DigestFileOnWindows, WhatCannotBeReadGivesEmptyText) {
     TempDir dir;
     EXPECT_EQ(digestFile("SHA256Digest", dir.path() + "\\missing"), "");
