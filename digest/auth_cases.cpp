@@ -12,8 +12,9 @@
 //     U+00FF one byte a character (stored passwords rely on it), and any
 //     other as UTF-8 (a surrogate or a code above 0x10FFFF: empty text).
 // The Base64 challenges are taken a byte a character (each character's low
-// 8 bits, up to the first whose low 8 bits are zero): their alphabet is
-// ASCII, and anything else ends the decoding anyway.
+// 8 bits, up to the first whose low 8 bits are zero), as they always were:
+// a server sends them in ASCII, so only a character above U+00FF that no
+// server sends reads as another one (U+0150 as 'P').
 //
 // Limits: the CRAM-MD5 challenge is cut to 255 characters, its user name
 // and password to 200 characters each.  NTLM user name, password and

@@ -7,6 +7,7 @@
 #include "digest/digest_util.h"
 #include "digest/hmac_md5.h"
 #include "digest/md4.h"
+#include "digest/unicode_upper.h"
 
 using digest_detail::load_le32;
 using digest_detail::store_le32;
@@ -80,6 +81,7 @@ bool ntlm_read_challenge(const uint8_t *message, size_t length, NtlmChallenge *o
     if (memcmp(message, kSignature, sizeof kSignature) != 0 || load_le32(message + 8) != 2) return false;
     if (!readSecurityBuffer(message, length, 12, &out->targetName, &out->targetNameLength)) return false;
     if (!readSecurityBuffer(message, length, 40, &out->targetInfo, &out->targetInfoLength)) return false;
+    out->flags = load_le32(message + 20);
     out->serverChallenge = message + 24;
     return true;
 }
@@ -112,31 +114,59 @@ bool ntlm_nt_hash(const uint32_t *password, size_t n, uint8_t out[16]) {
 
 namespace {
 
-enum DomainForm { DOMAIN_AS_GIVEN, DOMAIN_FROM_TARGET_NAME };
+// Feeds the target name in capitals, as UTF-16LE, to a digest a chunk at a
+// time: a UTF-16 name character by character (a surrogate pair as one), an
+// 8-bit one byte by byte, each byte a character U+0000..U+00FF.
+template <class Feed>
+void feedTargetNameCapitals(const uint8_t *name, size_t n, bool utf16, Feed feed) {
+    uint8_t chunk[CHUNK_BYTES];
+    size_t used = 0;
+    auto put = [&](uint32_t unit) {
+        store_le16(chunk + used, unit);
+        used += 2;
+        if (used == CHUNK_BYTES) {
+            feed(chunk, used);
+            used = 0;
+        }
+    };
+    if (!utf16) {
+        for (size_t i = 0; i < n; ++i) put(unicode_simple_upper(name[i]));
+    } else {
+        size_t i = 0;
+        for (; n - i >= 2; i += 2) {
+            uint32_t unit = load_le16(name + i);
+            uint32_t low = n - i >= 4 ? load_le16(name + i + 2) : 0;
+            if (unit >= 0xD800 && unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                // A capital beyond the basic plane stays beyond it.
+                uint32_t v = unicode_simple_upper(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)) - 0x10000;
+                put(0xD800 + (v >> 10));
+                put(0xDC00 + (v & 0x3FF));
+                i += 2;
+            } else {
+                put(unicode_simple_upper(unit));  // a lone surrogate has no capital
+            }
+        }
+        if (i < n) {  // half a unit: kept as it came, a-z in capitals
+            uint8_t b = name[i];
+            chunk[used++] = b >= 'a' && b <= 'z' ? static_cast<uint8_t>(b & 0xDF) : b;
+        }
+    }
+    feed(chunk, used);
+}
 
+// HMAC-MD5 keyed with the NT hash over the user name in capitals, then the
+// domain.  targetName: the domain is a target name to put in capitals.
 bool identityHash(const uint8_t ntHash[16], const uint32_t *user, size_t userLength, const uint8_t *domain,
-                  size_t domainLength, DomainForm form, uint8_t out[16]) {
+                  size_t domainLength, bool targetName, bool utf16, uint8_t out[16]) {
     if (utf16le_length(user, userLength) == AUTH_TEXT_NO_FORM) return false;
     HMAC_MD5_CTX ctx;
     hmac_md5_begin(&ctx, ntHash, 16);
     feedUtf16(user, userLength, true, [&](const uint8_t *p, size_t k) { hmac_md5_update(&ctx, p, k); });
-    if (form == DOMAIN_AS_GIVEN) {
+    if (!targetName) {
         hmac_md5_update(&ctx, domain, domainLength);
     } else {
-        // 8-bit text gains a zero byte after each byte.
-        bool eightBit = domainLength == 0 || !memchr(domain, 0, domainLength);
-        uint8_t chunk[CHUNK_BYTES];
-        size_t used = 0;
-        for (size_t i = 0; i < domainLength; ++i) {
-            uint8_t b = domain[i];
-            chunk[used++] = b >= 'a' && b <= 'z' ? static_cast<uint8_t>(b & 0xDF) : b;
-            if (eightBit) chunk[used++] = 0;
-            if (used > CHUNK_BYTES - 2) {
-                hmac_md5_update(&ctx, chunk, used);
-                used = 0;
-            }
-        }
-        hmac_md5_update(&ctx, chunk, used);
+        feedTargetNameCapitals(domain, domainLength, utf16,
+                               [&](const uint8_t *p, size_t k) { hmac_md5_update(&ctx, p, k); });
     }
     hmac_md5_end(&ctx, out);
     return true;
@@ -146,12 +176,18 @@ bool identityHash(const uint8_t ntHash[16], const uint32_t *user, size_t userLen
 
 bool ntowfv2(const uint8_t ntHash[16], const uint32_t *user, size_t userLength, const uint8_t *domain,
              size_t domainLength, uint8_t out[16]) {
-    return identityHash(ntHash, user, userLength, domain, domainLength, DOMAIN_AS_GIVEN, out);
+    return identityHash(ntHash, user, userLength, domain, domainLength, false, false, out);
 }
 
 bool ntlmv2_hash(const uint8_t ntHash[16], const uint32_t *user, size_t userLength,
-                 const uint8_t *targetName, size_t targetNameLength, uint8_t out[16]) {
-    return identityHash(ntHash, user, userLength, targetName, targetNameLength, DOMAIN_FROM_TARGET_NAME, out);
+                 const uint8_t *targetName, size_t targetNameLength, bool utf16, uint8_t out[16]) {
+    return identityHash(ntHash, user, userLength, targetName, targetNameLength, true, utf16, out);
+}
+
+bool ntlm_target_name_is_utf16(const NtlmChallenge *challenge) {
+    size_t n = challenge->targetNameLength;
+    if (challenge->flags & NTLM_NEGOTIATE_UNICODE && n % 2 == 0) return true;
+    return n != 0 && memchr(challenge->targetName, 0, n) != nullptr;
 }
 
 void ntlmv2_blob(uint64_t fileTime, const uint8_t clientChallenge[8], const uint8_t *info,
@@ -224,7 +260,8 @@ size_t ntlm_authenticate(const NtlmChallenge *challenge, const NtlmCredentials *
 
     uint8_t ntHash[16], hash[16];
     ntlm_nt_hash(credentials->password, credentials->passwordLength, ntHash);
-    ntlmv2_hash(ntHash, credentials->user, credentials->userLength, challenge->targetName, domainLength, hash);
+    ntlmv2_hash(ntHash, credentials->user, credentials->userLength, challenge->targetName, domainLength,
+                ntlm_target_name_is_utf16(challenge), hash);
     uint64_t serverTime;
     if (ntlm_target_timestamp(challenge->targetInfo, challenge->targetInfoLength, &serverTime)) fileTime = serverTime;
     uint8_t *blob = out + ntAt + NTLM_PROOF_LENGTH;

@@ -30,10 +30,13 @@ enum {
 // empty domain and workstation.
 void ntlm_negotiate(uint8_t out[NTLM_NEGOTIATE_LENGTH]);
 
+enum : uint32_t { NTLM_NEGOTIATE_UNICODE = 0x00000001u };
+
 // What an answer uses of a challenge message; the pointers point into it.
 struct NtlmChallenge {
     const uint8_t *targetName;
     size_t targetNameLength;
+    uint32_t flags;                  // the negotiate flags
     const uint8_t *serverChallenge;  // 8 bytes
     const uint8_t *targetInfo;
     size_t targetInfoLength;
@@ -69,12 +72,24 @@ bool ntlm_nt_hash(const uint32_t *password, size_t n, uint8_t out[16]);
 //   domain as given (UTF-16LE bytes).
 bool ntowfv2(const uint8_t ntHash[16], const uint32_t *user, size_t userLength, const uint8_t *domain,
              size_t domainLength, uint8_t out[16]);
-//   The NTLMv2 hash of a response: NTOWFv2 with the target name as the
-//   domain.  A target name with no zero byte is taken as 8-bit text (each
-//   byte becomes a unit); any other as UTF-16LE already.  Either way its
-//   bytes a-z are taken as capitals.
+//   The NTLMv2 hash of a response: NTOWFv2 with the target name in
+//   capitals as the domain.  The name is UTF-16LE when utf16 is set (see
+//   ntlm_target_name_is_utf16), otherwise 8-bit text whose bytes are the
+//   characters U+0000..U+00FF.  Each character is replaced by its simple
+//   uppercase capital, as the user name is (a-z as A-Z, but also the Greek,
+//   Cyrillic or Latin letters beyond ASCII); a surrogate pair is one
+//   character, a lone surrogate unit stays as it is, and a last odd byte of
+//   a UTF-16 name is kept as it is (a-z in capitals).
 bool ntlmv2_hash(const uint8_t ntHash[16], const uint32_t *user, size_t userLength,
-                 const uint8_t *targetName, size_t targetNameLength, uint8_t out[16]);
+                 const uint8_t *targetName, size_t targetNameLength, bool utf16, uint8_t out[16]);
+//   How the target name of a challenge is text: UTF-16LE when the server
+//   says NEGOTIATE_UNICODE and the name has an even length (as a server
+//   answering the negotiate message, which asks for Unicode, sends it);
+//   otherwise UTF-16LE when it holds a zero byte, 8-bit text when it has
+//   none.  Without the flag the zero bytes are all there is to go by; with
+//   it, a name with no zero byte at all (Greek, Cyrillic or CJK letters
+//   only) is still UTF-16.
+bool ntlm_target_name_is_utf16(const NtlmChallenge *challenge);
 //   The blob (NTLMv2 client challenge structure): 01 01 00 00, 4 zero
 //   bytes, the time, the client challenge, 4 zero bytes, the target
 //   information unchanged, 4 zero bytes.  out has room for 32 + infoLength.

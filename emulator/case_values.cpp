@@ -87,8 +87,8 @@ std::string str(const json &j, const char *what) {
 
 // {"ntlm_authenticate": {"challenge": BASE64, "user": V, "password": V,
 // "workstation": V, "hash_user": V, "hash_domain": V, "time": N}}: texts V
-// in any text form; hash_user defaults to the user name with a-z in
-// capitals; time (a FILETIME) to "near now".
+// in any text form (hash_domain's as in the wide build); hash_user defaults
+// to the user name with a-z in capitals; time (a FILETIME) to "near now".
 NtlmExpectation ntlmExpectation(const json &j, Build build, const std::vector<Result> &previous) {
     if (!j.is_object()) throw CaseError("\"ntlm_authenticate\" takes an object");
     static const char *kKeys[] = {"challenge", "user", "password", "workstation", "hash_user", "hash_domain", "time"};
@@ -109,7 +109,11 @@ NtlmExpectation ntlmExpectation(const json &j, Build build, const std::vector<Re
     e.user = text("user");
     e.password = text("password");
     e.workstation = text("workstation");
-    e.hashDomain = text("hash_domain");
+    // The domain comes from the server, not from the host: its characters
+    // are Unicode in either build.
+    Value domain = caseValue(only(j, "hash_domain"), Build::Wide, previous);
+    if (!domain.isText()) throw CaseError("\"hash_domain\" takes a text");
+    e.hashDomain = domain.text();
     if (j.contains("hash_user")) {
         e.hashUser = text("hash_user");
     } else {

@@ -31,7 +31,8 @@ and the notation), "legend" (the notation in short, after each help entry),
   examples                  catalogue cases without a name (tests/cases/README.md),
                             at least two; values the page can show (no field
                             kinds); texts beyond ASCII only in wide examples or
-                            as "codes"
+                            as "codes".  An "ntlm_authenticate" result is shown
+                            as what the runner checks of the message.
 Prose may use `code spans`.
 """
 import argparse
@@ -125,7 +126,8 @@ def value_text(v, where):
         return number_literal(v)
     if not isinstance(v, dict):
         raise DataError(where + ": not a value: " + json.dumps(v))
-    extra = set(v) - {"text", "codes", "hex", "bytes", "number", "repeat", "times", "type", "result_of"}
+    extra = set(v) - {"text", "codes", "hex", "bytes", "number", "repeat", "times", "concat", "type",
+                      "result_of"}
     if extra:
         raise DataError(where + ": the page cannot show " + ", ".join(sorted(extra)))
     if "text" in v:
@@ -141,9 +143,42 @@ def value_text(v, where):
         return number_literal(v["number"])
     if "repeat" in v:
         return value_text(v["repeat"], where) + " × " + "{:,}".format(v["times"])
+    if "concat" in v:
+        return " + ".join(value_text(item, where) for item in v["concat"])
     if "result_of" in v:
         return "(the result of line %d)" % (v["result_of"] + 1)
     raise DataError(where + ": not a value: " + json.dumps(v))
+
+
+def capitals(v):
+    """A user name with a-z in capitals, as an NTLM check hashes it by default."""
+    if isinstance(v, str):
+        return "".join(chr(ord(c) - 32) if "a" <= c <= "z" else c for c in v)
+    if isinstance(v, dict) and "text" in v:
+        return capitals(v["text"])
+    if isinstance(v, dict) and "codes" in v:
+        return {"codes": [c - 32 if 97 <= c <= 122 else c for c in v["codes"]]}
+    if isinstance(v, dict) and "repeat" in v:
+        return {"repeat": capitals(v["repeat"]), "times": v["times"]}
+    raise DataError("give hash_user for this user name")
+
+
+NTLM_KEYS = {"challenge", "user", "password", "workstation", "hash_domain", "hash_user", "time"}
+
+
+def ntlm_text(n, where):
+    """An NTLM authenticate message the runner checks field by field (it
+    differs on every call), in two lines."""
+    extra = set(n) - NTLM_KEYS
+    if extra:
+        raise DataError(where + ": the page cannot show " + ", ".join(sorted(extra)))
+    hash_user = n.get("hash_user", capitals(n["user"]))
+    time = "time %s" % number_literal(n["time"]) if "time" in n else "time now"
+    return ("an authenticate message: user %s, workstation %s,\n"
+            "proofs of %s for %s in %s, %s" % (
+                value_text(n["user"], where), value_text(n["workstation"], where),
+                value_text(n["password"], where), value_text(hash_user, where),
+                value_text(n.get("hash_domain", ""), where), time))
 
 
 def expected_text(r, where):
@@ -152,6 +187,8 @@ def expected_text(r, where):
             return "no result"
         if "any" in r:
             return "a %s that differs on every call" % r["any"]
+        if "ntlm_authenticate" in r:
+            return ntlm_text(r["ntlm_authenticate"], where)
         if "wide" in r or "byte" in r:
             return "%s in the wide build, %s in the byte build" % (
                 expected_text(r["wide"], where), expected_text(r["byte"], where))
@@ -170,9 +207,12 @@ def check_plain_texts(v, wide_only, where):
             raise DataError(where + ': "%s": beyond ASCII, use {"codes": [...]} '
                             '(or make the example wide only)' % v)
     elif isinstance(v, dict):
-        for key in ("text", "repeat", "wide", "byte"):
+        for key in ("text", "repeat", "concat", "wide", "byte"):
             if key in v:
                 check_plain_texts(v[key], wide_only or key == "wide", where)
+        if "ntlm_authenticate" in v:
+            check_plain_texts([v["ntlm_authenticate"].get(key) for key in sorted(NTLM_KEYS - {"time"})
+                               if key in v["ntlm_authenticate"]], wide_only, where)
     elif isinstance(v, list):
         for item in v:
             check_plain_texts(item, wide_only, where)
@@ -235,6 +275,9 @@ def format_lines(lines, width):
         _, call, result = line
         if result is None:
             out.append(call)
+        elif "\n" in result:  # a result of several lines stands below its call
+            first, *rest = result.split("\n")
+            out += [call, "    →  " + first] + ["       " + more for more in rest]
         elif len(call) <= width and width + 5 + len(result) <= EXAMPLE_WIDTH:
             out.append(call.ljust(width) + "  →  " + result)
         elif len(call) + 5 + len(result) <= EXAMPLE_WIDTH:
@@ -249,7 +292,7 @@ def examples_block(examples, where):
     lines stands apart from the others."""
     parts = [example_lines(ex, "%s example %d" % (where, i + 1)) for i, ex in enumerate(examples)]
     calls = [(len(line[1]), len(line[2])) for lines in parts for line in lines
-             if line[0] == "call" and line[2] is not None]
+             if line[0] == "call" and line[2] is not None and "\n" not in line[2]]
     # The widest column of calls at which every call that narrow still has
     # its result on its line.
     width = 0
@@ -260,7 +303,7 @@ def examples_block(examples, where):
     out = []
     previous_long = False
     for lines in parts:
-        long = len(lines) > 1
+        long = len(lines) > 1 or any(line[0] == "call" and "\n" in (line[2] or "") for line in lines)
         if out and (long or previous_long):
             out.append("")
         out += format_lines(lines, width)

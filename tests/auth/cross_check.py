@@ -17,7 +17,6 @@ import hashlib
 import hmac
 import os
 import random
-import string
 import struct
 import subprocess
 import sys
@@ -55,20 +54,16 @@ WIDE = ([chr(c) for c in range(0x100, 0x180) if one_capital(chr(c))] +   # Latin
         ["\u20ac", "\u4e2d", "\U0001F600"])
 
 
-# Target names: the library takes the bytes a-z of a UTF-16 name as capitals,
-# so characters with such a byte in their UTF-16 form (U+0161, say) are left
-# out; and it takes a name without a zero byte for 8-bit text, so a UTF-16
-# name here starts with an ASCII letter (as NetBIOS names are ASCII).
-DOMAIN_POOL = LETTERS.strip() + "".join(
-    c for c in LATIN1 + WIDE if not any(0x61 <= b <= 0x7A for b in c.encode("utf-16-le")))
+# Target names: any of these characters, in capitals for the hash.  A UTF-16
+# name comes with NEGOTIATE_UNICODE and may lack a zero byte (Greek or CJK
+# only); an 8-bit one comes without it, in Latin-1.
+DOMAIN_POOL = LETTERS.strip() + "".join(LATIN1 + WIDE)
 
 
 def name(pool, low=1, high=20):
     return "".join(rng.choice(pool) for _ in range(rng.randint(low, high)))
 
 
-def ascii_capitals(s):
-    return "".join(chr(ord(c) - 32) if "a" <= c <= "z" else c for c in s)
 
 
 def target_info(with_timestamp):
@@ -85,9 +80,13 @@ def target_info(with_timestamp):
     return b"".join(pairs) + b"\0\0\0\0", stamp
 
 
-def challenge_message(target_name, info, server_challenge):
+NEGOTIATE_UNICODE, NEGOTIATE_OEM = 0x00000001, 0x00000002
+
+
+def challenge_message(target_name, info, server_challenge, unicode):
+    flags = 0xE28A8230 | (NEGOTIATE_UNICODE if unicode else NEGOTIATE_OEM)
     return (b"NTLMSSP\0" + struct.pack("<I", 2) +
-            struct.pack("<HHI", len(target_name), len(target_name), 48) + struct.pack("<I", 0xE28A8233) +
+            struct.pack("<HHI", len(target_name), len(target_name), 48) + struct.pack("<I", flags) +
             server_challenge + b"\0" * 8 + struct.pack("<HHI", len(info), len(info), 48 + len(target_name)) +
             target_name + info)
 
@@ -152,18 +151,20 @@ def random_case(wide):
     user = name(pool)
     password = name(pool + "!$%&/()=?", 1, 40)
     workstation = name(pool, 1, 15)
-    # Target names: UTF-16 mostly, sometimes 8-bit ASCII (no zero byte).
-    domain_text = rng.choice(string.ascii_letters) + name(DOMAIN_POOL, 0, 14)
-    if rng.random() < 0.25:
-        domain_text = name(LETTERS.strip(), 1, 15)
-        target_name = domain_text.encode("ascii")
+    # Target names: UTF-16 mostly (half of them without ASCII, so often
+    # without a zero byte), sometimes 8-bit Latin-1.
+    unicode = rng.random() >= 0.25
+    if not unicode:
+        domain_text = name(LETTERS.strip() + "".join(LATIN1), 1, 15)
+        target_name = domain_text.encode("latin-1")
     else:
+        domain_text = name(rng.choice([DOMAIN_POOL, "".join(WIDE)]), 1, 15)
         target_name = domain_text.encode("utf-16-le")
     info, stamp = target_info(rng.random() < 0.3)
     server_challenge = rng.randbytes(8)
-    return dict(user=user, password=password, workstation=workstation, domain=ascii_capitals(domain_text),
+    return dict(user=user, password=password, workstation=workstation, domain=domain_text.upper(),
                 target_name=target_name, info=info, stamp=stamp, server_challenge=server_challenge,
-                message=challenge_message(target_name, info, server_challenge))
+                message=challenge_message(target_name, info, server_challenge, unicode))
 
 
 def check_message(where, case, message):

@@ -4,7 +4,8 @@
 Starts dovecot (IMAP on a free loopback port; a passwd-file user database
 for CRAM-MD5, and NTLM through Samba's winbindd on a standalone server with
 its own user database) under a temporary directory, runs AUTHENTICATE
-CRAM-MD5 and AUTHENTICATE NTLM for each client, and stops everything again.
+CRAM-MD5 and AUTHENTICATE NTLM for each client, and stops everything again;
+then the NTLM logins once more against Samba servers named beyond ASCII.
 Each right password must be accepted (OK) and each wrong one refused (NO).
 
     login_test.py [--glyphhost PATH] [--client reference|glyphhost|all] [--keep]
@@ -73,6 +74,17 @@ CHECKS = [
           C("j\u00fcrgen", "\u00c4pfel-\u20ac8"), "OK", WIDE_ONLY),
 ]
 
+# More servers, each with a NetBIOS name beyond ASCII: the target name of its
+# challenges, which goes into the NTLMv2 hash in capitals.  Greek and CJK
+# letters only have no zero byte in UTF-16 (the flags say it is UTF-16); and
+# beside ASCII, U+6587 (bytes 87 65) must not turn into U+4587 as if its 65
+# were a letter e.
+NON_ASCII_SERVERS = ("\u03a7\u0386\u039f\u03a3\u6587\u5b57", "GH-\u6587\u5b57")
+NON_ASCII_CHECKS = [
+    Check("NTLM", "right password", C("alice", "Secret-1"), "OK"),
+    Check("NTLM", "wrong password", C("alice", "Secret-3"), "NO"),
+]
+
 
 def main():
     sys.stdout.reconfigure(line_buffering=True)
@@ -117,25 +129,28 @@ def main():
     signal.alarm(RUN_TIMEOUT)
 
     failures = {}
-    try:
-        with servers.Servers(SAMBA_USERS, DOVECOT_USERS, keep=args.keep) as running:
-            print("servers up: IMAP on 127.0.0.1:%d, Samba server %s, under %s"
-                  % (running.port, servers.SAMBA_NAME, running.root))
-            # Each login from its own loopback address: dovecot delays every
-            # login from an address that has just failed one.
-            sources = ("127.0.0.%d" % n for n in range(2, 255))
-            for client in chosen:
-                for check in CHECKS:
-                    if client.name in check.clients:
-                        if not run_check(running, client, check, next(sources)):
-                            failures[client.name] = failures.get(client.name, 0) + 1
-                skipped = [c for c in CHECKS if client.name not in c.clients]
-                for check in skipped:
-                    print("skip  %-15s %-8s %s %s: wide build only"
-                          % (client.name, check.mechanism, check.creds.user, check.what))
-    except (servers.ServerError, subprocess.SubprocessError, OSError) as e:
-        print("FAILED: the servers could not be set up: %s" % e)
-        return 1
+    # Each login from its own loopback address: dovecot delays every login
+    # from an address that has just failed one.
+    sources = ("127.0.0.%d" % n for n in range(2, 255))
+    runs = [(servers.SAMBA_NAME, SAMBA_USERS, CHECKS)]
+    runs += [(name, {"alice": SAMBA_USERS["alice"]}, NON_ASCII_CHECKS) for name in NON_ASCII_SERVERS]
+    for samba_name, samba_users, checks in runs:
+        try:
+            with servers.Servers(samba_users, DOVECOT_USERS, keep=args.keep, samba_name=samba_name) as running:
+                print("servers up: IMAP on 127.0.0.1:%d, Samba server %s, under %s"
+                      % (running.port, samba_name, running.root))
+                for client in chosen:
+                    for check in checks:
+                        if client.name in check.clients:
+                            if not run_check(running, client, check, next(sources)):
+                                failures[client.name] = failures.get(client.name, 0) + 1
+                    skipped = [c for c in checks if client.name not in c.clients]
+                    for check in skipped:
+                        print("skip  %-15s %-8s %s %s: wide build only"
+                              % (client.name, check.mechanism, check.creds.user, check.what))
+        except (servers.ServerError, subprocess.SubprocessError, OSError) as e:
+            print("FAILED: the servers could not be set up: %s" % e)
+            return 1
 
     if not failures:
         print("every login check passed (%s)" % ", ".join(c.name for c in chosen))

@@ -38,7 +38,7 @@ SYSTEM_USERS = ["dovecot", "dovenull", "nobody"]   # dovecot's and the mail user
 SYSTEM_GROUPS = ["nogroup"]
 
 # The NetBIOS name of the standalone server: the target name (the domain)
-# its NTLM challenges carry.
+# its NTLM challenges carry, in UTF-16 and in capitals (Samba uppercases it).
 SAMBA_NAME = "GHSERVER"
 
 
@@ -139,11 +139,13 @@ def _end_orphans():
 class Servers:
     """The running servers.  Use as a context manager; `port` is IMAP's.
 
-    samba_users and dovecot_users map user names to passwords.
+    samba_users and dovecot_users map user names to passwords; samba_name
+    is the Samba server's NetBIOS name.
     """
 
-    def __init__(self, samba_users, dovecot_users, keep=False, log=print):
+    def __init__(self, samba_users, dovecot_users, keep=False, log=print, samba_name=SAMBA_NAME):
         self.samba_users = samba_users
+        self.samba_name = samba_name
         self.dovecot_users = dovecot_users
         self.keep = keep
         self.log = log
@@ -207,7 +209,7 @@ class Servers:
             f.write("root:x:0:\nnogroup:x:65534:\nghusers:x:60000:\n")
         conf = self.path("samba", "smb.conf")
         with open(conf, "w", encoding="utf-8") as f:
-            f.write(_SMB_CONF.format(dir=samba, name=SAMBA_NAME))
+            f.write(_SMB_CONF.format(dir=samba, name=self.samba_name))
         env = self._samba_env()
         for name, password in self.samba_users.items():
             self._run([find_binary("smbpasswd"), "-c", conf, "-a", "-s", name],

@@ -73,11 +73,89 @@ TEST(Ntlm, TheTargetNameIsTheDomainInCapitalsEither8BitOrUtf16) {
     Bytes capitals = utf16("DOMAIN");
     ntowfv2(ntHash, user.data(), user.size(), capitals.data(), capitals.size(), expected);
     Bytes asUtf16 = utf16("Domain");
-    ntlmv2_hash(ntHash, user.data(), user.size(), asUtf16.data(), asUtf16.size(), hash);
+    ntlmv2_hash(ntHash, user.data(), user.size(), asUtf16.data(), asUtf16.size(), true, hash);
     EXPECT_EQ(hex(hash, 16), hex(expected, 16));
     const uint8_t as8Bit[] = {'D', 'o', 'm', 'a', 'i', 'n'};
-    ntlmv2_hash(ntHash, user.data(), user.size(), as8Bit, sizeof as8Bit, hash);
+    ntlmv2_hash(ntHash, user.data(), user.size(), as8Bit, sizeof as8Bit, false, hash);
     EXPECT_EQ(hex(hash, 16), hex(expected, 16));
+}
+
+Bytes utf16le(const std::u16string &s) {
+    Bytes b;
+    for (char16_t u : s) b.insert(b.end(), {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)});
+    return b;
+}
+
+// A target name is put in capitals character by character, never byte by
+// byte: U+6587 (bytes 87 65) is no letter e, U+0178 (78 01) no letter x.
+// The hashes are known answers for User / Password computed apart (Python's
+// MD4 and hmac over "USER" and the capitals in UTF-16LE); the capitals are
+// also checked as the domain of NTOWFv2.
+TEST(Ntlm, TheTargetNameIsHashedInUnicodeCapitals) {
+    Points password = points(U"Password"), user = points(U"User");
+    uint8_t ntHash[16], hash[16], expected[16];
+    ASSERT_TRUE(ntlm_nt_hash(password.data(), password.size(), ntHash));
+    const Bytes eightBit = {'D', 0xFC, 's', 's', 'e', 'l', 'd', 'o', 'r', 'f', 0xFF};
+    struct {
+        const char *what;
+        Bytes name;
+        bool utf16;
+        std::u16string capitals;
+        const char *hash;
+    } cases[] = {
+        {"ASCII, as before", utf16le(u"Domain"), true, u"DOMAIN", "f38efea48ada6afaa95ae44669e5634b"},
+        {"CJK beside ASCII", utf16le(u"Gh-\u6587\u5b57"), true, u"GH-\u6587\u5b57", "c98bd536d2036cbe72e4da9b6c5274c5"},
+        {"CJK only", utf16le(u"\u6587\u5b57"), true, u"\u6587\u5b57", "bef53f6f30c1f6dc63f1ca430c88be3c"},
+        {"Greek only", utf16le(u"\u03c7\u03ac\u03bf\u03c2"), true, u"\u03a7\u0386\u039f\u03a3",
+         "3b54b705810841d0e427cadbe7722ca4"},
+        {"Y with diaeresis, capital and small", utf16le(u"\u0178\u00ff"), true, u"\u0178\u0178",
+         "7a570aae3a4a7b07c4438e3a860ae1c2"},
+        {"Cyrillic", utf16le(u"\u043c\u043e\u0441\u043a\u0432\u0430"), true,
+         u"\u041c\u041e\u0421\u041a\u0412\u0410", "7a8c51eabef92b0e84c83000d9afa9c0"},
+        {"a surrogate pair", utf16le(u"a\U00010428"), true, u"A\U00010400", "581f925a08cb99575d3c71c0d08841da"},
+        {"8-bit beyond ASCII", eightBit, false, u"D\u00dcSSELDORF\u0178", "18f5ec920afd349be326663ae92f8430"},
+    };
+    for (const auto &tc : cases) {
+        ASSERT_TRUE(ntlmv2_hash(ntHash, user.data(), user.size(), tc.name.data(), tc.name.size(), tc.utf16, hash));
+        EXPECT_EQ(hex(hash, 16), tc.hash) << tc.what;
+        Bytes capitals = utf16le(tc.capitals);
+        ntowfv2(ntHash, user.data(), user.size(), capitals.data(), capitals.size(), expected);
+        EXPECT_EQ(hex(hash, 16), hex(expected, 16)) << tc.what;
+    }
+}
+
+TEST(Ntlm, OddPiecesOfAUtf16TargetNameStayAsTheyCame) {
+    Points user = points(U"u");
+    uint8_t ntHash[16] = {7}, hash[16], expected[16];
+    std::u16string loneHigh = u"a", loneLow = u"b", pairReversed = u"c";
+    loneHigh += char16_t(0xD801);                                   // at the end
+    loneLow += char16_t(0xDC28);
+    loneLow += u"z";
+    pairReversed += {char16_t(0xDC28), char16_t(0xD801), u'd'};     // low before high: two lone units
+    std::u16string loneHighCap = u"A", loneLowCap = u"B", pairReversedCap = u"C";
+    loneHighCap += char16_t(0xD801);
+    loneLowCap += char16_t(0xDC28);
+    loneLowCap += u"Z";
+    pairReversedCap += {char16_t(0xDC28), char16_t(0xD801), u'D'};
+    Bytes odd = utf16le(u"\u00e9a");
+    odd.push_back('q');                                             // half a unit: a-z in capitals
+    Bytes oddCap = utf16le(u"\u00c9A");
+    oddCap.push_back('Q');
+    // Long enough to cross the pieces the name is hashed in, pairs on every
+    // boundary.
+    std::u16string longName, longCap;
+    for (int i = 0; i < 45; ++i) {
+        longName += u"\u6587b\U00010428";
+        longCap += u"\u6587B\U00010400";
+    }
+    struct { Bytes name, capitals; } cases[] = {
+        {utf16le(loneHigh), utf16le(loneHighCap)}, {utf16le(loneLow), utf16le(loneLowCap)},
+        {utf16le(pairReversed), utf16le(pairReversedCap)}, {odd, oddCap}, {utf16le(longName), utf16le(longCap)}};
+    for (const auto &tc : cases) {
+        ntlmv2_hash(ntHash, user.data(), user.size(), tc.name.data(), tc.name.size(), true, hash);
+        ntowfv2(ntHash, user.data(), user.size(), tc.capitals.data(), tc.capitals.size(), expected);
+        EXPECT_EQ(hex(hash, 16), hex(expected, 16)) << hex(tc.name);
+    }
 }
 
 TEST(Ntlm, TheUserNameIsHashedInUnicodeCapitals) {
@@ -96,12 +174,12 @@ TEST(Ntlm, TheUserNameIsHashedInUnicodeCapitals) {
     EXPECT_FALSE(ntlm_nt_hash(noForm, 1, a));
 }
 
-Bytes challengeMessage(const Bytes &targetName, const Bytes &targetInfo) {
+Bytes challengeMessage(const Bytes &targetName, const Bytes &targetInfo, uint32_t flags = 0xe28a8233) {
     Bytes m = fromHex("4e544c4d5353500002000000");
     auto put16 = [&](size_t v) { m.insert(m.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); };
     auto put32 = [&](size_t v) { put16(v & 0xFFFF); put16(v >> 16); };
     put16(targetName.size()); put16(targetName.size()); put32(48);
-    put32(0xe28a8233);
+    put32(flags);
     m.insert(m.end(), kServerChallenge, kServerChallenge + 8);
     put32(0); put32(0);
     put16(targetInfo.size()); put16(targetInfo.size()); put32(48 + targetName.size());
@@ -144,6 +222,26 @@ TEST(Ntlm, AnAuthenticateMessageByteForByte) {
               "45005200a364ead07e87f76bef07b555d8564bb3aaaaaaaaaaaaaaaa9dee77a61159fe187cb72a714b564c0101010000"
               "000000000000000000000000aaaaaaaaaaaaaaaa0000000002000c0044006f006d00610069006e0001000c0053006500"
               "72007600650072000000000000000000");
+}
+
+// A server that says NEGOTIATE_UNICODE sends its name in UTF-16, also one
+// without a zero byte; without the flag the zero bytes decide.
+TEST(Ntlm, TheNegotiateFlagsSayWhetherTheTargetNameIsUtf16) {
+    const uint32_t unicode = 0xe28a8233, oem = 0xe28a8232;
+    Bytes greek = utf16le(u"\u03a7\u0386\u039f\u03a3"), domain = {'D', 'o', 'm', 'a', 'i', 'n'};
+    Bytes oddWithZero = {'D', 0, 'o'};
+    struct { Bytes name; uint32_t flags; bool utf16; } cases[] = {
+        {greek, unicode, true},         {greek, oem, false},       {domain, unicode, true},
+        {domain, oem, false},           {utf16("Dom"), oem, true}, {Bytes{'D', 'o', 'm'}, unicode, false},
+        {oddWithZero, unicode, true},   {Bytes{}, oem, false},
+    };
+    for (const auto &tc : cases) {
+        Bytes m = challengeMessage(tc.name, {}, tc.flags);
+        NtlmChallenge c;
+        ASSERT_TRUE(ntlm_read_challenge(m.data(), m.size(), &c));
+        EXPECT_EQ(c.flags, tc.flags);
+        EXPECT_EQ(ntlm_target_name_is_utf16(&c), tc.utf16) << hex(tc.name) << " flags " << tc.flags;
+    }
 }
 
 TEST(Ntlm, TheServersTimestampIsUsedWhenItsTargetInformationCarriesOne) {
@@ -203,7 +301,8 @@ TEST(Ntlm, FieldsOver65535BytesGiveNoMessage) {
     for (const auto &[targetName, targetInfo, fits] :
          {std::make_tuple(Bytes{}, infoFits, true), std::make_tuple(Bytes{}, infoTooLong, false),
           std::make_tuple(name, Bytes{}, true)}) {
-        NtlmChallenge c = {targetName.data(), targetName.size(), kServerChallenge, targetInfo.data(), targetInfo.size()};
+        NtlmChallenge c = {targetName.data(), targetName.size(), 0, kServerChallenge, targetInfo.data(),
+                           targetInfo.size()};
         size_t length = ntlm_authenticate_length(&c, &creds);
         EXPECT_EQ(length != 0, fits);
         if (fits) {
