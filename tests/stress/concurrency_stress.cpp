@@ -102,7 +102,7 @@ struct Challenge {
     std::optional<uint64_t> serverTime;
 };
 
-Challenge challengeMessage(const std::vector<uint8_t> &targetName, const std::u32string &hashDomain,
+Challenge challengeMessage(const std::vector<uint8_t> &targetName, bool unicode, const std::u32string &hashDomain,
                            std::optional<uint64_t> serverTime) {
     std::vector<uint8_t> info;
     auto pair = [&info](uint16_t id, const std::vector<uint8_t> &value) {
@@ -122,7 +122,7 @@ Challenge challengeMessage(const std::vector<uint8_t> &targetName, const std::u3
                            uint8_t(offset), uint8_t(offset >> 8), 0, 0});
     };
     buffer(targetName.size(), 48);
-    m.insert(m.end(), {0x35, 0x82, 0x8a, 0xe2, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0});
+    m.insert(m.end(), {uint8_t(unicode ? 0x35 : 0x34), 0x82, 0x8a, 0xe2, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0});
     buffer(info.size(), 48 + targetName.size());
     m.insert(m.end(), targetName.begin(), targetName.end());
     m.insert(m.end(), info.begin(), info.end());
@@ -131,9 +131,10 @@ Challenge challengeMessage(const std::vector<uint8_t> &targetName, const std::u3
 
 const std::vector<Challenge> &challenges() {
     static const std::vector<Challenge> kChallenges = {
-        challengeMessage({'D', 0, 'o', 0, 'm', 0, 'a', 0, 'i', 0, 'n', 0}, U"DOMAIN", std::nullopt),  // UTF-16
-        challengeMessage({'w', 'o', 'r', 'k'}, U"WORK", std::nullopt),                               // 8-bit
-        challengeMessage({}, U"", uint64_t{133500000000000000}),                                    // the server's time
+        challengeMessage({'D', 0, 'o', 0, 'm', 0, 'a', 0, 'i', 0, 'n', 0}, true, U"DOMAIN", std::nullopt),  // UTF-16
+        challengeMessage({'w', 'o', 'r', 'k', 0xE9}, false, U"WORK\u00c9", std::nullopt),                 // 8-bit
+        challengeMessage({0xB1, 0x03, 'x', 0}, true, U"\u0391X", std::nullopt),        // UTF-16, a Greek capital
+        challengeMessage({}, true, U"", uint64_t{133500000000000000}),                                    // the server's time
     };
     return kChallenges;
 }

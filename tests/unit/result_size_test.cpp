@@ -130,7 +130,12 @@ TEST(ResultSizes, BlowfishPaddingAndTextForm) {
 TEST(ResultSizes, TheLargestNtlmAnswer) {
     std::vector<uint8_t> name(65535, 'n'), info(65535 - 48, 0);
     std::vector<uint32_t> astral(NTLM_MAX_NAME_CHARS, 0x1F600);
-    NtlmChallenge challenge = {name.data(), name.size(), name.data(), info.data(), info.size()};
+    NtlmChallenge challenge = {};
+    challenge.targetName = name.data();
+    challenge.targetNameLength = name.size();
+    challenge.serverChallenge = name.data();
+    challenge.targetInfo = info.data();
+    challenge.targetInfoLength = info.size();
     NtlmCredentials credentials = {astral.data(), astral.size(), astral.data(),
                                    astral.size(), astral.data(), astral.size()};
     uint64_t length = ntlm_authenticate_length(&challenge, &credentials);
