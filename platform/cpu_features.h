@@ -14,6 +14,7 @@
 #define GH_CPU_FEATURES_H
 
 struct CpuFeatures {
+    bool sse2;        // always on x86-64; not on every 32-bit x86
     bool ssse3;
     bool sse41;
     bool pclmul;      // carry-less multiplication (PCLMULQDQ)

@@ -4,9 +4,13 @@
 // these and through token_search.h, so that a faster kernel put behind one
 // of them serves every function at once.
 //
-// All are linear in n and read nothing outside s[0, n).  A forward or
-// backward search that finds nothing returns n (never a valid index).
-// These are the portable implementations.
+// All are linear in n and read nothing outside s[0, n) (scan_find_pair:
+// s[0, n + gap)).  A forward or backward search that finds nothing returns
+// n (never a valid index).
+//
+// Each runs the fastest of its kernels on the processor at hand: SSE2, AVX2
+// or AVX-512 where the processor has them, or the portable code beside them
+// (scan_kernels.h), timed and chosen once, at its first use.
 #ifndef GH_TEXT_SCAN_H
 #define GH_TEXT_SCAN_H
 
@@ -30,6 +34,12 @@ size_t scan_find_last_char(const uint32_t *s, size_t n, uint32_t c);
 // last space or control character of a line's window.)
 size_t scan_find_last_at_most(const uint8_t *s, size_t n, uint8_t limit);
 size_t scan_find_last_at_most(const uint32_t *s, size_t n, uint32_t limit);
+
+// Index of the first i < n where s[i] is a and s[i + gap] is b, or n; reads
+// s[0, n + gap), gap >= 1.  (The candidates of a token search: its first
+// and last characters in place.)
+size_t scan_find_pair(const uint8_t *s, size_t n, uint8_t a, uint8_t b, size_t gap);
+size_t scan_find_pair(const uint32_t *s, size_t n, uint32_t a, uint32_t b, size_t gap);
 
 // How many of s[0, n) are c.
 size_t scan_count_char(const uint8_t *s, size_t n, uint8_t c);
