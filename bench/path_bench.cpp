@@ -78,6 +78,8 @@ const Kernel kKernels[] = {
     {"copy_kept32", [] { return scan_choice32(TEXT_SCAN_COPY_KEPT); }},
     {"find_pair8", [] { return scan_choice8(TEXT_SCAN_FIND_PAIR); }},
     {"find_pair32", [] { return scan_choice32(TEXT_SCAN_FIND_PAIR); }},
+    {"copy_breaks8", [] { return scan_choice8(TEXT_SCAN_COPY_BREAKS); }},
+    {"copy_breaks32", [] { return scan_choice32(TEXT_SCAN_COPY_BREAKS); }},
 };
 
 Bytes randomBytes(size_t n) {
@@ -250,7 +252,7 @@ std::vector<C> csvSample() {
     std::vector<C> t(kScanChars);
     for (size_t i = 0; i < kScanChars; ++i) {
         uint8_t x = r[i];
-        t[i] = x < 20 ? C(',') : x < 24 ? C(' ') : x < 26 ? C('"') : x < 28 ? C(0) : x < 30 ? C('\n') : C('a' + x % 26);
+        t[i] = x < 20 ? C(',') : x < 24 ? C(' ') : x < 26 ? C('"') : x < 28 ? C(0) : x < 30 ? C('\r') : x < 32 ? C('\n') : C('a' + x % 26);
     }
     return t;
 }
@@ -263,7 +265,7 @@ size_t scanRun(const ScanKernels<C> &k, TextScanFunction f, const std::vector<C>
     size_t sum = 0;
     switch (f) {
     case TEXT_SCAN_FIND_CHAR:
-        for (size_t i = 0; i < n; ++i) i += k.find_char(s + i, n - i, C(','));
+        for (size_t i = 0; i < n; ++i) i += k.find_char(s + i, n - i, C('\n'));
         return sum + k.find_char(s, n, C('\\'));
     case TEXT_SCAN_FIND_EITHER:
         for (size_t i = 0; i < n; ++i) i += k.find_either(s + i, n - i, C('\r'), C('\n'));
@@ -279,14 +281,17 @@ size_t scanRun(const ScanKernels<C> &k, TextScanFunction f, const std::vector<C>
         return k.copy_without(work.data(), s, n, C(0));
     case TEXT_SCAN_COPY_KEPT:
         return k.copy_kept(work.data(), s, n, keep);
-    default:
+    case TEXT_SCAN_FIND_PAIR:
         for (size_t i = 0; i + 1 < n; ++i) i += k.find_pair(s + i, n - i - 1, C('e'), C(','), 1);
         return sum + k.find_pair(s, n - 5, C('x'), C('q'), 5);
+    default:
+        return k.copy_breaks(work.data(), s, n, C('\r'), C('\n'), true);
     }
 }
 
 const char *const kScanNames[TEXT_SCAN_FUNCTIONS] = {"find_char",  "find_either", "find_last_char", "find_last_at_most",
-                                                     "count_char", "copy_without", "copy_kept",     "find_pair"};
+                                                     "count_char", "copy_without", "copy_kept",     "find_pair",
+                                                     "copy_breaks"};
 
 template <class C>
 void addScans(const ScanKernels<C> *(*kernelsFor)(TextScanPath)) {

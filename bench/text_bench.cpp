@@ -243,15 +243,29 @@ void folder(benchmark::State &state) {
     rate<C>(state);
 }
 
+// As the catalogue case does for a break of one character: in place.
 template <class C>
 void setLinebreaksLf(benchmark::State &state) {
-    const std::vector<C> &t = corpus<C>().text;
-    const C lf[1] = {10};
-    std::vector<C> out(set_linebreaks_length(t.data(), t.size(), 1));
+    std::vector<C> text = corpus<C>().text;
+    text.push_back(0);  // the room for one more character
+    inPlace<C>(state, text, [](C *s, size_t n) { return set_linebreaks_in_place(s, n - 1, C(10)); });
+}
+
+// Into a second buffer, line by line: what a break of two characters takes.
+template <class C>
+void setLinebreaksCrLf(benchmark::State &state) {
+    std::vector<C> t = corpus<C>().text;
+    const C lf[1] = {10}, crlf[2] = {13, 10};
+    std::vector<C> lfText(t.size() + 1);
+    TextSink<C> toLf = {lfText.data(), 0, lfText.size(), nullptr, nullptr};
+    set_linebreaks(t.data(), t.size(), lf, 1, &toLf);
+    lfText.resize(toLf.used);
+    std::vector<C> out(set_linebreaks_length(lfText.data(), lfText.size(), 2));
     for (auto _ : state) {
-        size_t length = set_linebreaks_length(t.data(), t.size(), 1);
+        size_t length = set_linebreaks_length(lfText.data(), lfText.size(), 2);
         TextSink<C> sink = {out.data(), 0, length, nullptr, nullptr};
-        if (length > out.size() || !set_linebreaks(t.data(), t.size(), lf, 1, &sink)) state.SkipWithError("failed");
+        if (length > out.size() || !set_linebreaks(lfText.data(), lfText.size(), crlf, 2, &sink))
+            state.SkipWithError("failed");
         benchmark::ClobberMemory();
     }
     rate<C>(state);
@@ -294,6 +308,7 @@ void addBuild() {
     add(b + "filenameOfPath", filename<C>);
     add(b + "folderPartOfPath", folder<C>);
     add(b + "setLinebreaks", setLinebreaksLf<C>);
+    add(b + "setLinebreaks/toCRLF", setLinebreaksCrLf<C>);
     add(b + "wrapLinesWith72", wrap72<C>);
 }
 
@@ -315,6 +330,7 @@ const Target kTargets[] = {
     {"filenameOfPath", "memcpy", 0.5},
     {"folderPartOfPath", "memcpy", 0.5},
     {"setLinebreaks", "memcpy", 0.5},
+    {"setLinebreaks/toCRLF", "memcpy", 0.5},
     {"wrapLinesWith72", "memcpy", 0.25},
     {"call/howMany", "howMany/1char", 0.7},
     {"call/setLinebreaks", "setLinebreaks", 0.7},

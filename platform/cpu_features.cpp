@@ -28,6 +28,7 @@ enum : uint32_t {
     kAvx512vbmi = 1u << 8,
     kTsc = 1u << 9,
     kSse2 = 1u << 10,
+    kAvx512vbmi2 = 1u << 11,
     kForced = 1u << 30,  // GH_FORCE_PORTABLE=1
     kKnown = 1u << 31    // the word holds a detection
 };
@@ -65,6 +66,7 @@ uint32_t detect() {
     if (avx512 && avx512bw) {
         f |= kAvx512bw;
         if ((c >> 1) & 1) f |= kAvx512vbmi;
+        if ((c >> 6) & 1) f |= kAvx512vbmi2;
     }
     return f;
 }
@@ -100,6 +102,7 @@ CpuFeatures decode(uint32_t w) {
     f.avx512vl = w & kAvx512vl;
     f.avx512bw = w & kAvx512bw;
     f.avx512vbmi = w & kAvx512vbmi;
+    f.avx512vbmi2 = w & kAvx512vbmi2;
     f.tsc = w & kTsc;
     return f;
 }

@@ -24,6 +24,7 @@ struct CpuFeatures {
     bool avx512vl;    // F + VL, with the OS saving the ZMM state
     bool avx512bw;    // F + BW + VL, with the OS saving the ZMM state
     bool avx512vbmi;  // the above plus VBMI
+    bool avx512vbmi2; // F + BW + VL plus VBMI2 (byte compress and expand)
     bool tsc;         // the time-stamp counter (rdtsc), for timing paths
 };
 

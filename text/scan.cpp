@@ -117,14 +117,30 @@ size_t findPairWide(const uint32_t *s, size_t n, uint32_t a, uint32_t b, size_t 
     return n;
 }
 
+template <class C>
+size_t copyBreaks(C *dst, const C *src, size_t n, C from, C to, bool dropLf) {
+    size_t o = 0;
+    bool afterBreak = false;  // the character before was `from` (dst may have overwritten it)
+    for (size_t i = 0; i < n; ++i) {
+        C x = src[i];
+        bool isBreak = x == from;
+        bool dropped = dropLf && afterBreak && x == 10;
+        afterBreak = isBreak;
+        dst[o] = isBreak ? to : x;
+        o += !dropped;
+    }
+    return o;
+}
+
 }  // namespace
 
 const ScanKernels<uint8_t> kScanPortable8 = {
     "portable",        findByte,           findEither<uint8_t>, findLastByte, findLastAtMost<uint8_t>,
-    countChar<uint8_t>, copyWithout<uint8_t>, copyKeptBytes,     findPairBytes};
+    countChar<uint8_t>, copyWithout<uint8_t>, copyKeptBytes,     findPairBytes, copyBreaks<uint8_t>};
 const ScanKernels<uint32_t> kScanPortable32 = {
     "portable",          findChar<uint32_t>,    findEither<uint32_t>, findLastChar<uint32_t>,
-    findLastAtMost<uint32_t>, countChar<uint32_t>, copyWithout<uint32_t>, copyKeptWide, findPairWide};
+    findLastAtMost<uint32_t>, countChar<uint32_t>, copyWithout<uint32_t>, copyKeptWide, findPairWide,
+    copyBreaks<uint32_t>};
 
 template <class C>
 bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f) {
@@ -145,6 +161,8 @@ bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f) {
         return k.copy_kept;
     case TEXT_SCAN_FIND_PAIR:
         return k.find_pair;
+    case TEXT_SCAN_COPY_BREAKS:
+        return k.copy_breaks;
     default:
         return false;
     }
@@ -164,6 +182,8 @@ bool runnable(TextScanPath path, const CpuFeatures &f) {
         return f.avx2;
     case TEXT_SCAN_AVX512:
         return f.avx512bw;
+    case TEXT_SCAN_AVX512VBMI2:
+        return f.avx512vbmi2;
     default:
         return false;
     }
@@ -178,30 +198,33 @@ struct Width<uint8_t> {
     static const ScanKernels<uint8_t> *const sets[TEXT_SCAN_PATHS];
     static PathChoice choices[TEXT_SCAN_FUNCTIONS];
 };
-const ScanKernels<uint8_t> *const Width<uint8_t>::sets[TEXT_SCAN_PATHS] = {&kScanPortable8, &kScanSse2_8,
-                                                                            &kScanAvx2_8, &kScanAvx512_8};
+const ScanKernels<uint8_t> *const Width<uint8_t>::sets[TEXT_SCAN_PATHS] = {
+    &kScanPortable8, &kScanSse2_8, &kScanAvx2_8, &kScanAvx512_8, &kScanAvx512Vbmi2_8};
 PathChoice Width<uint8_t>::choices[TEXT_SCAN_FUNCTIONS] = {
     PathChoice("find_char8"),  PathChoice("find_either8"), PathChoice("find_last_char8"),
     PathChoice("find_last_at_most8"), PathChoice("count_char8"), PathChoice("copy_without8"),
-    PathChoice("copy_kept8"),  PathChoice("find_pair8")};
+    PathChoice("copy_kept8"),  PathChoice("find_pair8"), PathChoice("copy_breaks8")};
 
 template <>
 struct Width<uint32_t> {
     static const ScanKernels<uint32_t> *const sets[TEXT_SCAN_PATHS];
     static PathChoice choices[TEXT_SCAN_FUNCTIONS];
 };
-const ScanKernels<uint32_t> *const Width<uint32_t>::sets[TEXT_SCAN_PATHS] = {&kScanPortable32, &kScanSse2_32,
-                                                                              &kScanAvx2_32, &kScanAvx512_32};
+const ScanKernels<uint32_t> *const Width<uint32_t>::sets[TEXT_SCAN_PATHS] = {
+    &kScanPortable32, &kScanSse2_32, &kScanAvx2_32, &kScanAvx512_32, &kScanAvx512Vbmi2_32};
 PathChoice Width<uint32_t>::choices[TEXT_SCAN_FUNCTIONS] = {
     PathChoice("find_char32"),  PathChoice("find_either32"), PathChoice("find_last_char32"),
     PathChoice("find_last_at_most32"), PathChoice("count_char32"), PathChoice("copy_without32"),
-    PathChoice("copy_kept32"),  PathChoice("find_pair32")};
+    PathChoice("copy_kept32"),  PathChoice("find_pair32"), PathChoice("copy_breaks32")};
 
 template <class C>
 const ScanKernels<C> *kernelsFor(TextScanPath path, const CpuFeatures &f) {
     if (path < TEXT_SCAN_PORTABLE || path >= TEXT_SCAN_PATHS || !runnable(path, f)) return nullptr;
     const ScanKernels<C> *k = Width<C>::sets[path];
-    return k->find_char ? k : nullptr;  // a set not built for this architecture has none
+    for (int function = 0; function < TEXT_SCAN_FUNCTIONS; ++function) {
+        if (scan_kernel_present(*k, static_cast<TextScanFunction>(function))) return k;
+    }
+    return nullptr;  // none built for this architecture or width
 }
 
 // The timing sample: 2048 characters of comma-separated words, now and
@@ -261,8 +284,8 @@ void runSample(void *sample, int path) {
     const size_t n = kSampleChars;
     size_t sum = 0;
     switch (s->function) {
-    case TEXT_SCAN_FIND_CHAR:  // the next delimiter, again and again; then a long search
-        for (size_t i = 0; i < n; ++i) i += k.find_char(t + i, n - i, C(','));
+    case TEXT_SCAN_FIND_CHAR:  // the next line break, again and again; then a long search
+        for (size_t i = 0; i < n; ++i) i += k.find_char(t + i, n - i, C('\n'));
         sum += k.find_char(t, n, C('\\'));
         break;
     case TEXT_SCAN_FIND_EITHER:
@@ -284,9 +307,12 @@ void runSample(void *sample, int path) {
     case TEXT_SCAN_COPY_KEPT:
         sum += k.copy_kept(s->work, t, n, s->keep);
         break;
-    default:  // the candidates of a short token, again and again; then a long search
+    case TEXT_SCAN_FIND_PAIR:  // the candidates of a short token, again and again; then a long search
         for (size_t i = 0; i + 1 < n; ++i) i += k.find_pair(t + i, n - i - 1, C('e'), C(','), 1);
         sum += k.find_pair(t, n - 5, C('x'), C('q'), 5);
+        break;
+    default:  // CR LF to LF
+        sum += k.copy_breaks(s->work, t, n, C('\r'), C('\n'), true);
         break;
     }
     s->sink += sum;
@@ -383,6 +409,13 @@ size_t scan_copy_without(uint8_t *dst, const uint8_t *src, size_t n, uint8_t c) 
 }
 size_t scan_copy_without(uint32_t *dst, const uint32_t *src, size_t n, uint32_t c) {
     return chosen<uint32_t>(TEXT_SCAN_COPY_WITHOUT).copy_without(dst, src, n, c);
+}
+
+size_t scan_copy_breaks(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from, uint8_t to, bool dropLf) {
+    return chosen<uint8_t>(TEXT_SCAN_COPY_BREAKS).copy_breaks(dst, src, n, from, to, dropLf);
+}
+size_t scan_copy_breaks(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
+    return chosen<uint32_t>(TEXT_SCAN_COPY_BREAKS).copy_breaks(dst, src, n, from, to, dropLf);
 }
 
 size_t scan_copy_kept(uint8_t *dst, const uint8_t *src, size_t n, const CharKeepSet &keep) {

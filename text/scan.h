@@ -58,6 +58,14 @@ size_t scan_span_char_back(const uint32_t *s, size_t n, uint32_t c);
 size_t scan_copy_without(uint8_t *dst, const uint8_t *src, size_t n, uint8_t c);
 size_t scan_copy_without(uint32_t *dst, const uint32_t *src, size_t n, uint32_t c);
 
+// Copies src[0, n) to dst with every `from` written as `to` and, when
+// dropLf is set, every line feed (10) that follows a `from` left out;
+// returns how many were copied.  dst as for scan_copy_without.  (A text's
+// line breaks replaced by a break of one character: from is the break
+// character, dropLf says the breaks are CR LF.)
+size_t scan_copy_breaks(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from, uint8_t to, bool dropLf);
+size_t scan_copy_breaks(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf);
+
 // Which characters a filtering copy keeps: codes 0 to 255 by a table; in
 // wide text, codes above 255 only when listed.
 struct CharKeepSet {

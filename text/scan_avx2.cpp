@@ -226,16 +226,61 @@ GH_SCAN_TARGET size_t copyKeptWide(uint32_t *dst, const uint32_t *src, size_t n,
     return copyKeptTail(dst, src, n, keep, i, o);
 }
 
+// Each `from` becomes `to`; a line feed after a `from` (the one before
+// the block carried in) is dropped when dropLf is set.  In place, a block
+// with nothing to change before anything was dropped stays where it is.
+GH_SCAN_TARGET size_t copyBreaksBytes(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from, uint8_t to, bool dropLf) {
+    const __m256i vf = Bytes::splat(from), vt = Bytes::splat(to), lf = Bytes::splat(10);
+    alignas(32) uint8_t block[32];
+    size_t i = 0, o = 0;
+    uint32_t carry = 0;
+    for (; n - i >= 32; i += 32) {
+        __m256i x = Bytes::load(src + i), isFrom = _mm256_cmpeq_epi8(x, vf);
+        uint32_t froms = static_cast<uint32_t>(_mm256_movemask_epi8(isFrom));
+        uint32_t drop = dropLf ? static_cast<uint32_t>(Bytes::eq(x, lf)) & ((froms << 1) | carry) : 0;
+        carry = froms >> 31;
+        __m256i y = _mm256_blendv_epi8(x, vt, isFrom);
+        if (!drop) {
+            if (froms || o != i || dst != src) store(dst + o, y);
+            o += 32;
+            continue;
+        }
+        store(block, y);
+        for (unsigned k = 0; k < 32; k += 8) o += compress8(dst + o, block + k, (~drop >> k) & 0xFF);
+    }
+    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+}
+
+GH_SCAN_TARGET size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
+    const __m256i vf = Wide::splat(from), vt = Wide::splat(to), lf = Wide::splat(10);
+    size_t i = 0, o = 0;
+    unsigned carry = 0;
+    for (; n - i >= 8; i += 8) {
+        __m256i x = Wide::load(src + i), isFrom = _mm256_cmpeq_epi32(x, vf);
+        unsigned froms = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(isFrom)));
+        unsigned drop = dropLf ? static_cast<unsigned>(Wide::eq(x, lf)) & ((froms << 1) | carry) & 0xFF : 0;
+        carry = froms >> 7;
+        __m256i y = _mm256_blendv_epi8(x, vt, isFrom);
+        if (!drop) {
+            if (froms || o != i || dst != src) store(dst + o, y);
+            o += 8;
+        } else {
+            o += compressLanes(dst + o, y, ~drop & 0xFF);
+        }
+    }
+    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+}
+
 }  // namespace
 
 const ScanKernels<uint8_t> kScanAvx2_8 = {
     "avx2",     findChar<Bytes>,  findEither<Bytes>, findLastChar<Bytes>, findLastAtMost<Bytes>,
-    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>};
+    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes};
 const ScanKernels<uint32_t> kScanAvx2_32 = {
     "avx2",    findChar<Wide>,  findEither<Wide>, findLastChar<Wide>, findLastAtMost<Wide>,
-    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>};
+    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide};
 
 #else
-const ScanKernels<uint8_t> kScanAvx2_8 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-const ScanKernels<uint32_t> kScanAvx2_32 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint8_t> kScanAvx2_8 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint32_t> kScanAvx2_32 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif

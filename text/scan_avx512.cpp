@@ -23,37 +23,9 @@
 
 #include "text/scan_simd.h"
 
+#include "text/scan_avx512_ops.h"
+
 namespace {
-
-struct Bytes {
-    using C = uint8_t;
-    using V = __m512i;
-    static constexpr size_t kLanes = 64;
-    static constexpr bool kMasked = true;
-    GH_SCAN_TARGET static V splat(C c) { return _mm512_set1_epi8(static_cast<char>(c)); }
-    GH_SCAN_TARGET static V load(const C *p) { return _mm512_loadu_si512(p); }
-    GH_SCAN_TARGET static V loadFirst(const C *p, size_t k) {
-        return _mm512_maskz_loadu_epi8(static_cast<__mmask64>(lowBits(k)), p);
-    }
-    GH_SCAN_TARGET static uint64_t eq(V a, V b) { return _mm512_cmpeq_epi8_mask(a, b); }
-    GH_SCAN_TARGET static uint64_t le(V a, V limit) { return _mm512_cmple_epu8_mask(a, limit); }
-};
-
-struct Wide {
-    using C = uint32_t;
-    using V = __m512i;
-    static constexpr size_t kLanes = 16;
-    static constexpr bool kMasked = true;
-    GH_SCAN_TARGET static V splat(C c) { return _mm512_set1_epi32(static_cast<int>(c)); }
-    GH_SCAN_TARGET static V load(const C *p) { return _mm512_loadu_si512(p); }
-    GH_SCAN_TARGET static V loadFirst(const C *p, size_t k) {
-        return _mm512_maskz_loadu_epi32(static_cast<__mmask16>(lowBits(k)), p);
-    }
-    GH_SCAN_TARGET static uint64_t eq(V a, V b) { return _mm512_cmpeq_epi32_mask(a, b); }
-    GH_SCAN_TARGET static uint64_t le(V a, V limit) { return _mm512_cmple_epu32_mask(a, limit); }
-};
-
-inline size_t ones(uint64_t m) { return static_cast<size_t>(__builtin_popcountll(m)); }
 
 GH_SCAN_TARGET size_t countBytes(const uint8_t *s, size_t n, uint8_t c) {
     const __m512i vc = Bytes::splat(c), zero = _mm512_setzero_si512(), minusOne = _mm512_set1_epi8(-1);
@@ -137,25 +109,6 @@ GH_SCAN_TARGET size_t copyWithoutWide(uint32_t *dst, const uint32_t *src, size_t
     return copyWithoutTail(dst, src, n, c, i, o);
 }
 
-// The keep set's nibble tables in every 128-bit lane, and the
-// classification of codes 0..255 (as bytes) by them; see scan_avx2.cpp.
-struct Classifier {
-    __m512i lowHalf, highHalf, bits;
-    GH_SCAN_TARGET explicit Classifier(const CharKeepSet &keep) {
-        NibbleTables t = nibbleTables(keep);
-        lowHalf = _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i *>(t.lowHalf)));
-        highHalf = _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i *>(t.highHalf)));
-        bits = _mm512_broadcast_i32x4(_mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128));
-    }
-    GH_SCAN_TARGET uint64_t kept(__m512i x) const {
-        const __m512i index = _mm512_set1_epi8(static_cast<char>(0x8F)), top = _mm512_set1_epi8(static_cast<char>(0x80));
-        __m512i row = _mm512_or_si512(_mm512_shuffle_epi8(lowHalf, _mm512_and_si512(x, index)),
-                                      _mm512_shuffle_epi8(highHalf, _mm512_and_si512(_mm512_xor_si512(x, top), index)));
-        __m512i bit = _mm512_shuffle_epi8(bits, _mm512_and_si512(_mm512_srli_epi16(x, 4), _mm512_set1_epi8(7)));
-        return _mm512_test_epi8_mask(row, bit);
-    }
-};
-
 GH_SCAN_TARGET size_t copyKeptBytes(uint8_t *dst, const uint8_t *src, size_t n, const CharKeepSet &keep) {
     const Classifier classify(keep);
     size_t i = 0, o = 0;
@@ -193,16 +146,64 @@ GH_SCAN_TARGET size_t copyKeptWide(uint32_t *dst, const uint32_t *src, size_t n,
     return copyKeptTail(dst, src, n, keep, i, o);
 }
 
+// Each `from` becomes `to`; a line feed after a `from` (the one before
+// the block carried in) is dropped when dropLf is set.  In place, a block
+// with nothing to change before anything was dropped stays where it is.
+GH_SCAN_TARGET size_t copyBreaksBytes(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from, uint8_t to, bool dropLf) {
+    const __m512i vf = Bytes::splat(from), vt = Bytes::splat(to), lf = Bytes::splat(10);
+    alignas(64) uint8_t block[64];
+    size_t i = 0, o = 0;
+    uint64_t carry = 0;
+    for (; n - i >= 64; i += 64) {
+        __m512i x = Bytes::load(src + i);
+        uint64_t froms = Bytes::eq(x, vf);
+        uint64_t drop = dropLf ? Bytes::eq(x, lf) & ((froms << 1) | carry) : 0;
+        carry = froms >> 63;
+        __m512i y = _mm512_mask_mov_epi8(x, static_cast<__mmask64>(froms), vt);
+        if (!drop) {
+            if (froms || o != i || dst != src) _mm512_storeu_si512(dst + o, y);
+            o += 64;
+            continue;
+        }
+        _mm512_store_si512(block, y);
+        for (unsigned k = 0; k < 64; k += 16) {
+            uint32_t keep16 = static_cast<uint32_t>(~drop >> k) & 0xFFFF;
+            o += compress16(dst + o, block + k, keep16);
+        }
+    }
+    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+}
+
+GH_SCAN_TARGET size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
+    const __m512i vf = Wide::splat(from), vt = Wide::splat(to), lf = Wide::splat(10);
+    size_t i = 0, o = 0;
+    uint32_t carry = 0;
+    for (; n - i >= 16; i += 16) {
+        __m512i x = Wide::load(src + i);
+        uint32_t froms = static_cast<uint32_t>(Wide::eq(x, vf));
+        uint32_t drop = dropLf ? static_cast<uint32_t>(Wide::eq(x, lf)) & ((froms << 1) | carry) & 0xFFFF : 0;
+        carry = froms >> 15;
+        __m512i y = _mm512_mask_mov_epi32(x, static_cast<__mmask16>(froms), vt);
+        if (!drop) {
+            if (froms || o != i || dst != src) _mm512_storeu_si512(dst + o, y);
+            o += 16;
+        } else {
+            o += compressLanes(dst + o, y, ~drop & 0xFFFF);
+        }
+    }
+    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+}
+
 }  // namespace
 
 const ScanKernels<uint8_t> kScanAvx512_8 = {
     "avx512",   findChar<Bytes>,  findEither<Bytes>, findLastChar<Bytes>, findLastAtMost<Bytes>,
-    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>};
+    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes};
 const ScanKernels<uint32_t> kScanAvx512_32 = {
     "avx512",  findChar<Wide>,  findEither<Wide>, findLastChar<Wide>, findLastAtMost<Wide>,
-    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>};
+    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide};
 
 #else
-const ScanKernels<uint8_t> kScanAvx512_8 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-const ScanKernels<uint32_t> kScanAvx512_32 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint8_t> kScanAvx512_8 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint32_t> kScanAvx512_32 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif

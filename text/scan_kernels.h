@@ -28,11 +28,19 @@ struct ScanKernels {
     size_t (*copy_without)(C *dst, const C *src, size_t n, C c);
     size_t (*copy_kept)(C *dst, const C *src, size_t n, const CharKeepSet &keep);
     size_t (*find_pair)(const C *s, size_t n, C a, C b, size_t gap);
+    size_t (*copy_breaks)(C *dst, const C *src, size_t n, C from, C to, bool dropLf);
 };
 
 // The paths, the conventional (widest) one last here; a chooser lists them
 // widest first.
-enum TextScanPath { TEXT_SCAN_PORTABLE, TEXT_SCAN_SSE2, TEXT_SCAN_AVX2, TEXT_SCAN_AVX512, TEXT_SCAN_PATHS };
+enum TextScanPath {
+    TEXT_SCAN_PORTABLE,
+    TEXT_SCAN_SSE2,
+    TEXT_SCAN_AVX2,
+    TEXT_SCAN_AVX512,
+    TEXT_SCAN_AVX512VBMI2,  // the byte copies alone
+    TEXT_SCAN_PATHS
+};
 
 // The kernels of a path, or null when this processor cannot run them (the
 // portable set always runs).
@@ -49,6 +57,7 @@ enum TextScanFunction {
     TEXT_SCAN_COPY_WITHOUT,
     TEXT_SCAN_COPY_KEPT,
     TEXT_SCAN_FIND_PAIR,
+    TEXT_SCAN_COPY_BREAKS,
     TEXT_SCAN_FUNCTIONS
 };
 
@@ -62,7 +71,7 @@ const PathChoice *scan_choice32(TextScanFunction f);
 template <class C>
 bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f);
 
-extern const ScanKernels<uint8_t> kScanPortable8, kScanSse2_8, kScanAvx2_8, kScanAvx512_8;
-extern const ScanKernels<uint32_t> kScanPortable32, kScanSse2_32, kScanAvx2_32, kScanAvx512_32;
+extern const ScanKernels<uint8_t> kScanPortable8, kScanSse2_8, kScanAvx2_8, kScanAvx512_8, kScanAvx512Vbmi2_8;
+extern const ScanKernels<uint32_t> kScanPortable32, kScanSse2_32, kScanAvx2_32, kScanAvx512_32, kScanAvx512Vbmi2_32;
 
 #endif
