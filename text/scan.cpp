@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include <atomic>
+
 #include "platform/cpu_features.h"
 #include "platform/path_choice.h"
 #include "text/scan_kernels.h"
@@ -341,13 +343,28 @@ int choose(TextScanFunction f) {
     return gh_path_choose(&choice, trial);
 }
 
+// The test hook's path, or -1.
+std::atomic<int> gForcedPath{-1};
+
+template <class C>
+const ScanKernels<C> &forced(int path, TextScanFunction f) {
+    const ScanKernels<C> *k = kernelsFor<C>(static_cast<TextScanPath>(path), gh_cpu_detected());
+    return k && scan_kernel_present(*k, f) ? *k : *Width<C>::sets[TEXT_SCAN_PORTABLE];
+}
+
 template <class C>
 inline const ScanKernels<C> &chosen(TextScanFunction f) {
-    int path = gh_path_chosen(Width<C>::choices[f]);
+    int path = gForcedPath.load(std::memory_order_relaxed);
+    if (__builtin_expect(path >= 0, 0)) return forced<C>(path, f);
+    path = gh_path_chosen(Width<C>::choices[f]);
     return *Width<C>::sets[path >= 0 ? path : choose<C>(f)];
 }
 
 }  // namespace
+
+void scan_force_path(TextScanPath path) {
+    gForcedPath.store(path >= TEXT_SCAN_PORTABLE && path < TEXT_SCAN_PATHS ? path : -1, std::memory_order_relaxed);
+}
 
 const ScanKernels<uint8_t> *scan_kernels8_for(TextScanPath path) { return kernelsFor<uint8_t>(path, gh_cpu_detected()); }
 const ScanKernels<uint32_t> *scan_kernels32_for(TextScanPath path) {

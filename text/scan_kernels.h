@@ -67,6 +67,14 @@ struct PathChoice;
 const PathChoice *scan_choice8(TextScanFunction f);
 const PathChoice *scan_choice32(TextScanFunction f);
 
+// A test hook: from now on every scan of scan.h runs the kernel of `path`
+// (the portable one where that path has none or the processor cannot run
+// it), until called with TEXT_SCAN_PATHS, which goes back to the chosen
+// kernels.  So the algorithms built on the scans (token search, parts,
+// lines) are tested on every path.  Tests only; not for use while other
+// threads scan.
+void scan_force_path(TextScanPath path);
+
 // Whether a set has a scan's kernel.
 template <class C>
 bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f);
