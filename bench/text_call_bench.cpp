@@ -7,6 +7,7 @@
 //
 //   text/<build>/call/howMany
 //   text/<build>/call/setLinebreaks
+//   text/<build>/call/freeTextBlock   the freeing of the text's block alone
 #include "bench/text_corpus.h"
 #include "bench/whole_call.h"
 #include "text/lines.h"
@@ -67,6 +68,21 @@ void leanCall(benchmark::State &state, int32_t function) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size() * sizeof(C)));
 }
 
+// What freeing the block that holds the text costs (made untimed): a part
+// of every whole call, since the library frees the block it is handed.
+template <class C>
+void freeTextBlock(benchmark::State &state) {
+    ghbench::WindowsLikeMemory memoryManager;
+    const std::vector<C> text = textbench::textOf<C>(textbench::csvText());
+    for (auto _ : state) {
+        state.PauseTiming();
+        HGLOBAL h = ghbench::makeBlock(text.data(), static_cast<uint32_t>(text.size()), text.size() * sizeof(C));
+        state.ResumeTiming();
+        GlobalFree(h);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size() * sizeof(C)));
+}
+
 template <class C>
 void addBuild() {
     std::string b = std::string("text/") + (sizeof(C) == 1 ? "byte" : "wide") + "/call/";
@@ -76,6 +92,9 @@ void addBuild() {
             ->Unit(benchmark::kMillisecond)
             ->MinTime(0.5);
     }
+    benchmark::RegisterBenchmark((b + "freeTextBlock").c_str(), freeTextBlock<C>)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(0.5);
 }
 
 int registerAll() {

@@ -23,8 +23,24 @@
 
 namespace {
 
-inline unsigned lowestBit(uint64_t m) { return static_cast<unsigned>(__builtin_ctzll(m)); }
-inline unsigned highestBit(uint64_t m) { return 63u - static_cast<unsigned>(__builtin_clzll(m)); }
+// m != 0.  (On 32-bit x86 in halves: the 64-bit builtins would call the
+// compiler's runtime there.)
+inline unsigned lowestBit(uint64_t m) {
+#if defined(__x86_64__)
+    return static_cast<unsigned>(__builtin_ctzll(m));
+#else
+    uint32_t low = static_cast<uint32_t>(m);
+    return low ? static_cast<unsigned>(__builtin_ctz(low)) : 32u + static_cast<unsigned>(__builtin_ctz(static_cast<uint32_t>(m >> 32)));
+#endif
+}
+inline unsigned highestBit(uint64_t m) {
+#if defined(__x86_64__)
+    return 63u - static_cast<unsigned>(__builtin_clzll(m));
+#else
+    uint32_t high = static_cast<uint32_t>(m >> 32);
+    return high ? 63u - static_cast<unsigned>(__builtin_clz(high)) : 31u - static_cast<unsigned>(__builtin_clz(static_cast<uint32_t>(m)));
+#endif
+}
 inline uint64_t lowBits(size_t k) { return k >= 64 ? ~uint64_t{0} : (uint64_t{1} << k) - 1; }
 
 // What each search looks for: the mask of a whole block, of the first k
