@@ -273,7 +273,7 @@ void prepareSample(void *sample) {
     for (int c = '0'; c <= '9'; ++c) s->keep.byteKept[c] = 1;
     for (int c = 'a'; c <= 'z'; ++c) s->keep.byteKept[c] = 1;
     for (int c = 'A'; c <= 'Z'; ++c) s->keep.byteKept[c] = 1;
-    s->keep.byteKept[','] = s->keep.byteKept['.'] = 1;
+    s->keep.byteKept[int{','}] = s->keep.byteKept[int{'.'}] = 1;
     s->keep.wideCount = 0;
     s->sink = 0;
 }

@@ -88,9 +88,7 @@ struct Pair {
     typename O::V va, vb;
     C a, b;
     size_t gap;
-    GH_SCAN_TARGET uint64_t block(const C *p) const {
-        return O::eq(O::load(p), va) & O::eq(O::load(p + gap), vb);
-    }
+    GH_SCAN_TARGET uint64_t block(const C *p) const { return O::eq(O::load(p), va) & O::eq(O::load(p + gap), vb); }
     GH_SCAN_TARGET uint64_t first(const C *p, size_t k) const {
         return O::eq(O::loadFirst(p, k), va) & O::eq(O::loadFirst(p + gap, k), vb);
     }
