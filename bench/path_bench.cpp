@@ -5,7 +5,7 @@
 //
 // `paths/<kernel>/<path>` runs one path over warm buffers (digests and
 // CRC-16 over 1 MiB, Base64 over 64 KiB of binary data, the conversions
-// over 4 Ki characters: in the first-level cache, where the paths differ;
+// over 4 Ki characters, the text scans over 64 Ki characters: in the first-level cache, where the paths differ;
 // over many MiB they all run at the memory's pace); rates are the bytes the
 // kernel reads, as in the other benchmarks (Base64 decoding: the bytes it
 // writes).  The choices are
@@ -31,6 +31,8 @@
 #include "encoding/base64_codec.h"
 #include "encoding/charcodec_kernels.h"
 #include "encoding/crc16_kernels.h"
+#include "platform/path_choice.h"
+#include "text/scan_kernels.h"
 
 namespace {
 
@@ -60,6 +62,24 @@ const Kernel kKernels[] = {
     {"qchar_narrow_low8", narrowChoice},
     {"crc16_xmodem", crc16_xmodem_choice},
     {"crc16_x25", crc16_x25_choice},
+    {"find_char8", [] { return scan_choice8(TEXT_SCAN_FIND_CHAR); }},
+    {"find_char32", [] { return scan_choice32(TEXT_SCAN_FIND_CHAR); }},
+    {"find_either8", [] { return scan_choice8(TEXT_SCAN_FIND_EITHER); }},
+    {"find_either32", [] { return scan_choice32(TEXT_SCAN_FIND_EITHER); }},
+    {"find_last_char8", [] { return scan_choice8(TEXT_SCAN_FIND_LAST_CHAR); }},
+    {"find_last_char32", [] { return scan_choice32(TEXT_SCAN_FIND_LAST_CHAR); }},
+    {"find_last_at_most8", [] { return scan_choice8(TEXT_SCAN_FIND_LAST_AT_MOST); }},
+    {"find_last_at_most32", [] { return scan_choice32(TEXT_SCAN_FIND_LAST_AT_MOST); }},
+    {"count_char8", [] { return scan_choice8(TEXT_SCAN_COUNT_CHAR); }},
+    {"count_char32", [] { return scan_choice32(TEXT_SCAN_COUNT_CHAR); }},
+    {"copy_without8", [] { return scan_choice8(TEXT_SCAN_COPY_WITHOUT); }},
+    {"copy_without32", [] { return scan_choice32(TEXT_SCAN_COPY_WITHOUT); }},
+    {"copy_kept8", [] { return scan_choice8(TEXT_SCAN_COPY_KEPT); }},
+    {"copy_kept32", [] { return scan_choice32(TEXT_SCAN_COPY_KEPT); }},
+    {"find_pair8", [] { return scan_choice8(TEXT_SCAN_FIND_PAIR); }},
+    {"find_pair32", [] { return scan_choice32(TEXT_SCAN_FIND_PAIR); }},
+    {"copy_breaks8", [] { return scan_choice8(TEXT_SCAN_COPY_BREAKS); }},
+    {"copy_breaks32", [] { return scan_choice32(TEXT_SCAN_COPY_BREAKS); }},
 };
 
 Bytes randomBytes(size_t n) {
@@ -220,6 +240,81 @@ void addCrc() {
     }
 }
 
+// The text scans over 64 Ki characters of comma-separated words (in the
+// second-level cache), each used as the text functions use it: searches
+// for the next delimiter again and again, the windows of wrapped lines, a
+// whole count, a filtering copy.  Rates: the text's bytes.
+constexpr size_t kScanChars = 64 << 10;
+
+template <class C>
+std::vector<C> csvSample() {
+    Bytes r = randomBytes(kScanChars);
+    std::vector<C> t(kScanChars);
+    for (size_t i = 0; i < kScanChars; ++i) {
+        uint8_t x = r[i];
+        t[i] = x < 20 ? C(',') : x < 24 ? C(' ') : x < 26 ? C('"') : x < 28 ? C(0) : x < 30 ? C('\r') : x < 32 ? C('\n') : C('a' + x % 26);
+    }
+    return t;
+}
+
+template <class C>
+size_t scanRun(const ScanKernels<C> &k, TextScanFunction f, const std::vector<C> &t, std::vector<C> &work,
+               const CharKeepSet &keep) {
+    const size_t n = t.size();
+    const C *s = t.data();
+    size_t sum = 0;
+    switch (f) {
+    case TEXT_SCAN_FIND_CHAR:
+        for (size_t i = 0; i < n; ++i) i += k.find_char(s + i, n - i, C('\n'));
+        return sum + k.find_char(s, n, C('\\'));
+    case TEXT_SCAN_FIND_EITHER:
+        for (size_t i = 0; i < n; ++i) i += k.find_either(s + i, n - i, C('\r'), C('\n'));
+        return sum + k.find_either(s, n, C('{'), C('}'));
+    case TEXT_SCAN_FIND_LAST_CHAR:
+        return k.find_last_char(s, n, C('\\'));
+    case TEXT_SCAN_FIND_LAST_AT_MOST:
+        for (size_t i = 0; i + 72 <= n; i += 72) sum += k.find_last_at_most(s + i, 72, C(' '));
+        return sum;
+    case TEXT_SCAN_COUNT_CHAR:
+        return k.count_char(s, n, C(','));
+    case TEXT_SCAN_COPY_WITHOUT:
+        return k.copy_without(work.data(), s, n, C(0));
+    case TEXT_SCAN_COPY_KEPT:
+        return k.copy_kept(work.data(), s, n, keep);
+    case TEXT_SCAN_FIND_PAIR:
+        for (size_t i = 0; i + 1 < n; ++i) i += k.find_pair(s + i, n - i - 1, C('e'), C(','), 1);
+        return sum + k.find_pair(s, n - 5, C('x'), C('q'), 5);
+    default:
+        return k.copy_breaks(work.data(), s, n, C('\r'), C('\n'), true);
+    }
+}
+
+const char *const kScanNames[TEXT_SCAN_FUNCTIONS] = {"find_char",  "find_either", "find_last_char", "find_last_at_most",
+                                                     "count_char", "copy_without", "copy_kept",     "find_pair",
+                                                     "copy_breaks"};
+
+template <class C>
+void addScans(const ScanKernels<C> *(*kernelsFor)(TextScanPath)) {
+    for (int f = 0; f < TEXT_SCAN_FUNCTIONS; ++f) {
+        for (int p = TEXT_SCAN_PATHS - 1; p >= TEXT_SCAN_PORTABLE; --p) {
+            const ScanKernels<C> *k = kernelsFor(static_cast<TextScanPath>(p));
+            auto function = static_cast<TextScanFunction>(f);
+            if (!k || !scan_kernel_present(*k, function)) continue;
+            std::string kernel = std::string(kScanNames[f]) + (sizeof(C) == 1 ? "8" : "32");
+            add(kernel, k->name, [k, function](benchmark::State &state) {
+                std::vector<C> t = csvSample<C>(), work(kScanChars);
+                CharKeepSet keep = {};
+                for (int c = 0; c < 256; ++c) keep.byteKept[c] = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == ',';
+                for (auto _ : state) {
+                    benchmark::DoNotOptimize(scanRun(*k, function, t, work, keep));
+                    benchmark::ClobberMemory();
+                }
+                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kScanChars * sizeof(C)));
+            });
+        }
+    }
+}
+
 // Time-stamp ticks a microsecond, measured against the steady clock.
 double ticksPerMicrosecond() {
     PathClock clock = gh_path_clock();
@@ -329,6 +424,8 @@ int registerAll() {
     addBase64();
     addConversions();
     addCrc();
+    addScans<uint8_t>(scan_kernels8_for);
+    addScans<uint32_t>(scan_kernels32_for);
     return bench_add_summary(printTable);
 }
 const int kRegistered = registerAll();

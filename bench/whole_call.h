@@ -228,6 +228,12 @@ struct LeanHost {
     int resultType = -1;
     uint64_t resultCount = 0;    // characters of a text, elements of a block
     double resultNumber = 0;
+    // Calls of more than one parameter: their count, and per parameter (the
+    // first four) a block, a text or a number that answers for it instead.
+    double paramCount = 1;
+    HGLOBAL readyAt[4] = {};
+    const char *textAt[4] = {};
+    double numberAt[4] = {};
 };
 
 inline LeanHost *&currentLeanHost() {
@@ -245,26 +251,31 @@ inline int32_t leanCallback(int32_t op, ...) {
     } else if (op == HOST_OP_GET_FUNC_PARM) {
         int32_t number = va_arg(ap, int32_t), type = va_arg(ap, int32_t), count = va_arg(ap, int32_t);
         auto *buffer = static_cast<uint8_t *>(va_arg(ap, void *));
+        int at = number - HOST_PARAM_FIRST;
+        bool own = at >= 0 && at < 4;
         if (number == HOST_PARAM_COUNT) {
-            double one = 1;
-            memcpy(buffer, &one, sizeof one);
+            memcpy(buffer, &h.paramCount, sizeof h.paramCount);
+        } else if (type == HOST_TYPE_NUMBER && own) {
+            memcpy(buffer, &h.numberAt[at], sizeof h.numberAt[at]);
         } else if (type == HOST_TYPE_LENGTH) {
             memcpy(buffer, &h.length, 4);
         } else if (type == HOST_TYPE_FIELD_NUMBER) {
             int16_t field = h.binary ? -1 : 1000;
             memcpy(buffer, &field, sizeof field);
-        } else if (type == HOST_TYPE_TEXT && h.text) {
-            size_t n = std::min(strlen(h.text), static_cast<size_t>(count < 0 ? 0 : count));
+        } else if (type == HOST_TYPE_TEXT && ((own && h.textAt[at]) || h.text)) {
+            const char *text = own && h.textAt[at] ? h.textAt[at] : h.text;
+            size_t n = std::min(strlen(text), static_cast<size_t>(count < 0 ? 0 : count));
             for (size_t i = 0; i <= n; ++i) {
-                uint32_t c = i < n ? static_cast<uint8_t>(h.text[i]) : 0;
+                uint32_t c = i < n ? static_cast<uint8_t>(text[i]) : 0;
                 memcpy(buffer + i * width, &c, width);  // little-endian: the low byte first
             }
         } else if (type == HOST_TYPE_TEXT_BLOCK || type == HOST_TYPE_BINARY_BLOCK) {
             HGLOBAL offered;
             memcpy(&offered, buffer, sizeof offered);
             if (offered) GlobalFree(offered);
-            memcpy(buffer, &h.ready, sizeof h.ready);
-            h.ready = nullptr;
+            HGLOBAL &ready = own && h.readyAt[at] ? h.readyAt[at] : h.ready;
+            memcpy(buffer, &ready, sizeof ready);
+            ready = nullptr;
         }
     } else if (op == HOST_OP_SET_FLD_VAL) {
         (void)va_arg(ap, int32_t);

@@ -6,7 +6,8 @@
 // 2: 32-bit characters; bits 3-7: flags), a parameter byte, then the
 // characters: each byte picks one from a small alphabet of delimiters,
 // quotes, spaces, digits, points, minus signs, backslashes, CR, LF and
-// zero (in 32-bit text also codes above 255).  Where a function takes a
+// zero (in 32-bit text also codes above 255).  Every input runs on each
+// path of the scans in turn (scan_force_path).  Where a function takes a
 // second text (a delimiter, a pattern, keepChars, a line start) its length
 // comes from the parameter byte and its characters come first.
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "text/lines.h"
 #include "text/numbers.h"
 #include "text/parts.h"
+#include "text/scan_kernels.h"
 #include "text/small_text.h"
 
 namespace {
@@ -159,6 +161,13 @@ void checkLines(FuzzInput &in, uint8_t flags, uint8_t parameter) {
     TextSink<C> sink = {out.get(), 0, length, nullptr, nullptr};
     GH_FUZZ_CHECK(set_linebreaks(text.get(), s.size(), brk.get(), written, &sink));
     GH_FUZZ_CHECK(Text<C>(out.get(), out.get() + length) == expected);
+    if (written == 1) {
+        // In place, with exactly one character of room after the text.
+        std::unique_ptr<C[]> work(new C[s.size() + 1]);
+        std::copy(s.begin(), s.end(), work.get());
+        size_t got = set_linebreaks_in_place(work.get(), s.size(), brk[0]);
+        GH_FUZZ_CHECK(Text<C>(work.get(), work.get() + got) == expected);
+    }
 }
 
 template <class C>
@@ -178,14 +187,21 @@ void check(FuzzInput &in, uint8_t selector, uint8_t parameter) {
 
 }  // namespace
 
+// Each input runs on every path of the scans this processor has.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzInput in(data, size);
-    uint8_t selector = in.byte();
-    uint8_t parameter = in.byte();
-    if (selector & 4) {
-        check<uint32_t>(in, selector, parameter);
-    } else {
-        check<uint8_t>(in, selector, parameter);
+    for (int path = TEXT_SCAN_PORTABLE; path < TEXT_SCAN_PATHS; ++path) {
+        auto p = static_cast<TextScanPath>(path);
+        if (!scan_kernels8_for(p) && !scan_kernels32_for(p)) continue;
+        scan_force_path(p);
+        FuzzInput in(data, size);
+        uint8_t selector = in.byte();
+        uint8_t parameter = in.byte();
+        if (selector & 4) {
+            check<uint32_t>(in, selector, parameter);
+        } else {
+            check<uint8_t>(in, selector, parameter);
+        }
     }
+    scan_force_path(TEXT_SCAN_PATHS);
     return 0;
 }

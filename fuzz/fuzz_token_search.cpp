@@ -1,7 +1,8 @@
 // The two-way token search on any token and text, against a direct search:
 // the first occurrence from several start positions, and the count of
 // leftmost non-overlapping occurrences.  Heap buffers of exactly the token's
-// and the text's length.
+// and the text's length.  Every input runs on each path of the scans in
+// turn (scan_force_path).
 //
 // Input: a byte for the token's length (1 to 64) and the width (bit 7:
 // 32-bit characters), a byte for the alphabet (0: the bytes as they are;
@@ -15,6 +16,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "tests/support/text_reference.h"
+#include "text/scan_kernels.h"
 #include "text/token_search.h"
 
 namespace {
@@ -50,15 +52,22 @@ void check(ghfuzz::FuzzInput &in, size_t m, uint8_t alphabet) {
 
 }  // namespace
 
+// Each input runs on every path of the scans this processor has.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    ghfuzz::FuzzInput in(data, size);
-    uint8_t shape = in.byte();
-    uint8_t alphabet = in.byte();
-    size_t m = 1 + (shape & 0x3F);
-    if (shape & 0x80) {
-        check<uint32_t>(in, m, alphabet);
-    } else {
-        check<uint8_t>(in, m, alphabet);
+    for (int path = TEXT_SCAN_PORTABLE; path < TEXT_SCAN_PATHS; ++path) {
+        auto p = static_cast<TextScanPath>(path);
+        if (!scan_kernels8_for(p) && !scan_kernels32_for(p)) continue;
+        scan_force_path(p);
+        ghfuzz::FuzzInput in(data, size);
+        uint8_t shape = in.byte();
+        uint8_t alphabet = in.byte();
+        size_t m = 1 + (shape & 0x3F);
+        if (shape & 0x80) {
+            check<uint32_t>(in, m, alphabet);
+        } else {
+            check<uint8_t>(in, m, alphabet);
+        }
     }
+    scan_force_path(TEXT_SCAN_PATHS);
     return 0;
 }

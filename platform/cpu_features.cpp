@@ -27,6 +27,8 @@ enum : uint32_t {
     kAvx512bw = 1u << 7,
     kAvx512vbmi = 1u << 8,
     kTsc = 1u << 9,
+    kSse2 = 1u << 10,
+    kAvx512vbmi2 = 1u << 11,
     kForced = 1u << 30,  // GH_FORCE_PORTABLE=1
     kKnown = 1u << 31    // the word holds a detection
 };
@@ -46,6 +48,7 @@ uint32_t detect() {
     if ((c >> 19) & 1) f |= kSse41;
     if ((c >> 1) & 1) f |= kPclmul;
     if ((d >> 4) & 1) f |= kTsc;
+    if ((d >> 26) & 1) f |= kSse2;
     bool osxsave = (c >> 27) & 1;
     bool avx = (c >> 28) & 1;
     unsigned long long xcr0 = osxsave ? readXcr0() : 0;
@@ -63,6 +66,7 @@ uint32_t detect() {
     if (avx512 && avx512bw) {
         f |= kAvx512bw;
         if ((c >> 1) & 1) f |= kAvx512vbmi;
+        if ((c >> 6) & 1) f |= kAvx512vbmi2;
     }
     return f;
 }
@@ -88,6 +92,7 @@ uint32_t word() {
 
 CpuFeatures decode(uint32_t w) {
     CpuFeatures f;
+    f.sse2 = w & kSse2;
     f.ssse3 = w & kSsse3;
     f.sse41 = w & kSse41;
     f.pclmul = w & kPclmul;
@@ -97,6 +102,7 @@ CpuFeatures decode(uint32_t w) {
     f.avx512vl = w & kAvx512vl;
     f.avx512bw = w & kAvx512bw;
     f.avx512vbmi = w & kAvx512vbmi;
+    f.avx512vbmi2 = w & kAvx512vbmi2;
     f.tsc = w & kTsc;
     return f;
 }

@@ -14,6 +14,7 @@
 #define GH_CPU_FEATURES_H
 
 struct CpuFeatures {
+    bool sse2;        // always on x86-64; not on every 32-bit x86
     bool ssse3;
     bool sse41;
     bool pclmul;      // carry-less multiplication (PCLMULQDQ)
@@ -23,6 +24,7 @@ struct CpuFeatures {
     bool avx512vl;    // F + VL, with the OS saving the ZMM state
     bool avx512bw;    // F + BW + VL, with the OS saving the ZMM state
     bool avx512vbmi;  // the above plus VBMI
+    bool avx512vbmi2; // F + BW + VL plus VBMI2 (byte compress and expand)
     bool tsc;         // the time-stamp counter (rdtsc), for timing paths
 };
 

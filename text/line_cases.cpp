@@ -63,6 +63,28 @@ void SetOutputResult(CallFrame *frame, XPHandle *slot, const TextSink<qchar> &si
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
 }
 
+// A line break of one character never makes the text longer than one
+// character more, so the result is made in the text's own block, grown by
+// that character when it has no room for it: no second block of the text's
+// size is needed.  False, with the text unlocked (text->block null), when
+// the block cannot be grown; the caller then makes a new one.
+bool SetLinebreaksInPlace(CallFrame *frame, XPHandle *slot, LockedText &text, qchar lineBreak) {
+    // A count one past what a block can say goes the counted way below.
+    if (static_cast<uint64_t>(text.count) + 1 > UINT32_MAX) return false;
+    uint64_t need = MEMBLOCK_HEADER + (static_cast<uint64_t>(text.count) + 1) * sizeof(qchar);
+    if (need > SIZE_MAX) return false;
+    UnlockXPHandle(*slot);
+    text.block = nullptr;
+    if (GetXPHandleSize(*slot) < need && ResizeXPHandle(slot, static_cast<size_t>(need)) != 0) return false;
+    void *p = LockXPHandle(*slot);
+    if (!p) return false;
+    size_t length = set_linebreaks_in_place(MemBlockChars(p), text.count, lineBreak);
+    SetMemBlockCount(p, static_cast<uint32_t>(length));
+    UnlockXPHandle(*slot);
+    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
+    return true;
+}
+
 }  // namespace
 
 // wrapLinesWith(text, linestart, linebreak, linesize): every line of at most
@@ -107,7 +129,8 @@ CaseExit case_wrapLinesWith(CallFrame *frame) {
 // setLinebreaks(text, linebreak): every line break of the text's own form
 // replaced by linebreak (its first two characters), and one added after a
 // last line without one.  A text whose form is linebreak already comes back
-// as it is.
+// as it is; with a line break of one character the result is made in the
+// text's block.
 CaseExit case_setLinebreaks(CallFrame *frame) {
     if (frame->paramCount < 2) return EXIT_EMPTY_TEXT;
     XPHandle *textSlot;
@@ -122,6 +145,8 @@ CaseExit case_setLinebreaks(CallFrame *frame) {
         return EXIT_CLEANUP;
     }
     if (breakLength > LINE_BREAK_WRITTEN) breakLength = LINE_BREAK_WRITTEN;
+    if (breakLength == 1 && SetLinebreaksInPlace(frame, textSlot, text, lineBreak[0])) return EXIT_CLEANUP;
+    if (!text.block && !LockText(textSlot, &text)) return EXIT_EMPTY_TEXT;
 
     // Counted in 64 bits: a result past what a block can hold (2^32 - 1
     // characters, or a 32-bit address space) gives the empty text.

@@ -11,17 +11,40 @@ namespace {
 
 enum { CR = 13, LF = 10, SPACE = 32 };
 
+// A sink written through local copies of its fields: stores of byte
+// characters may alias any object, so writing through the sink's own
+// fields would reload them after every character.  The sink is brought up
+// to date before it grows and when the writing is done.
 template <class C>
-bool reserve(TextSink<C> *out, size_t more) {
-    if (out->room - out->used >= more) return true;
-    return out->grow && out->grow(out, more, out->context) && out->room - out->used >= more;
-}
+struct Writer {
+    TextSink<C> *sink;
+    C *data;
+    size_t used, room;
 
-template <class C>
-void put(TextSink<C> *out, const C *p, size_t k) {
-    if (k) memcpy(out->data + out->used, p, k * sizeof(C));
-    out->used += k;
-}
+    explicit Writer(TextSink<C> *s) : sink(s), data(s->data), used(s->used), room(s->room) {}
+    ~Writer() { sink->used = used; }
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    bool reserve(size_t more) {
+        if (room - used >= more) return true;
+        sink->used = used;
+        bool grown = sink->grow && sink->grow(sink, more, sink->context);
+        data = sink->data;
+        room = sink->room;
+        return grown && room - used >= more;
+    }
+    void put(const C *p, size_t k) {
+        if (k) memcpy(data + used, p, k * sizeof(C));
+        used += k;
+    }
+    // A line start or line break: a few characters, not worth a call.
+    void putShort(const C *p, size_t k) {
+        C *o = data + used;
+        for (size_t i = 0; i < k; ++i) o[i] = p[i];
+        used += k;
+    }
+};
 
 template <class C>
 C breakChar(LineBreakForm form) {
@@ -65,6 +88,7 @@ bool wrap_lines(const C *s, size_t n, const C *lineStart, size_t lineStartLength
     const C brk = breakChar<C>(form);
     const size_t window = lineSize + 1 - lineStartLength;
     size_t nextBreak = form == BREAK_NONE ? n : scan_find_char(s, n, brk);
+    Writer<C> w(out);
     for (size_t i = 0; i < n;) {
         if (nextBreak < i) nextBreak = i + scan_find_char(s + i, n - i, brk);
         size_t rest = n - i;
@@ -77,10 +101,10 @@ bool wrap_lines(const C *s, size_t n, const C *lineStart, size_t lineStartLength
             k = line_sense(s + i, window, nextBreak - i);
         }
         size_t shown = k > 0 && s[i + k - 1] == SPACE ? k - 1 : k;
-        if (!reserve(out, lineStartLength + shown + lineBreakLength)) return false;
-        put(out, lineStart, lineStartLength);
-        put(out, s + i, shown);
-        put(out, lineBreak, lineBreakLength);
+        if (!w.reserve(lineStartLength + shown + lineBreakLength)) return false;
+        w.putShort(lineStart, lineStartLength);
+        w.put(s + i, shown);
+        w.putShort(lineBreak, lineBreakLength);
         i = skipBreak(s, n, i + k, form);
     }
     return true;
@@ -122,14 +146,30 @@ template <class C>
 bool set_linebreaks(const C *s, size_t n, const C *lineBreak, size_t lineBreakLength, TextSink<C> *out) {
     const LineBreakForm form = line_break_form(s, n);
     const C brk = breakChar<C>(form);
+    Writer<C> w(out);
     for (size_t i = 0; i < n;) {
         size_t k = form == BREAK_NONE ? n - i : scan_find_char(s + i, n - i, brk);
-        if (!reserve(out, k + lineBreakLength)) return false;
-        put(out, s + i, k);
-        put(out, lineBreak, lineBreakLength);
+        if (!w.reserve(k + lineBreakLength)) return false;
+        w.put(s + i, k);
+        w.putShort(lineBreak, lineBreakLength);
         i = skipBreak(s, n, i + k, form);
     }
     return true;
+}
+
+template <class C>
+size_t set_linebreaks_in_place(C *s, size_t n, C lineBreak) {
+    if (n == 0) return 0;
+    const LineBreakForm form = line_break_form(s, n);
+    if (form == BREAK_NONE) {
+        s[n] = lineBreak;
+        return n + 1;
+    }
+    const C brk = breakChar<C>(form);
+    bool endsWithBreak = skipBreak(s, n, scan_find_last_char(s, n, brk), form) == n;
+    size_t o = scan_copy_breaks(s, s, n, brk, lineBreak, form == BREAK_CRLF);
+    if (!endsWithBreak) s[o++] = lineBreak;
+    return o;
 }
 
 template LineBreakForm line_break_form(const uint8_t *, size_t);
@@ -146,3 +186,5 @@ template bool linebreaks_match(const uint8_t *, size_t, const uint8_t *, size_t)
 template bool linebreaks_match(const uint32_t *, size_t, const uint32_t *, size_t);
 template bool set_linebreaks(const uint8_t *, size_t, const uint8_t *, size_t, TextSink<uint8_t> *);
 template bool set_linebreaks(const uint32_t *, size_t, const uint32_t *, size_t, TextSink<uint32_t> *);
+template size_t set_linebreaks_in_place(uint8_t *, size_t, uint8_t);
+template size_t set_linebreaks_in_place(uint32_t *, size_t, uint32_t);

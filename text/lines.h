@@ -79,4 +79,11 @@ bool linebreaks_match(const C *s, size_t n, const C *lineBreak, size_t lineBreak
 template <class C>
 bool set_linebreaks(const C *s, size_t n, const C *lineBreak, size_t lineBreakLength, TextSink<C> *out);
 
+// set_linebreaks for a line break of one character, in place: every line
+// break of s[0, n) becomes lineBreak, and a last line without one gains
+// one.  s has room for n + 1 characters; returns how many it now holds
+// (set_linebreaks_length(s, n, 1)).  One pass of scan_copy_breaks.
+template <class C>
+size_t set_linebreaks_in_place(C *s, size_t n, C lineBreak);
+
 #endif

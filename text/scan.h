@@ -4,9 +4,13 @@
 // these and through token_search.h, so that a faster kernel put behind one
 // of them serves every function at once.
 //
-// All are linear in n and read nothing outside s[0, n).  A forward or
-// backward search that finds nothing returns n (never a valid index).
-// These are the portable implementations.
+// All are linear in n and read nothing outside s[0, n) (scan_find_pair:
+// s[0, n + gap)).  A forward or backward search that finds nothing returns
+// n (never a valid index).
+//
+// Each runs the fastest of its kernels on the processor at hand: SSE2, AVX2
+// or AVX-512 where the processor has them, or the portable code beside them
+// (scan_kernels.h), timed and chosen once, at its first use.
 #ifndef GH_TEXT_SCAN_H
 #define GH_TEXT_SCAN_H
 
@@ -31,6 +35,12 @@ size_t scan_find_last_char(const uint32_t *s, size_t n, uint32_t c);
 size_t scan_find_last_at_most(const uint8_t *s, size_t n, uint8_t limit);
 size_t scan_find_last_at_most(const uint32_t *s, size_t n, uint32_t limit);
 
+// Index of the first i < n where s[i] is a and s[i + gap] is b, or n; reads
+// s[0, n + gap), gap >= 1.  (The candidates of a token search: its first
+// and last characters in place.)
+size_t scan_find_pair(const uint8_t *s, size_t n, uint8_t a, uint8_t b, size_t gap);
+size_t scan_find_pair(const uint32_t *s, size_t n, uint32_t a, uint32_t b, size_t gap);
+
 // How many of s[0, n) are c.
 size_t scan_count_char(const uint8_t *s, size_t n, uint8_t c);
 size_t scan_count_char(const uint32_t *s, size_t n, uint32_t c);
@@ -47,6 +57,14 @@ size_t scan_span_char_back(const uint32_t *s, size_t n, uint32_t c);
 // characters, since characters after the kept ones may be written over.
 size_t scan_copy_without(uint8_t *dst, const uint8_t *src, size_t n, uint8_t c);
 size_t scan_copy_without(uint32_t *dst, const uint32_t *src, size_t n, uint32_t c);
+
+// Copies src[0, n) to dst with every `from` written as `to` and, when
+// dropLf is set, every line feed (10) that follows a `from` left out;
+// returns how many were copied.  dst as for scan_copy_without.  (A text's
+// line breaks replaced by a break of one character: from is the break
+// character, dropLf says the breaks are CR LF.)
+size_t scan_copy_breaks(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from, uint8_t to, bool dropLf);
+size_t scan_copy_breaks(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf);
 
 // Which characters a filtering copy keeps: codes 0 to 255 by a table; in
 // wide text, codes above 255 only when listed.

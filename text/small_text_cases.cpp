@@ -55,7 +55,7 @@ CaseExit case_filenameOfPath(CallFrame *frame) {
     if (!slot || !LockText(slot, &text)) return EXIT_EMPTY_TEXT;
     size_t start = filename_start(text.chars, text.count);
     size_t length = text.count - start;
-    memmove(text.chars, text.chars + start, length * sizeof(qchar));
+    if (start) memmove(text.chars, text.chars + start, length * sizeof(qchar));
     return setLeadingChars(frame, slot, text, length);
 }
 

@@ -5,8 +5,9 @@
 // allows, so no character of the text is compared more than about twice.
 //
 // Before each attempt that carries no knowledge over from the previous one,
-// the text is skipped to the next place where the first character of the
-// right part can match, with the character scan of scan.h.
+// the text is skipped to the next place where the token's first and last
+// characters both match, with the pair scan of scan.h (vectorised: most of
+// a text is crossed there, a block of characters at a time).
 #include "text/token_search.h"
 
 #include "text/scan.h"
@@ -51,13 +52,13 @@ bool sameChars(const C *a, const C *b, size_t n) {
     return true;
 }
 
-// Moves *j to the first attempt at or after it whose text character under
-// the token's split point equals the token's; false when there is none up
-// to the last attempt, last.
+// Moves *j to the first attempt at or after it whose text characters under
+// the token's first and last equal them; false when there is none up to the
+// last attempt, last.  (Tokens of two characters or more.)
 template <class C>
 bool skipToCandidate(const TokenSearch<C> &t, const C *s, size_t last, size_t *j) {
     size_t span = last - *j + 1;
-    size_t off = scan_find_char(s + *j + t.split, span, t.token[t.split]);
+    size_t off = scan_find_pair(s + *j, span, t.token[0], t.token[t.length - 1], t.length - 1);
     if (off == span) return false;
     *j += off;
     return true;
@@ -141,6 +142,7 @@ size_t token_find(const TokenSearch<C> &t, const C *s, size_t n, size_t from) {
 
 template <class C>
 size_t token_count(const TokenSearch<C> &t, const C *s, size_t n) {
+    if (t.length == 1) return scan_count_char(s, n, t.token[0]);
     size_t count = 0;
     for (size_t at = token_find(t, s, n, 0); at < n; at = token_find(t, s, n, at + t.length)) ++count;
     return count;

@@ -9,7 +9,8 @@
 //   size_t at = token_find(t, text, n, from);   // n when there is none
 //   size_t k = token_count(t, text, n);         // leftmost, non-overlapping
 //
-// These are the portable implementations.
+// The text is crossed with the vectorised scans of scan.h (the candidates'
+// first and last characters; a one-character token is counted whole).
 #ifndef GH_TEXT_TOKEN_SEARCH_H
 #define GH_TEXT_TOKEN_SEARCH_H
 

@@ -1,7 +1,9 @@
 // The text algorithms against the plain references of
 // tests/support/text_reference.h, over random texts that make delimiters,
 // quotes, spaces, digits, points, minus signs, CR and LF frequent, in both
-// character widths.
+// character widths.  The rounds take the scans' paths in turn (every path
+// this processor runs, forced through scan_force_path), so each algorithm
+// is checked on every kernel set.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -12,12 +14,35 @@
 #include "text/numbers.h"
 #include "text/parts.h"
 #include "text/scan.h"
+#include "text/scan_kernels.h"
 #include "text/small_text.h"
 #include "text/token_search.h"
 
 namespace {
 
 using textref::Text;
+
+// The scans' paths this processor runs, the portable one first.
+std::vector<TextScanPath> scanPaths() {
+    std::vector<TextScanPath> paths;
+    for (int p = TEXT_SCAN_PORTABLE; p < TEXT_SCAN_PATHS; ++p) {
+        auto path = static_cast<TextScanPath>(p);
+        if (scan_kernels8_for(path) || scan_kernels32_for(path)) paths.push_back(path);
+    }
+    return paths;
+}
+
+// Round r runs on path r modulo the paths; the chosen kernels again after.
+class PathOfRound {
+public:
+    explicit PathOfRound(int round) {
+        static const std::vector<TextScanPath> paths = scanPaths();
+        scan_force_path(paths[static_cast<size_t>(round) % paths.size()]);
+    }
+    ~PathOfRound() { scan_force_path(TEXT_SCAN_PATHS); }
+    PathOfRound(const PathOfRound &) = delete;
+    PathOfRound &operator=(const PathOfRound &) = delete;
+};
 
 template <class C>
 class TextAlgorithms : public ::testing::Test {
@@ -52,6 +77,7 @@ TYPED_TEST(TextAlgorithms, TokenSearchFindsWhatADirectSearchFinds) {
     // extreme codes check that characters compare as unsigned.
     const C letters[] = {C('a'), C('b'), C(sizeof(C) == 1 ? 0xFF : 0xFFFFFFFFu)};
     for (int round = 0; round < 3000; ++round) {
+        PathOfRound path(round);
         uint32_t alphabet = 2 + this->below(2);
         Text<C> s(this->below(120)), token(1 + this->below(round < 1500 ? 6 : 24));
         for (C &c : s) c = letters[this->below(alphabet)];
@@ -74,6 +100,7 @@ TYPED_TEST(TextAlgorithms, TokenSearchFindsWhatADirectSearchFinds) {
 TYPED_TEST(TextAlgorithms, ScansMatchDirectLoops) {
     using C = TypeParam;
     for (int round = 0; round < 2000; ++round) {
+        PathOfRound path(round);
         Text<C> s = this->randomText(80);
         size_t n = s.size();
         C c = textref::characterFrom<C>(static_cast<uint32_t>(this->rng()));
@@ -102,6 +129,7 @@ TYPED_TEST(TextAlgorithms, ScansMatchDirectLoops) {
 TYPED_TEST(TextAlgorithms, PartsAreCutAsTheRulesSay) {
     using C = TypeParam;
     for (int round = 0; round < 6000; ++round) {
+        PathOfRound path(round);
         Text<C> s = this->randomText(40);
         Text<C> token = this->pieceOf(s, round % 3 ? 1 : PART_DELIMITER_MAX);
         if (token.size() > PART_DELIMITER_MAX) token.resize(PART_DELIMITER_MAX);
@@ -135,6 +163,7 @@ TYPED_TEST(TextAlgorithms, PartsAreCutAsTheRulesSay) {
 TYPED_TEST(TextAlgorithms, SmallTextFunctionsFollowTheRules) {
     using C = TypeParam;
     for (int round = 0; round < 6000; ++round) {
+        PathOfRound path(round);
         Text<C> s = this->randomText(30);
         Text<C> pattern = this->pieceOf(s, 3);
         ASSERT_EQ(count_occurrences(pattern.data(), pattern.size(), s.data(), s.size()), textref::howMany(pattern, s));
@@ -158,6 +187,7 @@ TYPED_TEST(TextAlgorithms, SmallTextFunctionsFollowTheRules) {
 TYPED_TEST(TextAlgorithms, NumbersAreTakenAsTheRulesSay) {
     using C = TypeParam;
     for (int round = 0; round < 6000; ++round) {
+        PathOfRound path(round);
         Text<C> s = this->randomText(12);
         if (round % 100 == 0) s.insert(s.begin() + static_cast<long>(this->below(static_cast<uint32_t>(s.size()) + 1)), 250, C('4'));
         bool decimal = this->below(2), positiveOnly = this->below(2);
@@ -189,6 +219,7 @@ TYPED_TEST(TextAlgorithms, LinesAreBrokenAsTheRulesSay) {
     const C breaks[][3] = {{13, 10, 0}, {10, 0, 0}, {13, 0, 0}, {10, 13, 0}, {'|', 0, 0}, {13, 10, 10}};
     const size_t breakLengths[] = {2, 1, 1, 2, 1, 3};
     for (int round = 0; round < 6000; ++round) {
+        PathOfRound path(round);
         Text<C> s = this->randomText(round % 10 ? 40 : 400);
         uint32_t b = this->below(6);
         Text<C> lineBreak(breaks[b], breaks[b] + breakLengths[b]);
@@ -214,6 +245,12 @@ TYPED_TEST(TextAlgorithms, LinesAreBrokenAsTheRulesSay) {
         ASSERT_TRUE(set_linebreaks(s.data(), s.size(), lineBreak.data(), written, &exact));
         ASSERT_EQ(Text<C>(room.begin(), room.begin() + static_cast<long>(length)), expected);
         ASSERT_EQ(room[length], C(0x5A));
+        if (written == 1) {
+            Text<C> in = s;
+            in.push_back(C(0x5A));  // the one character of room it may need
+            in.resize(set_linebreaks_in_place(in.data(), s.size(), lineBreak[0]));
+            ASSERT_EQ(in, expected) << "in place, round " << round;
+        }
     }
 }
 

@@ -1,0 +1,98 @@
+// The large text the text benchmarks work on: an export of a table as
+// comma-separated values.  Lines of 6 to 14 fields of words (a vocabulary of
+// 64, "customer" among them), every eighth field quoted and holding a space
+// and now and then a comma, a number now and then; CR LF line ends; every
+// eighth line followed by an empty one (records of about 580 characters,
+// separated by CR LF CR LF, fewer than 32768 of them); a few accented letters (code 0xE9).  The last
+// field, "lastfieldmarker", occurs nowhere else, and no line break follows
+// it.  The text has no backslash and no zero character; textWithZeros()
+// has a zero character every 997 characters.
+//
+// The byte build's text is 16 MiB; the wide build's the same characters,
+// 16 Mi of them (64 MiB).
+#ifndef GH_BENCH_TEXT_CORPUS_H
+#define GH_BENCH_TEXT_CORPUS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace textbench {
+
+constexpr size_t kTextChars = size_t(16) << 20;
+constexpr const char *kLastField = "lastfieldmarker";
+constexpr const char *kRecordBreak = "\r\n\r\n";
+
+inline std::vector<uint8_t> csvText(size_t n = kTextChars) {
+    static const char *const words[64] = {
+        "alpha",   "bravo",     "charlie", "delta",    "echo",     "foxtrot", "golf",     "hotel",
+        "india",   "juliet",    "kilo",    "lima",     "mike",     "november", "oscar",   "papa",
+        "quebec",  "romeo",     "sierra",  "tango",    "uniform",  "victor",  "whiskey",  "xray",
+        "yankee",  "zulu",      "customer", "order",   "invoice",  "paid",    "pending",  "shipped",
+        "London",  "Paris",     "Berlin",  "Madrid",   "Rome",     "Vienna",  "Prague",   "Lisbon",
+        "north",   "south",     "east",    "west",     "red",      "green",   "blue",     "yellow",
+        "caf\xe9", "r\xe9sum\xe9", "apple", "banana",  "cherry",   "grape",   "lemon",    "mango",
+        "Monday",  "Tuesday",   "Friday",  "Sunday",   "account",  "balance", "credit",   "debit"};
+    std::string t;
+    t.reserve(n + 64);
+    uint32_t x = 20240611;
+    auto next = [&x](uint32_t m) {
+        x = x * 1664525u + 1013904223u;
+        return (x >> 8) % m;
+    };
+    const size_t end = n - 1 - 15;  // room for ",lastfieldmarker"
+    for (unsigned line = 0; t.size() < end; ++line) {
+        unsigned fields = 6 + next(9);
+        for (unsigned f = 0; f < fields; ++f) {
+            if (f) t += ',';
+            uint32_t kind = next(16);
+            if (kind < 2) {
+                t += '"';
+                t += words[next(64)];
+                t += kind == 0 ? ", " : " ";
+                t += words[next(64)];
+                t += '"';
+            } else if (kind < 4) {
+                t += std::to_string(next(100000));
+                t += '.';
+                t += std::to_string(10 + next(90));
+            } else {
+                t += words[next(64)];
+            }
+        }
+        t += "\r\n";
+        if (line % 8 == 7) t += "\r\n";
+    }
+    t.resize(end);
+    // The last line ends with the marker field (no line break after it).
+    t += ',';
+    t += kLastField;
+    t.resize(n, 'z');
+    return std::vector<uint8_t>(t.begin(), t.end());
+}
+
+inline std::vector<uint32_t> widen(const std::vector<uint8_t> &b) { return std::vector<uint32_t>(b.begin(), b.end()); }
+
+template <class C>
+std::vector<C> textOf(const std::vector<uint8_t> &bytes) {
+    return std::vector<C>(bytes.begin(), bytes.end());
+}
+
+template <class C>
+std::vector<C> withZeros(std::vector<C> t) {
+    for (size_t i = 996; i < t.size(); i += 997) t[i] = 0;
+    return t;
+}
+
+template <class C>
+std::vector<C> charsOf(const char *s) {
+    std::vector<C> v;
+    for (; *s; ++s) v.push_back(static_cast<C>(static_cast<uint8_t>(*s)));
+    return v;
+}
+
+}  // namespace textbench
+
+#endif

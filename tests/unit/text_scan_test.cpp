@@ -1,0 +1,237 @@
+// The text scans: every kernel of every path this processor runs against
+// the portable kernel, at every length up to a few vector blocks and at
+// every alignment, over texts whose characters end exactly where the buffer
+// ends (so that AddressSanitizer sees any read past them), in both widths;
+// and the record of each scan's timed choice.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/unit/path_choice_check.h"
+#include "text/scan_kernels.h"
+
+namespace {
+
+template <class C>
+const ScanKernels<C> *kernelsFor(TextScanPath path);
+template <>
+const ScanKernels<uint8_t> *kernelsFor(TextScanPath path) {
+    return scan_kernels8_for(path);
+}
+template <>
+const ScanKernels<uint32_t> *kernelsFor(TextScanPath path) {
+    return scan_kernels32_for(path);
+}
+
+template <class C>
+const PathChoice *choiceOf(TextScanFunction f) {
+    return sizeof(C) == 1 ? scan_choice8(f) : scan_choice32(f);
+}
+
+// The sets this processor runs other than the portable one.
+template <class C>
+std::vector<const ScanKernels<C> *> fastSets() {
+    std::vector<const ScanKernels<C> *> sets;
+    for (int p = TEXT_SCAN_PORTABLE + 1; p < TEXT_SCAN_PATHS; ++p) {
+        if (const ScanKernels<C> *k = kernelsFor<C>(static_cast<TextScanPath>(p))) sets.push_back(k);
+    }
+    return sets;
+}
+
+// Characters that make matches frequent, and codes that catch signed
+// compares and truncation (the top bit, the highest code, a wide code whose
+// low byte is a delimiter).
+template <class C>
+C characterFrom(uint32_t r) {
+    static const uint32_t codes[] = {'a', 'b', ',', ' ', 13, 10, 0, 0x1F, 0x20, 0x21, 0x7F, 0x80, 0xE9, 0xFF};
+    static const uint32_t wide[] = {0x100, 0x12C, 0x80000000u, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x20AC};
+    uint32_t k = r % 24;
+    if (k < 14) return static_cast<C>(codes[k]);
+    if (sizeof(C) == 4 && k < 20) return static_cast<C>(wide[k - 14]);
+    return static_cast<C>('c' + r % 3);
+}
+
+template <class C>
+class TextScans : public ::testing::Test {
+protected:
+    std::mt19937 rng{20240612};
+
+    std::vector<C> randomText(size_t n) {
+        std::vector<C> t(n);
+        // Some texts from two or three characters only: long runs, dense matches.
+        uint32_t few = rng() % 4 == 0 ? 2 + rng() % 2 : 0;
+        for (C &c : t) c = few ? characterFrom<C>(rng() % few + 4) : characterFrom<C>(static_cast<uint32_t>(rng()));
+        return t;
+    }
+    // Lengths 0 to 200 one by one, then some long ones.
+    size_t lengthOf(int round) { return round <= 200 ? static_cast<size_t>(round) : 200 + rng() % 3000; }
+};
+using CharTypes = ::testing::Types<uint8_t, uint32_t>;
+TYPED_TEST_SUITE(TextScans, CharTypes);
+
+// t at `offset` characters into a heap buffer that ends where t ends.
+template <class C>
+struct Placed {
+    std::unique_ptr<C[]> buffer;
+    C *p;
+    Placed(const std::vector<C> &t, size_t offset) : buffer(new C[offset + t.size()]), p(buffer.get() + offset) {
+        std::copy(t.begin(), t.end(), p);
+    }
+};
+
+TYPED_TEST(TextScans, SearchesAndCountsMatchThePortableKernels) {
+    using C = TypeParam;
+    const ScanKernels<C> &portable = *kernelsFor<C>(TEXT_SCAN_PORTABLE);
+    for (int round = 0; round < 400; ++round) {
+        size_t n = this->lengthOf(round), offset = this->rng() % 17;
+        std::vector<C> t = this->randomText(n);
+        // Exactly n characters: new[] of offset + n, the text at its end.
+        std::unique_ptr<C[]> buffer(new C[offset + n]);
+        C *s = buffer.get() + offset;
+        std::copy(t.begin(), t.end(), s);
+        C c = n && this->rng() % 2 ? t[this->rng() % n] : characterFrom<C>(static_cast<uint32_t>(this->rng()));
+        C d = characterFrom<C>(static_cast<uint32_t>(this->rng()));
+        C limits[] = {C(32), C(0), C(~C(0)), c};
+        size_t gap = 1 + this->rng() % 70;
+        for (const ScanKernels<C> *k : fastSets<C>()) {
+            SCOPED_TRACE(std::string(k->name) + " n=" + std::to_string(n) + " round " + std::to_string(round));
+            if (k->find_char) {
+                ASSERT_EQ(k->find_char(s, n, c), portable.find_char(s, n, c));
+            }
+            if (k->find_either) {
+                ASSERT_EQ(k->find_either(s, n, c, d), portable.find_either(s, n, c, d));
+            }
+            if (k->find_last_char) {
+                ASSERT_EQ(k->find_last_char(s, n, c), portable.find_last_char(s, n, c));
+            }
+            for (C limit : limits) {
+                if (k->find_last_at_most) {
+                    ASSERT_EQ(k->find_last_at_most(s, n, limit), portable.find_last_at_most(s, n, limit));
+                }
+            }
+            if (k->count_char) {
+                ASSERT_EQ(k->count_char(s, n, c), portable.count_char(s, n, c));
+            }
+            // A pair search reads gap characters beyond its length.
+            if (k->find_pair && n > gap) {
+                ASSERT_EQ(k->find_pair(s, n - gap, c, d, gap), portable.find_pair(s, n - gap, c, d, gap));
+                if (n > 1) {
+                    ASSERT_EQ(k->find_pair(s, n - 1, d, c, 1), portable.find_pair(s, n - 1, d, c, 1));
+                }
+            }
+        }
+    }
+}
+
+TYPED_TEST(TextScans, CountsSurviveLongRunsOfMatches) {
+    using C = TypeParam;
+    // More matches than a byte or a 16-bit lane counts, in every lane.
+    for (size_t n : {size_t{255 * 64 + 63}, size_t{70001}}) {
+        std::vector<C> t(n, C(','));
+        t[n / 2] = C('a');
+        for (const ScanKernels<C> *k : fastSets<C>()) {
+            if (k->count_char) {
+                EXPECT_EQ(k->count_char(t.data(), n, C(',')), n - 1) << k->name;
+            }
+        }
+    }
+}
+
+// A filtering copy three ways: to another buffer, in place, and towards the
+// front of its own buffer.  Only what the copy returns is compared.
+template <class C, class Copy>
+void checkCopy(const std::vector<C> &t, size_t offset, Copy copy, Copy reference, const char *name) {
+    const size_t n = t.size();
+    std::vector<C> expected(n + 1);
+    expected.resize(reference(expected.data(), t.data(), n));
+    Placed<C> source(t, 0);
+    std::unique_ptr<C[]> out(new C[n + 1]);
+    size_t got = copy(out.get(), source.p, n);
+    ASSERT_EQ(std::vector<C>(out.get(), out.get() + got), expected) << name << " to another buffer";
+    Placed<C> inPlace(t, offset);
+    got = copy(inPlace.p, inPlace.p, n);
+    ASSERT_EQ(std::vector<C>(inPlace.p, inPlace.p + got), expected) << name << " in place";
+    Placed<C> shifted(t, offset);
+    got = copy(shifted.buffer.get(), shifted.p, n);
+    ASSERT_EQ(std::vector<C>(shifted.buffer.get(), shifted.buffer.get() + got), expected) << name << " towards the front";
+}
+
+TYPED_TEST(TextScans, CopiesMatchThePortableKernels) {
+    using C = TypeParam;
+    const ScanKernels<C> &portable = *kernelsFor<C>(TEXT_SCAN_PORTABLE);
+    for (int round = 0; round < 400; ++round) {
+        size_t n = this->lengthOf(round), offset = 1 + this->rng() % 70;
+        std::vector<C> t = this->randomText(n);
+        C c = characterFrom<C>(static_cast<uint32_t>(this->rng()));
+        C to = characterFrom<C>(static_cast<uint32_t>(this->rng()));
+        C from = this->rng() % 2 ? C(13) : C(10);
+        bool dropLf = this->rng() % 2;
+        CharKeepSet keep = {};
+        for (uint8_t &kept : keep.byteKept) kept = this->rng() % 3 != 0;
+        keep.wideCount = this->rng() % 3;
+        for (size_t i = 0; i < keep.wideCount; ++i) keep.wideKept[i] = characterFrom<C>(14 + i * 2);
+        using Copy = std::function<size_t(C *, const C *, size_t)>;
+        for (const ScanKernels<C> *k : fastSets<C>()) {
+            SCOPED_TRACE(std::string(k->name) + " n=" + std::to_string(n) + " round " + std::to_string(round));
+            if (k->copy_without) {
+                checkCopy<C, Copy>(t, offset, [&](C *o, const C *s, size_t m) { return k->copy_without(o, s, m, c); },
+                                   [&](C *o, const C *s, size_t m) { return portable.copy_without(o, s, m, c); },
+                                   "copy_without");
+            }
+            if (k->copy_kept) {
+                checkCopy<C, Copy>(t, offset, [&](C *o, const C *s, size_t m) { return k->copy_kept(o, s, m, keep); },
+                                   [&](C *o, const C *s, size_t m) { return portable.copy_kept(o, s, m, keep); },
+                                   "copy_kept");
+            }
+            if (k->copy_breaks) {
+                checkCopy<C, Copy>(
+                    t, offset, [&](C *o, const C *s, size_t m) { return k->copy_breaks(o, s, m, from, to, dropLf); },
+                    [&](C *o, const C *s, size_t m) { return portable.copy_breaks(o, s, m, from, to, dropLf); },
+                    "copy_breaks");
+            }
+            if (::testing::Test::HasFatalFailure()) return;
+        }
+    }
+}
+
+// The portable kernels against direct loops over the contracts of scan.h,
+// on texts where the copies' subtle cases are frequent (a line feed after
+// the break character, at block edges; the break character at the end).
+TYPED_TEST(TextScans, PortableCopiesFollowTheirContracts) {
+    using C = TypeParam;
+    const ScanKernels<C> &portable = *kernelsFor<C>(TEXT_SCAN_PORTABLE);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<C> t(this->lengthOf(round));
+        for (C &x : t) x = this->rng() % 3 == 0 ? C(13) : this->rng() % 2 ? C(10) : C('x');
+        std::vector<C> expected, out(t.size());
+        for (size_t i = 0; i < t.size(); ++i) {
+            if (t[i] == 13) {
+                expected.push_back(C('|'));
+            } else if (!(t[i] == 10 && i > 0 && t[i - 1] == 13)) {
+                expected.push_back(t[i]);
+            }
+        }
+        out.resize(portable.copy_breaks(out.data(), t.data(), t.size(), C(13), C('|'), true));
+        ASSERT_EQ(out, expected) << round;
+    }
+}
+
+TYPED_TEST(TextScans, EachChoiceConsidersEveryPathThatHasTheKernel) {
+    using C = TypeParam;
+    for (int f = 0; f < TEXT_SCAN_FUNCTIONS; ++f) {
+        auto function = static_cast<TextScanFunction>(f);
+        std::vector<std::string> runnable;
+        for (int p = TEXT_SCAN_PATHS - 1; p >= TEXT_SCAN_PORTABLE; --p) {
+            const ScanKernels<C> *k = kernelsFor<C>(static_cast<TextScanPath>(p));
+            if (k && scan_kernel_present(*k, function)) runnable.push_back(k->name);
+        }
+        checkChoice(choiceOf<C>(function), runnable);
+    }
+    EXPECT_EQ(choiceOf<C>(TEXT_SCAN_FUNCTIONS), nullptr);
+}
+
+}  // namespace
