@@ -33,6 +33,23 @@ size_t partNumber(int16_t number) {
     return number < 0 ? kNegativePartNumber : static_cast<size_t>(number);
 }
 
+// The delimiter (parameter 3, quote-aware when parameter 4 says so) made
+// ready in *delimiter over token, which must outlive it, and the source text
+// (parameter 2) locked in *text; false when a text is missing or empty.
+bool FetchDelimitedText(CallFrame *frame, qchar token[PART_DELIMITER_MAX + 1], PartDelimiter<qchar> *delimiter,
+                        LockedText *text) {
+    bool quoteAware = FlagParam(frame, 4, false);
+    size_t tokenLength = FetchShortText(frame, 3, PART_DELIMITER_MAX, token);
+    if (tokenLength == 0) return false;
+    int32_t length = 0;
+    GetFuncParm(ParamNumber(2), HOST_TYPE_LENGTH, 4, &length, frame->cb);
+    if (length == 0) return false;
+    XPHandle *slot = FetchTextBlock(frame, 2);
+    if (!slot || !LockText(slot, text)) return false;
+    part_delimiter_init(delimiter, token, tokenLength, quoteAware);
+    return true;
+}
+
 // Split-off mode on the field's text, locked in `text`, its block in slot.
 CaseExit splitOff(CallFrame *frame, int16_t field, XPHandle *slot, LockedText text,
                   const PartDelimiter<qchar> &delimiter) {
@@ -105,19 +122,10 @@ CaseExit case_indexedPart(CallFrame *frame) {
     if (frame->paramCount < 3) return EXIT_EMPTY_TEXT;
     auto number = static_cast<int16_t>(GetFuncParmInt2(ParamNumber(1), frame->cb));
     if (number == 0) return EXIT_EMPTY_TEXT;
-    bool quoteAware = FlagParam(frame, 4, false);
     qchar token[PART_DELIMITER_MAX + 1];
-    size_t tokenLength = FetchShortText(frame, 3, PART_DELIMITER_MAX, token);
-    if (tokenLength == 0) return EXIT_EMPTY_TEXT;
-    int32_t length = 0;
-    GetFuncParm(ParamNumber(2), HOST_TYPE_LENGTH, 4, &length, frame->cb);
-    if (length == 0) return EXIT_EMPTY_TEXT;
-    XPHandle *slot = FetchTextBlock(frame, 2);
-    LockedText text;
-    if (!slot || !LockText(slot, &text) || text.count == 0) return EXIT_EMPTY_TEXT;
-
     PartDelimiter<qchar> delimiter;
-    part_delimiter_init(&delimiter, token, tokenLength, quoteAware);
+    LockedText text;
+    if (!FetchDelimitedText(frame, token, &delimiter, &text) || text.count == 0) return EXIT_EMPTY_TEXT;
     PartFound part = nth_part(delimiter, text.chars, text.count, partNumber(number));
     if (!part.found || !SetTextResult(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
     return EXIT_CLEANUP;
@@ -132,19 +140,10 @@ CaseExit case_indexOfPart(CallFrame *frame) {
     qchar partText[PART_TEXT_MAX + 1];
     size_t partLength = FetchShortText(frame, 1, PART_TEXT_MAX, partText);
     if (partLength == 0) return EXIT_STATUS;
-    bool quoteAware = FlagParam(frame, 4, false);
     qchar token[PART_DELIMITER_MAX + 1];
-    size_t tokenLength = FetchShortText(frame, 3, PART_DELIMITER_MAX, token);
-    if (tokenLength == 0) return EXIT_STATUS;
-    int32_t length = 0;
-    GetFuncParm(ParamNumber(2), HOST_TYPE_LENGTH, 4, &length, frame->cb);
-    if (length == 0) return EXIT_STATUS;
-    XPHandle *slot = FetchTextBlock(frame, 2);
-    LockedText text;
-    if (!slot || !LockText(slot, &text)) return EXIT_STATUS;
-
     PartDelimiter<qchar> delimiter;
-    part_delimiter_init(&delimiter, token, tokenLength, quoteAware);
+    LockedText text;
+    if (!FetchDelimitedText(frame, token, &delimiter, &text)) return EXIT_STATUS;
     size_t index = index_of_part(delimiter, text.chars, text.count, partText, partLength);
     if (index == 0) return EXIT_STATUS;
     SetCountResult(frame->cb, index);

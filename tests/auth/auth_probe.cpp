@@ -16,8 +16,11 @@
 
 #include "digest/hmac_md5.h"
 #include "digest/ntlm.h"
+#include "tests/support/hex.h"
 
 namespace {
+
+using testhex::hex;
 
 std::vector<uint8_t> bytes(const std::string &hex) {
     std::vector<uint8_t> out;
@@ -33,16 +36,6 @@ std::vector<uint32_t> codes(const std::string &list) {
     std::string one;
     while (std::getline(in, one, ',')) out.push_back(static_cast<uint32_t>(std::stoul(one, nullptr, 16)));
     return out;
-}
-
-std::string hex(const uint8_t *p, size_t n) {
-    static const char d[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        s += d[p[i] >> 4];
-        s += d[p[i] & 15];
-    }
-    return s;
 }
 
 }  // namespace

@@ -16,27 +16,20 @@
 #include <vector>
 
 #include "tests/support/loaded.h"
+#include "tests/support/hex.h"
 
 namespace {
 
 using ghemu::CallOutcome;
 using ghemu::Session;
 
-std::string hexOf(const unsigned char *p, size_t n) {
-    static const char d[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        s += d[p[i] >> 4];
-        s += d[p[i] & 15];
-    }
-    return s;
-}
+using testhex::hex;
 
 std::string reference(const EVP_MD *md, const std::string &bytes) {
     unsigned char out[EVP_MAX_MD_SIZE];
     unsigned len = 0;
     EVP_Digest(bytes.data(), bytes.size(), out, &len, md, nullptr);
-    return hexOf(out, len);
+    return hex(out, len);
 }
 
 // A fresh folder, removed with everything in it at the end.
@@ -201,7 +194,7 @@ TEST_P(DigestFileMode, SparseFileBeyond4GiB) {
     EVP_DigestFinal_ex(ctx, out, &len);
     EVP_MD_CTX_free(ctx);
 
-    EXPECT_EQ(digestFile("SHA256Digest", path), hexOf(out, len));
+    EXPECT_EQ(digestFile("SHA256Digest", path), hex(out, len));
 }
 
 // Every allocation the file-mode call makes may fail: the call then gives

@@ -18,20 +18,13 @@
 #include "digest/sha256.h"
 #include "digest/sha512.h"
 #include "tests/unit/openssl_reference.h"
+#include "tests/support/hex.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string hex(const Bytes &b) {
-    static const char d[] = "0123456789abcdef";
-    std::string s;
-    for (uint8_t c : b) {
-        s += d[c >> 4];
-        s += d[c & 15];
-    }
-    return s;
-}
+using testhex::hex;
 
 Bytes bytesOf(const std::string &s) { return Bytes(s.begin(), s.end()); }
 

@@ -10,6 +10,7 @@
 #include "digest/cram_md5.h"
 #include "digest/hmac_md5.h"
 #include "digest/unicode_upper.h"
+#include "tests/support/hex.h"
 
 namespace {
 
@@ -17,15 +18,7 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes bytesOf(const std::string &s) { return Bytes(s.begin(), s.end()); }
 
-std::string hex(const uint8_t *p, size_t n) {
-    static const char d[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        s += d[p[i] >> 4];
-        s += d[p[i] & 15];
-    }
-    return s;
-}
+using testhex::hex;
 
 struct HmacCase {
     Bytes key, text;

@@ -10,27 +10,14 @@
 #include <vector>
 
 #include "digest/ntlm.h"
+#include "tests/support/hex.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes fromHex(const std::string &h) {
-    Bytes b;
-    for (size_t i = 0; i + 1 < h.size(); i += 2) b.push_back(static_cast<uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
-    return b;
-}
-
-std::string hex(const uint8_t *p, size_t n) {
-    static const char d[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        s += d[p[i] >> 4];
-        s += d[p[i] & 15];
-    }
-    return s;
-}
-std::string hex(const Bytes &b) { return hex(b.data(), b.size()); }
+using testhex::fromHex;
+using testhex::hex;
 
 using Points = std::vector<uint32_t>;
 Points points(const std::u32string &s) { return Points(s.begin(), s.end()); }
