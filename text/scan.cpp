@@ -121,17 +121,7 @@ size_t findPairWide(const uint32_t *s, size_t n, uint32_t a, uint32_t b, size_t 
 
 template <class C>
 size_t copyBreaks(C *dst, const C *src, size_t n, C from, C to, bool dropLf) {
-    size_t o = 0;
-    bool afterBreak = false;  // the character before was `from` (dst may have overwritten it)
-    for (size_t i = 0; i < n; ++i) {
-        C x = src[i];
-        bool isBreak = x == from;
-        bool dropped = dropLf && afterBreak && x == 10;
-        afterBreak = isBreak;
-        dst[o] = isBreak ? to : x;
-        o += !dropped;
-    }
-    return o;
+    return copyBreaksTail(dst, src, n, from, to, dropLf, 0, 0, false);
 }
 
 }  // namespace

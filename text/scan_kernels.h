@@ -79,6 +79,23 @@ void scan_force_path(TextScanPath path);
 template <class C>
 bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f);
 
+// The break copy one character at a time from src[i] and dst[o] on
+// (afterBreak: src[i - 1] was `from`): the portable kernel from the start,
+// the vector kernels for what is left after their last whole block.
+template <class C>
+inline size_t copyBreaksTail(C *dst, const C *src, size_t n, C from, C to, bool dropLf, size_t i, size_t o,
+                             bool afterBreak) {
+    for (; i < n; ++i) {
+        C x = src[i];
+        bool isBreak = x == from;
+        bool dropped = dropLf && afterBreak && x == 10;
+        afterBreak = isBreak;
+        dst[o] = isBreak ? to : x;
+        o += !dropped;
+    }
+    return o;
+}
+
 extern const ScanKernels<uint8_t> kScanPortable8, kScanSse2_8, kScanAvx2_8, kScanAvx512_8, kScanAvx512Vbmi2_8;
 extern const ScanKernels<uint32_t> kScanPortable32, kScanSse2_32, kScanAvx2_32, kScanAvx512_32, kScanAvx512Vbmi2_32;
 

@@ -188,20 +188,6 @@ inline size_t copyWithoutTail(C *dst, const C *src, size_t n, C c, size_t i, siz
     return o;
 }
 
-template <class C>
-inline size_t copyBreaksTail(C *dst, const C *src, size_t n, C from, C to, bool dropLf, size_t i, size_t o,
-                             bool afterBreak) {
-    for (; i < n; ++i) {
-        C x = src[i];
-        bool isBreak = x == from;
-        bool dropped = dropLf && afterBreak && x == 10;
-        afterBreak = isBreak;
-        dst[o] = isBreak ? to : x;
-        o += !dropped;
-    }
-    return o;
-}
-
 inline bool keptByCode(const CharKeepSet &keep, uint32_t c) {
     if (c < 256) return keep.byteKept[c] != 0;
     for (size_t i = 0; i < keep.wideCount; ++i) {
