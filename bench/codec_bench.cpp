@@ -15,7 +15,7 @@
 
 #include "encoding/base64.h"
 #include "encoding/base64_codec.h"
-#include "encoding/charcodec_kernels.h"
+#include "platform/charcodec_kernels.h"
 
 namespace {
 

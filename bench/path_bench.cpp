@@ -29,8 +29,8 @@
 #include "digest/digest_paths.h"
 #include "encoding/base64.h"
 #include "encoding/base64_codec.h"
-#include "encoding/charcodec_kernels.h"
 #include "encoding/crc16_kernels.h"
+#include "platform/charcodec_kernels.h"
 #include "platform/path_choice.h"
 #include "text/scan_kernels.h"
 

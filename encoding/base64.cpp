@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "encoding/base64_codec.h"
-#include "encoding/charcodec.h"
+#include "platform/charcodec.h"
 #include "platform/cpu_features.h"
 #include "platform/path_choice.h"
 

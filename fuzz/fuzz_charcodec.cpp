@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "encoding/charcodec.h"
-#include "encoding/charcodec_kernels.h"
 #include "fuzz/fuzz_input.h"
+#include "platform/charcodec.h"
+#include "platform/charcodec_kernels.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ghfuzz::FuzzInput in(data, size);

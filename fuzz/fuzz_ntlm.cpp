@@ -16,7 +16,7 @@
 #include <cstring>
 #include <vector>
 
-#include "digest/ntlm.h"
+#include "auth/ntlm.h"
 #include "fuzz/fuzz_input.h"
 
 namespace {

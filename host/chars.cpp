@@ -3,8 +3,8 @@
 
 #include <string.h>
 
-#include "encoding/charcodec.h"
 #include "host/block_size.h"
+#include "platform/charcodec.h"
 
 size_t OMstrlen(const qchar *s) {
     if (!s) return 0;

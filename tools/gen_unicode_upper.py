@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Writes digest/unicode_upper_table.inc: the simple uppercase mapping of
+"""Writes auth/unicode_upper_table.inc: the simple uppercase mapping of
 Unicode (field 12 of UnicodeData.txt), as runs of code points that map by the
 same difference, one after another (stride 1) or every second one (stride 2,
 the alternating capital/small pairs of most Latin, Greek and Cyrillic
 blocks).  The data file is Debian's unicode-data package.
 
-    python3 tools/gen_unicode_upper.py > digest/unicode_upper_table.inc
+    python3 tools/gen_unicode_upper.py > auth/unicode_upper_table.inc
 """
 import os
 import re

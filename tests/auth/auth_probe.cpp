@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "digest/hmac_md5.h"
-#include "digest/ntlm.h"
+#include "auth/hmac_md5.h"
+#include "auth/ntlm.h"
 #include "tests/support/hex.h"
 
 namespace {

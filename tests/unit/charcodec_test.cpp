@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "encoding/charcodec.h"
-#include "encoding/charcodec_kernels.h"
+#include "platform/charcodec.h"
+#include "platform/charcodec_kernels.h"
 #include "tests/unit/path_choice_check.h"
 
 namespace {

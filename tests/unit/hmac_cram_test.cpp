@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "digest/auth_text.h"
-#include "digest/cram_md5.h"
-#include "digest/hmac_md5.h"
-#include "digest/unicode_upper.h"
+#include "auth/auth_text.h"
+#include "auth/cram_md5.h"
+#include "auth/hmac_md5.h"
+#include "auth/unicode_upper.h"
 #include "tests/support/hex.h"
 
 namespace {

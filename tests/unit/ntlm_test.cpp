@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "digest/ntlm.h"
+#include "auth/ntlm.h"
 #include "tests/support/hex.h"
 
 namespace {

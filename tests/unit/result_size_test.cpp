@@ -8,9 +8,9 @@
 
 #include <vector>
 
+#include "auth/ntlm.h"
 #include "cipher/blowfish_ecb.h"
 #include "cipher/blowfish_text.h"
-#include "digest/ntlm.h"
 #include "encoding/base64.h"
 #include "encoding/hex.h"
 #include "encoding/percent.h"

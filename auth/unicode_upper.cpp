@@ -1,7 +1,7 @@
 // The simple uppercase mapping from a table of runs (generated from
 // UnicodeData.txt by tools/gen_unicode_upper.py): about 1450 mappings in
 // 200 runs, searched by bisection.
-#include "digest/unicode_upper.h"
+#include "auth/unicode_upper.h"
 
 #include <stddef.h>
 
@@ -15,7 +15,7 @@ struct UpperRun {
 };
 
 constexpr UpperRun kRuns[] = {
-#include "digest/unicode_upper_table.inc"
+#include "auth/unicode_upper_table.inc"
 };
 constexpr size_t kRunCount = sizeof kRuns / sizeof kRuns[0];
 

@@ -1,7 +1,7 @@
 // Byte forms of names and passwords for the authentication messages.
-#include "digest/auth_text.h"
+#include "auth/auth_text.h"
 
-#include "digest/unicode_upper.h"
+#include "auth/unicode_upper.h"
 
 size_t utf16le_length(const uint32_t *chars, size_t n) {
     size_t bytes = 0;

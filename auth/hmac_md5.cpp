@@ -1,5 +1,5 @@
 // HMAC-MD5 (RFC 2104).
-#include "digest/hmac_md5.h"
+#include "auth/hmac_md5.h"
 
 #include "digest/digest_util.h"
 

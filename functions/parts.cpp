@@ -19,8 +19,8 @@
 // returned as that one character: a quote cannot be both the opening and
 // the closing quote of its part, so the part is an unclosed quoted part,
 // which is returned as it stands.
+#include "functions/params.h"
 #include "text/parts.h"
-#include "text/text_params.h"
 
 using namespace textcase;
 

@@ -3,8 +3,8 @@
 // text/small_text.h; each works in the block the text arrived in and sets
 // that block as the result (its count is the result's length, so nothing
 // after a zero character is lost).
+#include "functions/params.h"
 #include "text/small_text.h"
-#include "text/text_params.h"
 
 using namespace textcase;
 

@@ -27,10 +27,10 @@
 // The password's copies on the stack are wiped before the call returns.
 #include <string.h>
 
-#include "digest/auth_text.h"
-#include "digest/cram_md5.h"
+#include "auth/auth_text.h"
+#include "auth/cram_md5.h"
+#include "auth/ntlm.h"
 #include "digest/digest_util.h"
-#include "digest/ntlm.h"
 #include "encoding/base64.h"
 #include "host/call.h"
 #include "host/chars.h"

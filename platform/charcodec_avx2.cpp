@@ -2,7 +2,7 @@
 // characters are all below 0x100 are packed to bytes with saturating packs
 // (which leave such values as they are); other blocks and the ends go to
 // the portable code.
-#include "encoding/charcodec_kernels.h"
+#include "platform/charcodec_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

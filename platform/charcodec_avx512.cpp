@@ -2,7 +2,7 @@
 // The common text has every character below 0x100; such blocks are packed
 // to bytes with truncating moves, and any other block is left to the
 // portable code.  Ends shorter than a block use masked loads and stores.
-#include "encoding/charcodec_kernels.h"
+#include "platform/charcodec_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

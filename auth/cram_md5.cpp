@@ -1,10 +1,10 @@
 // The CRAM-MD5 client response (RFC 2195).
-#include "digest/cram_md5.h"
+#include "auth/cram_md5.h"
 
 #include <string.h>
 
+#include "auth/hmac_md5.h"
 #include "digest/digest_util.h"
-#include "digest/hmac_md5.h"
 #include "encoding/base64.h"
 
 size_t cram_md5_response(uint8_t *challenge, size_t challengeLength, const uint8_t *user,

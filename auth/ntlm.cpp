@@ -1,13 +1,13 @@
 // NTLM negotiate, challenge and authenticate messages (NTLMv2, LMv2).
-#include "digest/ntlm.h"
+#include "auth/ntlm.h"
 
 #include <string.h>
 
-#include "digest/auth_text.h"
+#include "auth/auth_text.h"
+#include "auth/hmac_md5.h"
+#include "auth/unicode_upper.h"
 #include "digest/digest_util.h"
-#include "digest/hmac_md5.h"
 #include "digest/md4.h"
-#include "digest/unicode_upper.h"
 
 using digest_detail::load_le32;
 using digest_detail::store_le32;

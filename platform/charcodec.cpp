@@ -1,8 +1,8 @@
 // Conversions between 32-bit characters and bytes: the portable code and
 // the choice of kernels.
-#include "encoding/charcodec.h"
+#include "platform/charcodec.h"
 
-#include "encoding/charcodec_kernels.h"
+#include "platform/charcodec_kernels.h"
 #include "platform/cpu_features.h"
 #include "platform/path_choice.h"
 

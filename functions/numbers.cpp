@@ -2,8 +2,8 @@
 // leadingDecimal (14), trailingDecimal (15): the characters of the number at
 // one end of the text (at most 200), as text.  No number gives the empty
 // text.  Thin adapters over text/numbers.h.
+#include "functions/params.h"
 #include "text/numbers.h"
-#include "text/text_params.h"
 
 using namespace textcase;
 

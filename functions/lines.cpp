@@ -6,8 +6,8 @@
 // (doubling it) whenever a line would not fit.  A block that cannot be had
 // or grown gives the empty text, as does a failed final shrink of
 // wrapLinesWith's block.  Lines may be of any length.
+#include "functions/params.h"
 #include "text/lines.h"
-#include "text/text_params.h"
 
 using namespace textcase;
 
