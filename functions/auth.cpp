@@ -32,23 +32,16 @@
 #include "auth/ntlm.h"
 #include "digest/digest_util.h"
 #include "encoding/base64.h"
+#include "functions/params.h"
 #include "host/call.h"
 #include "host/chars.h"
 #include "host/wrappers.h"
 #include "platform/nonce.h"
 
 using digest_detail::wipe;
+using params::FetchShortText;
 
 namespace {
-
-// A text parameter of at most max characters into buffer (room for max + 1);
-// returns its length in characters.
-size_t fetchText(int param, size_t max, qchar *buffer, HostCallback cb) {
-    buffer[0] = 0;
-    GetFuncParm(param, HOST_TYPE_TEXT, static_cast<int32_t>(max), buffer, cb);
-    buffer[max] = 0;  // even if the host wrote no terminator
-    return OMstrlen(buffer);
-}
 
 // A host text as code points: the wide build's characters are; the byte
 // build's bytes are widened into room.
@@ -70,12 +63,12 @@ struct CodePoints {
     void wipeAll() { wipe(this, sizeof *this); }
 };
 
-// Fetches a name of up to max characters; false when it is empty or, with
-// refuseLonger, longer than max (it is fetched with one character more to
-// see that).
-bool fetchName(int param, size_t max, bool refuseLonger, CodePoints *out, HostCallback cb) {
+// Fetches parameter n, a name of up to max characters; false when it is
+// empty or, with refuseLonger, longer than max (it is fetched with one
+// character more to see that).
+bool fetchName(CallFrame *frame, int n, size_t max, bool refuseLonger, CodePoints *out) {
     size_t bound = refuseLonger ? max + 1 : max;
-    out->length = fetchText(param, bound, out->chars, cb);
+    out->length = FetchShortText(frame, n, bound, out->chars);
     return out->length > 0 && out->length <= max;
 }
 
@@ -100,15 +93,15 @@ CaseExit case_makeCRAMresponse(CallFrame *frame) {
     if (frame->paramCount < 3) return EXIT_EMPTY_TEXT;
     HostCallback cb = frame->cb;
     qchar challengeChars[CRAM_MAX_CHALLENGE_CHARS + 1];
-    if (!fetchText(ParamNumber(1), CRAM_MAX_CHALLENGE_CHARS, challengeChars, cb)) return EXIT_EMPTY_TEXT;
+    if (!FetchShortText(frame, 1, CRAM_MAX_CHALLENGE_CHARS, challengeChars)) return EXIT_EMPTY_TEXT;
     uint8_t challenge[CRAM_MAX_CHALLENGE_CHARS + 1];
     CHRcopyQcharStringToAscii(challengeChars, challenge, true);
 
     CodePoints user, password;
     uint8_t userBytes[CRAM_MAX_NAME_BYTES], passwordBytes[CRAM_MAX_NAME_BYTES];
     uint8_t text[CRAM_MAX_TEXT + 1];
-    bool ok = fetchName(ParamNumber(2), CRAM_MAX_NAME_CHARS, false, &user, cb) &&
-              fetchName(ParamNumber(3), CRAM_MAX_NAME_CHARS, false, &password, cb);
+    bool ok = fetchName(frame, 2, CRAM_MAX_NAME_CHARS, false, &user) &&
+              fetchName(frame, 3, CRAM_MAX_NAME_CHARS, false, &password);
     size_t userLength = ok ? cram_text_bytes(user.points(), user.length, userBytes) : AUTH_TEXT_NO_FORM;
     size_t passwordLength =
         userLength != AUTH_TEXT_NO_FORM ? cram_text_bytes(password.points(), password.length, passwordBytes)
@@ -170,10 +163,9 @@ CaseExit answerChallenge(CallFrame *frame, const uint8_t *decoded, size_t decode
 // The names fetched, the challenge block decoded, then the answer.
 CaseExit respond(CallFrame *frame, XPHandle *challenge, CodePoints *user, CodePoints *password,
                  CodePoints *workstation) {
-    HostCallback cb = frame->cb;
-    if (!fetchName(ParamNumber(2), NTLM_MAX_NAME_CHARS, true, user, cb) ||
-        !fetchName(ParamNumber(3), NTLM_MAX_NAME_CHARS, true, password, cb) ||
-        !fetchName(ParamNumber(4), NTLM_MAX_NAME_CHARS, true, workstation, cb))
+    if (!fetchName(frame, 2, NTLM_MAX_NAME_CHARS, true, user) ||
+        !fetchName(frame, 3, NTLM_MAX_NAME_CHARS, true, password) ||
+        !fetchName(frame, 4, NTLM_MAX_NAME_CHARS, true, workstation))
         return EXIT_EMPTY_TEXT;
 
     void *locked = LockXPHandle(*challenge);
@@ -195,10 +187,8 @@ CaseExit respond(CallFrame *frame, XPHandle *challenge, CodePoints *user, CodePo
 
 CaseExit case_NTLMresponse(CallFrame *frame) {
     if (frame->paramCount < 4) return EXIT_EMPTY_TEXT;
-    XPHandle *challenge = KeepBlock(frame, NewEmptyMemBlock());
+    XPHandle *challenge = params::FetchTextBlock(frame, 1);
     if (!challenge) return EXIT_EMPTY_TEXT;
-    GetFuncParmBlock(ParamNumber(1), HOST_TYPE_TEXT_BLOCK, challenge, frame->cb);
-    if (!*challenge) return EXIT_EMPTY_TEXT;
     CodePoints user, password, workstation;
     CaseExit exit = respond(frame, challenge, &user, &password, &workstation);
     password.wipeAll();

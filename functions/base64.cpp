@@ -1,28 +1,17 @@
 // Catalogue cases: base64Encode (7) and base64Decode (8).  Thin adapters
 // over encoding/base64.h.
 #include "encoding/base64.h"
+#include "functions/params.h"
 #include "host/block_size.h"
 #include "host/call.h"
 #include "host/wrappers.h"
 
-namespace {
-
-// Parameter 1 as a block of bytes in a working slot, and its length; null
-// when nothing (or nothing but an empty value) was delivered.
-XPHandle *FetchData(CallFrame *frame, uint32_t *n) {
-    XPHandle block = nullptr;
-    bool binary;
-    if (!getBinOrAsciiHandle(ParamNumber(1), &block, n, &binary, frame->cb)) return nullptr;
-    XPHandle *slot = KeepBlock(frame, block);
-    return slot && *n ? slot : nullptr;
-}
-
-}  // namespace
+using params::FetchBytes;
 
 CaseExit case_base64Encode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     uint32_t n;
-    XPHandle *data = FetchData(frame, &n);
+    XPHandle *data = FetchBytes(frame, 1, &n);
     if (!data) return EXIT_EMPTY_TEXT;
     // Sized exactly, so the block needs no shrinking afterwards.  The text is
     // written straight from the fetched block into the result block, as
@@ -48,7 +37,7 @@ CaseExit case_base64Encode(CallFrame *frame) {
 CaseExit case_base64Decode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     uint32_t n;
-    XPHandle *text = FetchData(frame, &n);
+    XPHandle *text = FetchBytes(frame, 1, &n);
     if (!text) return EXIT_EMPTY_TEXT;
     // Room for all the text can give, so nothing is ever cut, and the NUL
     // the decoder writes after it.  The block is not shrunk to the bytes

@@ -3,6 +3,7 @@
 
 #include "encoding/binary_utils.h"
 #include "encoding/crc16.h"
+#include "functions/params.h"
 #include "host/block_size.h"
 #include "host/call.h"
 #include "host/chars.h"
@@ -18,14 +19,6 @@ XPHandle *fetchBlock(CallFrame *frame, int n, int type) {
     return KeepBlock(frame, h);
 }
 
-// The same into a new empty block offered to the host (which fills it, or
-// leaves it empty); null when that block cannot be allocated.
-XPHandle *fetchIntoEmptyBlock(CallFrame *frame, int n, int type) {
-    XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
-    if (slot) GetFuncParmBlock(ParamNumber(n), type, slot, frame->cb);
-    return slot && *slot ? slot : nullptr;
-}
-
 // Reads a signed integer of `width` bytes from parameter 1 at the offset in
 // parameter 2, big-endian unless parameter 3 says little-endian.  The index
 // is accepted only when all its bytes lie within the value, so nothing after
@@ -36,8 +29,7 @@ XPHandle *fetchIntoEmptyBlock(CallFrame *frame, int n, int type) {
 bool integerAt(CallFrame *frame, size_t width, uint32_t *value) {
     if (frame->paramCount < 2) return false;
     int32_t index = GetFuncParmInt2(ParamNumber(2), frame->cb);
-    bool littleEndian = frame->paramCount >= 3 &&
-                        static_cast<int16_t>(GetFuncParmInt2(ParamNumber(3), frame->cb)) != 0;
+    bool littleEndian = params::FlagParam(frame, 3, false);
     int16_t field = GetParamFieldNumber(ParamNumber(1), frame->cb);
     bool binary = field < 0 || IsThisFieldType(field, HOST_KIND_BINARY_15, frame->cb) ||
                   IsThisFieldType(field, HOST_KIND_BINARY_14, frame->cb);
@@ -65,7 +57,7 @@ bool integerAt(CallFrame *frame, size_t width, uint32_t *value) {
 // or characters that cancel out, give the empty text (the character 0 would
 // end the text anyway).
 CaseExit case_XORbytes(CallFrame *frame) {
-    XPHandle *slot = fetchIntoEmptyBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *slot = params::FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
     void *p = slot ? LockXPHandle(*slot) : nullptr;
     if (!p) return EXIT_EMPTY_TEXT;
     qchar result[2] = {xor_fold(MemBlockChars(p), MemBlockCheckedCount(*slot, p, sizeof(qchar))), 0};
@@ -78,9 +70,9 @@ CaseExit case_XORbytes(CallFrame *frame) {
 // is; with an empty binary value the result is the text prefix + suffix.
 CaseExit case_wrapBinary(CallFrame *frame) {
     if (frame->paramCount < 3) return EXIT_EMPTY_TEXT;
-    XPHandle *prefix = fetchIntoEmptyBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
-    XPHandle *binary = fetchIntoEmptyBlock(frame, 2, HOST_TYPE_BINARY_BLOCK);
-    XPHandle *suffix = fetchIntoEmptyBlock(frame, 3, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *prefix = params::FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *binary = params::FetchBlock(frame, 2, HOST_TYPE_BINARY_BLOCK);
+    XPHandle *suffix = params::FetchBlock(frame, 3, HOST_TYPE_TEXT_BLOCK);
     if (!prefix || !binary || !suffix) return EXIT_EMPTY_TEXT;
 
     void *pp = LockXPHandle(*prefix);

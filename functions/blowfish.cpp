@@ -8,6 +8,8 @@
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_ecb.h"
 #include "cipher/blowfish_text.h"
+#include "functions/instance_state.h"
+#include "functions/params.h"
 #include "host/block_size.h"
 #include "host/call.h"
 #include "host/chars.h"
@@ -23,25 +25,15 @@ void wipe(void *p, size_t n) {
     for (size_t i = 0; i < n; ++i) v[i] = 0;
 }
 
-// The value of parameter 1 as bytes in a working slot (unlocked), or null
-// when nothing was delivered or the value is empty.
-XPHandle *fetchData(CallFrame *frame, uint32_t *n) {
-    XPHandle h = nullptr;
-    bool isBinary = false;
-    if (!getBinOrAsciiHandle(ParamNumber(1), &h, n, &isBinary, frame->cb)) return nullptr;
-    XPHandle *slot = KeepBlock(frame, h);
-    return slot && *n ? slot : nullptr;
-}
-
 bool mayRun(const CallFrame *frame) {
-    return frame->paramCount >= 1 && frame->context->keySet;
+    return frame->paramCount >= 1 && frame->instance->keySet;
 }
 
 CaseExit encrypt(CallFrame *frame, bool toText) {
     frame->resultStatus = 1;
     if (!mayRun(frame)) return EXIT_STATUS;
     uint32_t n = 0;
-    XPHandle *slot = fetchData(frame, &n);
+    XPHandle *slot = params::FetchBytes(frame, 1, &n);
     if (!slot) return EXIT_EMPTY_TEXT;
 
     // Room for the padding; a value so long that it would not fit a count
@@ -58,7 +50,7 @@ CaseExit encrypt(CallFrame *frame, bool toText) {
 
     uint8_t *bytes = MemBlockBytes(p);
     blowfish_pad(bytes, n);
-    blowfish_ecb_encrypt(&frame->context->schedule, bytes, static_cast<size_t>(padded / BLOWFISH_BLOCK));
+    blowfish_ecb_encrypt(&frame->instance->schedule, bytes, static_cast<size_t>(padded / BLOWFISH_BLOCK));
     SetMemBlockCount(p, static_cast<uint32_t>(padded));
 
     if (!toText) {
@@ -84,13 +76,13 @@ CaseExit decrypt(CallFrame *frame, bool fromText) {
     frame->resultStatus = 1;
     if (!mayRun(frame)) return EXIT_STATUS;
     uint32_t n = 0;
-    XPHandle *slot = fetchData(frame, &n);
+    XPHandle *slot = params::FetchBytes(frame, 1, &n);
     void *p = slot ? LockXPHandle(*slot) : nullptr;
     if (!p) return EXIT_EMPTY_TEXT;
 
     uint8_t *bytes = MemBlockBytes(p);
     size_t count = fromText ? decodeAsText(bytes, n) : n;
-    blowfish_ecb_decrypt(&frame->context->schedule, bytes, count / BLOWFISH_BLOCK);
+    blowfish_ecb_decrypt(&frame->instance->schedule, bytes, count / BLOWFISH_BLOCK);
     size_t plain = 0;
     if (!blowfish_unpadded_length(bytes, count, &plain)) return EXIT_EMPTY_TEXT;
     SetMemBlockCount(p, static_cast<uint32_t>(plain));
@@ -108,16 +100,13 @@ CaseExit case_blowfishContext(CallFrame *frame) {
     frame->resultStatus = 1;
     if (frame->paramCount < 1) return EXIT_STATUS;
     qchar key[KEY_MAX_CHARS + 2];
-    key[0] = 0;
-    GetFuncParm(ParamNumber(1), HOST_TYPE_TEXT, KEY_MAX_CHARS, key, frame->cb);
-    key[KEY_MAX_CHARS] = 0;  // a host that does not terminate cannot run us off the end
-    size_t length = OMstrlen(key);
+    size_t length = params::FetchShortText(frame, 1, KEY_MAX_CHARS, key);
     if (length == 0) return EXIT_STATUS;
 
     uint8_t bytes[KEY_MAX_CHARS + 1];
     CHRcopyQcharStringToAscii(key, bytes, true);
-    Blowfish_Init(&frame->context->schedule, bytes, length);
-    frame->context->keySet = 1;
+    Blowfish_Init(&frame->instance->schedule, bytes, length);
+    frame->instance->keySet = 1;
     wipe(key, sizeof key);
     wipe(bytes, sizeof bytes);
     frame->resultStatus = 0;

@@ -4,25 +4,16 @@
 
 #include "encoding/hex.h"
 #include "encoding/percent.h"
+#include "functions/params.h"
 #include "host/block_size.h"
 #include "host/call.h"
 #include "host/chars.h"
 #include "host/wrappers.h"
 
+using params::FetchBlock;
+using params::FlagParam;
+
 namespace {
-
-// Fetches parameter n as a block of the given type into a fresh 4-byte
-// block kept in a working slot; null on failure.
-XPHandle *FetchBlock(CallFrame *frame, int n, int type) {
-    XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
-    if (!slot) return nullptr;
-    GetFuncParmBlock(ParamNumber(n), type, slot, frame->cb);
-    return *slot ? slot : nullptr;
-}
-
-bool FlagParam(CallFrame *frame, int n) {
-    return frame->paramCount >= n && static_cast<int16_t>(GetFuncParmInt2(ParamNumber(n), frame->cb)) != 0;
-}
 
 // Cuts the text block in *slot down to count characters and sets it as the
 // result.  A block that cannot be cut gives the empty text: setting nothing
@@ -41,7 +32,7 @@ CaseExit case_hexEncode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
     if (!text) return EXIT_EMPTY_TEXT;
-    bool addLinefeeds = FlagParam(frame, 2);
+    bool addLinefeeds = FlagParam(frame, 2, false);
     void *p = LockXPHandle(*text);
     if (!p) return EXIT_EMPTY_TEXT;
     uint32_t n = MemBlockCheckedCount(*text, p, sizeof(qchar));
@@ -76,7 +67,7 @@ CaseExit case_hexDecode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
     if (!text) return EXIT_EMPTY_TEXT;
-    bool saveLinefeeds = FlagParam(frame, 2);
+    bool saveLinefeeds = FlagParam(frame, 2, false);
     void *p = LockXPHandle(*text);
     if (!p) return EXIT_EMPTY_TEXT;
     uint32_t n = MemBlockCheckedCount(*text, p, sizeof(qchar));

@@ -9,7 +9,7 @@
 #include "functions/params.h"
 #include "text/lines.h"
 
-using namespace textcase;
+using namespace params;
 
 namespace {
 

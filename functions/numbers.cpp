@@ -5,7 +5,7 @@
 #include "functions/params.h"
 #include "text/numbers.h"
 
-using namespace textcase;
+using namespace params;
 
 namespace {
 

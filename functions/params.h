@@ -1,8 +1,8 @@
-// What the catalogue cases of the text functions share: fetching their
-// parameters and setting their results.  Host-side helpers, for the case
-// files only (compiled once per build).
-#ifndef GH_TEXT_PARAMS_H
-#define GH_TEXT_PARAMS_H
+// What the catalogue bindings share: fetching their parameters through the
+// host's wrappers and setting their results.  For the binding files only
+// (compiled once per build).
+#ifndef GH_PARAMS_H
+#define GH_PARAMS_H
 
 #include <stdint.h>
 #include <string.h>
@@ -11,16 +11,29 @@
 #include "host/chars.h"
 #include "host/wrappers.h"
 
-namespace textcase {
+namespace params {
 
-// Parameter n fetched as a text block into a new 4-byte block that is kept
-// in a working slot; null when that block cannot be allocated or the host
-// leaves no block.
-inline XPHandle *FetchTextBlock(CallFrame *frame, int n) {
+// Parameter n fetched as a block of the given type (text or binary) into a
+// new 4-byte block that is kept in a working slot; null when that block
+// cannot be allocated or the host leaves no block.
+inline XPHandle *FetchBlock(CallFrame *frame, int n, int type) {
     XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
     if (!slot) return nullptr;
-    GetFuncParmBlock(ParamNumber(n), HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
+    GetFuncParmBlock(ParamNumber(n), type, slot, frame->cb);
     return *slot ? slot : nullptr;
+}
+
+inline XPHandle *FetchTextBlock(CallFrame *frame, int n) { return FetchBlock(frame, n, HOST_TYPE_TEXT_BLOCK); }
+
+// Parameter n as bytes (a binary value as it is, a text as the host's byte
+// form) in a working slot, unlocked, and its length; null when nothing was
+// delivered or the value is empty.
+inline XPHandle *FetchBytes(CallFrame *frame, int n, uint32_t *length) {
+    XPHandle h = nullptr;
+    bool isBinary = false;
+    if (!getBinOrAsciiHandle(ParamNumber(n), &h, length, &isBinary, frame->cb)) return nullptr;
+    XPHandle *slot = KeepBlock(frame, h);
+    return slot && *length ? slot : nullptr;
 }
 
 // A text block locked for work: its characters and their count (never more
@@ -51,9 +64,9 @@ inline bool FlagParam(CallFrame *frame, int n, bool absent) {
 // A bounded text parameter: at most max characters into buffer (room for
 // max + 1), zero-terminated.  Returns its length, the characters before
 // the first zero character.
-inline size_t FetchShortText(CallFrame *frame, int n, int max, qchar *buffer) {
+inline size_t FetchShortText(CallFrame *frame, int n, size_t max, qchar *buffer) {
     buffer[0] = 0;
-    GetFuncParm(ParamNumber(n), HOST_TYPE_TEXT, max, buffer, frame->cb);
+    GetFuncParm(ParamNumber(n), HOST_TYPE_TEXT, static_cast<int32_t>(max), buffer, frame->cb);
     buffer[max] = 0;  // a host that writes max characters without the zero cannot run us off the end
     return OMstrlen(buffer);
 }
@@ -96,6 +109,6 @@ inline bool SetTextResult(CallFrame *frame, const qchar *chars, size_t n) {
     return true;
 }
 
-}  // namespace textcase
+}  // namespace params
 
 #endif

@@ -22,7 +22,7 @@
 #include "functions/params.h"
 #include "text/parts.h"
 
-using namespace textcase;
+using namespace params;
 
 namespace {
 

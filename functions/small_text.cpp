@@ -6,7 +6,7 @@
 #include "functions/params.h"
 #include "text/small_text.h"
 
-using namespace textcase;
+using namespace params;
 
 namespace {
 

@@ -1,27 +1,23 @@
-// One call of the entry point: the per-instance context, the per-call frame
-// every catalogue case works in, and the common exits.
+// One call of the entry point: the per-call frame every catalogue binding
+// works in, and the common exits.
 #ifndef GH_CALL_H
 #define GH_CALL_H
 
 #include <stdint.h>
 
-#include "cipher/blowfish.h"
 #include "host/host_callback.h"
 #include "host/memblock.h"
 
-// One per host instance, from connect to disconnect, in the host's slot.
-struct InstanceContext {
-    uint32_t magic;         // 0x434F4F4C; nothing reads it
-    BLOWFISH_CTX schedule;  // all zero until a key is set
-    int16_t keySet;         // 1 once the schedule holds a key
-};
+// What the bindings keep per host instance between calls.  Its layout is
+// theirs (functions/instance_state.h); the host layer only passes it on.
+struct InstanceState;
 
-enum { INSTANCE_MAGIC = 0x434F4F4C, WORKING_SLOTS = 6 };
+enum { WORKING_SLOTS = 6 };
 
 // Everything one call message works with.
 struct CallFrame {
     HostCallback cb;
-    InstanceContext *context;
+    InstanceState *instance;
     int16_t resultStatus;  // reported by the status exit
     int16_t paramCount;    // parameters passed, as a 16-bit value
     XPHandle slots[WORKING_SLOTS];  // MemBlocks freed by the clean-up
@@ -34,6 +30,7 @@ enum CaseExit : int {
     EXIT_STATUS       // resultStatus as a number
 };
 
+// A catalogue function's binding.
 typedef CaseExit (*CaseFunction)(CallFrame *frame);
 
 // Keeps h in a free working slot and returns the slot, so that the clean-up
@@ -51,16 +48,6 @@ void SetEmptyTextResult(HostCallback cb);
 // Leaves a call through one of the common exits: sets the exit's result (none
 // for EXIT_CLEANUP), then unlocks and frees every working block.
 void LeaveCall(CallFrame *frame, CaseExit exit);
-
-// A row of the catalogue as the dispatch sees it.
-struct CatalogueEntry {
-    int number;
-    const char *name;
-    CaseFunction run;  // null while the function is not built
-};
-
-// The entry for function number 1..38, or null for any other number.
-const CatalogueEntry *FindCatalogueEntry(int number);
 
 // The parameter number of the n-th parameter (1-based).
 inline int ParamNumber(int n) { return HOST_PARAM_FIRST + n - 1; }

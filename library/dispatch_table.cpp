@@ -1,5 +1,5 @@
 // The dispatch table, made from the catalogue.
-#include "host/call.h"
+#include "library/dispatch.h"
 #include "resources/catalogue.h"
 
 #define GH_DECLARE_1(name) CaseExit case_##name(CallFrame *frame);

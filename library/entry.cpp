@@ -1,45 +1,13 @@
-// The entry point: connect, call and disconnect; the dispatch of a call to
-// its catalogue case; and the common exits every call leaves through.
+// The entry point: connect, call and disconnect, and the dispatch of a call
+// to its catalogue binding.
 #include <string.h>
 
 #include "host/call.h"
 #include "host/memblock.h"
 #include "host/wrappers.h"
+#include "library/dispatch.h"
+#include "library/instance.h"
 #include "platform/platform.h"
-
-XPHandle *KeepBlock(CallFrame *frame, XPHandle h) {
-    if (!h) return nullptr;
-    for (XPHandle &slot : frame->slots) {
-        if (!slot) {
-            slot = h;
-            return &slot;
-        }
-    }
-    DisposeXPHandle(h);
-    return nullptr;
-}
-
-void ReleaseBlock(XPHandle *slot) {
-    if (!slot || !*slot) return;
-    UnlockXPHandle(*slot);
-    DisposeXPHandle(*slot);
-    *slot = nullptr;
-}
-
-void SetEmptyTextResult(HostCallback cb) {
-    qchar empty[1] = {0};
-    SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, empty, cb);
-}
-
-void LeaveCall(CallFrame *frame, CaseExit exit) {
-    if (exit == EXIT_EMPTY_TEXT) {
-        SetEmptyTextResult(frame->cb);
-    } else if (exit == EXIT_STATUS) {
-        double status = frame->resultStatus;
-        SetFldVal(HOST_RESULT, HOST_TYPE_NUMBER, &status, frame->cb);
-    }
-    for (XPHandle &slot : frame->slots) ReleaseBlock(&slot);
-}
 
 namespace {
 
@@ -61,7 +29,7 @@ void connect(void **instanceSlot) {
         return;
     }
     context->magic = INSTANCE_MAGIC;
-    context->keySet = 0;
+    context->state.keySet = 0;
     // A second connect replaces the context: the old one is freed, not lost.
     disconnect(instanceSlot);
     *instanceSlot = context;
@@ -76,7 +44,7 @@ void call(void **instanceSlot, HostCallback cb) {
         LeaveCall(&frame, EXIT_STATUS);
         return;
     }
-    frame.context = static_cast<InstanceContext *>(*instanceSlot);
+    frame.instance = &static_cast<InstanceContext *>(*instanceSlot)->state;
     int32_t function = GetPackageId(cb);
     frame.paramCount = static_cast<int16_t>(GetFuncParmInt2(HOST_PARAM_COUNT, cb));
     const CatalogueEntry *entry = FindCatalogueEntry(static_cast<int16_t>(function));

@@ -3,6 +3,7 @@
 
 #include "host/call.h"
 #include "host/wrappers.h"
+#include "library/dispatch.h"
 #include "tests/support/in_process.h"
 
 namespace {
