@@ -3,7 +3,7 @@
 //
 // In the wide build a host character is a 32-bit code: text is encoded to
 // bytes on the way in (characters up to 255 as one byte, higher ones in the
-// multi-byte forms of encoding/charcodec.h) and widened one character per
+// multi-byte forms of platform/charcodec.h) and widened one character per
 // byte on the way out.  In the byte build a character is a byte and nothing
 // needs converting; the wide-only functions do not exist there.
 //
