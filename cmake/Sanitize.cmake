@@ -4,7 +4,7 @@
 # GCC links the sanitizer runtimes as shared libraries, so the libraries'
 # --no-undefined still holds; clang links them into the executables only,
 # so a clang build leaves the libraries' sanitizer symbols to the program
-# that loads them (host/CMakeLists.txt).
+# that loads them (library/CMakeLists.txt).
 #
 # GH_BUILD_FUZZ (clang only) implies GH_SANITIZE and adds libFuzzer's
 # coverage instrumentation to every target, the library core and glyphmem
