@@ -21,11 +21,11 @@
 #include "host/chars.h"
 #include "host/wrappers.h"
 #include "platform/file_stream.h"
+#include "text/text_params.h"
+
+using namespace textcase;
 
 namespace {
-
-// A path longer than this many characters is cut to it.
-enum { MAX_PATH_CHARS = 255 };
 
 void setDigestResult(DigestContext *ctx, HostCallback cb) {
     uint8_t digest[DIGEST_MAX_LENGTH];
@@ -44,39 +44,53 @@ void feedDigest(void *user, const uint8_t *data, size_t n) {
     digest_update(static_cast<DigestContext *>(user), data, n);
 }
 
-// File mode: parameter 1 names a file whose contents are digested.
+// A new block of `size` bytes kept in a working slot, locked; null when it
+// cannot be had.
+void *NewWorkingBuffer(CallFrame *frame, uint64_t size) {
+    XPHandle *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
+    return slot ? LockXPHandle(*slot) : nullptr;
+}
+
+// File mode: parameter 1 names a file whose contents are digested.  The
+// whole path counts, however long (it is fetched as a block); it ends at its
+// first zero character.  A path the system refuses gives the empty text.
 CaseExit digestFile(CallFrame *frame, DigestAlgorithm algorithm) {
-    HostCallback cb = frame->cb;
+    XPHandle *pathSlot = FetchTextBlock(frame, 1);
+    LockedText text;
+    if (!pathSlot || !LockText(pathSlot, &text)) return EXIT_EMPTY_TEXT;
+    size_t n = 0;
+    while (n < text.count && text.chars[n]) ++n;
+    // Only an empty path is refused: in the wide build one that starts with a
+    // character whose low 8 bits are zero (U+0100, U+4E00, ...) names a file
+    // like any other.
+    if (n == 0) return EXIT_EMPTY_TEXT;
     DigestContext ctx;
     digest_begin(&ctx, algorithm);
     int status;
-#if GH_WIDE
-    // The path as characters, so that characters above U+00FF survive.  Only
-    // an empty path is refused: one that starts with a character whose low
-    // 8 bits are zero (U+0100, U+4E00, ...) names a file like any other.
-    qchar chars[MAX_PATH_CHARS + 2];
-    chars[0] = 0;
-    GetFuncParm(ParamNumber(1), HOST_TYPE_TEXT, MAX_PATH_CHARS, chars, cb);
-    chars[MAX_PATH_CHARS] = 0;  // cut to 255 characters, even if the host did not
-    if (!chars[0]) return EXIT_EMPTY_TEXT;
-#  if defined(_WIN32)
-    uint16_t units[2 * MAX_PATH_CHARS + 1];
+#if GH_WIDE && defined(_WIN32)
+    // Every character as UTF-16, surrogate pairs included.
+    auto *chars = static_cast<qchar *>(NewWorkingBuffer(frame, (n + 1) * sizeof(qchar)));
+    auto *units = static_cast<uint16_t *>(NewWorkingBuffer(frame, (2 * n + 1) * sizeof(uint16_t)));
+    if (!chars || !units) return EXIT_EMPTY_TEXT;
+    memcpy(chars, text.chars, n * sizeof(qchar));
+    chars[n] = 0;
     CHRcharToOschar(chars, units);
     status = gh_file_stream_utf16(units, feedDigest, &ctx);
-#  else
-    char utf8[4 * MAX_PATH_CHARS + 1];
-    if (gh_utf8_from_code_points(chars, OMstrlen(chars), utf8) == static_cast<size_t>(-1))
+#elif GH_WIDE
+    auto *utf8 = static_cast<char *>(NewWorkingBuffer(frame, 4 * static_cast<uint64_t>(n) + 1));
+    if (!utf8) return EXIT_EMPTY_TEXT;
+    if (gh_utf8_from_code_points(text.chars, n, utf8) == static_cast<size_t>(-1))
         return EXIT_EMPTY_TEXT;  // no file can have this name
     status = gh_file_stream(utf8, feedDigest, &ctx);
-#  endif
 #else
-    uint8_t path[MAX_PATH_CHARS + 2];
-    getAsciiStringFuncParm(ParamNumber(1), MAX_PATH_CHARS, path, cb);
-    if (!path[0]) return EXIT_EMPTY_TEXT;
-    status = gh_file_stream(reinterpret_cast<const char *>(path), feedDigest, &ctx);
+    auto *path = static_cast<char *>(NewWorkingBuffer(frame, static_cast<uint64_t>(n) + 1));
+    if (!path) return EXIT_EMPTY_TEXT;
+    memcpy(path, text.chars, n);
+    path[n] = 0;
+    status = gh_file_stream(path, feedDigest, &ctx);
 #endif
     if (status != GH_FILE_OK) return EXIT_EMPTY_TEXT;
-    setDigestResult(&ctx, cb);
+    setDigestResult(&ctx, frame->cb);
     return EXIT_CLEANUP;
 }
 

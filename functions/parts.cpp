@@ -5,9 +5,11 @@
 // the first part off the text of the named field: the part is the result,
 // and the field keeps what follows the delimiter (or empties when there is
 // no delimiter).  With a part number other than 0 it returns that part and
-// leaves the field alone.  A negative part number selects part 32768 (only
-// the low 16 bits of a number count, so 65537 is part 1).  Three
-// parameters with part number 0 give the empty text.
+// leaves the field alone.  The part number is the whole 32-bit integer, so
+// every number indexOfPart reports selects that part again; a negative
+// number selects no part (the empty text).  Three parameters with part
+// number 0 give the empty text.  A flag is on when the low 16 bits of its
+// integer are not 0.
 //
 // Once the first part has been set as the result, the field always receives
 // the rest: the field's own block, its characters moved to the front, is
@@ -27,10 +29,11 @@ using namespace params;
 namespace {
 
 enum { FIELD_NAME_MAX = 127, PART_TEXT_MAX = 255 };
-const size_t kNegativePartNumber = 32768;
 
-size_t partNumber(int16_t number) {
-    return number < 0 ? kNegativePartNumber : static_cast<size_t>(number);
+// Part `number` (1 and up) of the text, or not found for a number below 1.
+PartFound numberedPart(const PartDelimiter<qchar> &delimiter, const LockedText &text, int32_t number) {
+    if (number < 1) return PartFound{};
+    return nth_part(delimiter, text.chars, text.count, static_cast<size_t>(number));
 }
 
 // The delimiter (parameter 3, quote-aware when parameter 4 says so) made
@@ -92,8 +95,8 @@ CaseExit case_splitstring(CallFrame *frame) {
     qchar token[PART_DELIMITER_MAX + 1];
     size_t tokenLength = FetchShortText(frame, 2, PART_DELIMITER_MAX, token);
     if (tokenLength == 0) return EXIT_EMPTY_TEXT;
-    int16_t number = 0;
-    if (frame->paramCount >= 3) number = static_cast<int16_t>(GetFuncParmInt2(ParamNumber(3), cb));
+    int32_t number = 0;
+    if (frame->paramCount >= 3) number = GetFuncParmInt2(ParamNumber(3), cb);
     if (frame->paramCount == 3 && number == 0) return EXIT_EMPTY_TEXT;
     bool quoteAware = FlagParam(frame, 4, false);
 
@@ -110,23 +113,24 @@ CaseExit case_splitstring(CallFrame *frame) {
     PartDelimiter<qchar> delimiter;
     part_delimiter_init(&delimiter, token, tokenLength, quoteAware);
     if (number == 0) return splitOff(frame, field, slot, text, delimiter);
-    PartFound part = nth_part(delimiter, text.chars, text.count, partNumber(number));
+    PartFound part = numberedPart(delimiter, text, number);
     if (!part.found || !SetTextResult(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
     return EXIT_CLEANUP;
 }
 
 // indexedPart(partNumber, sourceText, delimText [,quoteAware]): part N of
-// the text, as splitstring's part mode gives it.  Any failure, a failed
+// the text, as splitstring's part mode gives it (N as a whole 32-bit
+// integer: 0 and negative numbers give the empty text).  Any failure, a failed
 // allocation of the part's block included, gives the empty text.
 CaseExit case_indexedPart(CallFrame *frame) {
     if (frame->paramCount < 3) return EXIT_EMPTY_TEXT;
-    auto number = static_cast<int16_t>(GetFuncParmInt2(ParamNumber(1), frame->cb));
-    if (number == 0) return EXIT_EMPTY_TEXT;
+    int32_t number = GetFuncParmInt2(ParamNumber(1), frame->cb);
+    if (number < 1) return EXIT_EMPTY_TEXT;
     qchar token[PART_DELIMITER_MAX + 1];
     PartDelimiter<qchar> delimiter;
     LockedText text;
     if (!FetchDelimitedText(frame, token, &delimiter, &text) || text.count == 0) return EXIT_EMPTY_TEXT;
-    PartFound part = nth_part(delimiter, text.chars, text.count, partNumber(number));
+    PartFound part = numberedPart(delimiter, text, number);
     if (!part.found || !SetTextResult(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
     return EXIT_CLEANUP;
 }

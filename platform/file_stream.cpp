@@ -4,6 +4,8 @@
 #include "platform/platform.h"
 
 #if defined(_WIN32)
+#  include <string.h>
+#  include <wchar.h>
 #  include <windows.h>
 #else
 #  include <errno.h>
@@ -63,6 +65,43 @@ SECURITY_ATTRIBUTES noInheritance() {
     return sa;
 }
 
+HANDLE createForReading(const wchar_t *path) {
+    SECURITY_ATTRIBUTES sa = noInheritance();
+    return CreateFileW(path, GENERIC_READ, kShareAll, &sa, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+// A path of MAX_PATH characters or more opens only in the extended-length
+// form (\\?\C:\... or \\?\UNC\server\share\...).  The system takes that
+// form as it stands, without making it absolute or turning / into \, so the
+// full path is made first.  Shorter paths are opened as they are.
+HANDLE openForReading(const wchar_t *path) {
+    if (wcslen(path) < MAX_PATH || wcsncmp(path, L"\\\\?\\", 4) == 0 ||
+        wcsncmp(path, L"\\\\.\\", 4) == 0)
+        return createForReading(path);
+    DWORD need = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (need == 0) return INVALID_HANDLE_VALUE;
+    const size_t kPrefixRoom = 8;  // room for \\?\UNC in front of the full path
+    auto *buffer = static_cast<wchar_t *>(gh_heap_alloc((kPrefixRoom + need) * sizeof(wchar_t)));
+    if (!buffer) return INVALID_HANDLE_VALUE;
+    wchar_t *full = buffer + kPrefixRoom;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD got = GetFullPathNameW(path, need, full, nullptr);
+    if (got > 0 && got < need) {
+        wchar_t *start;
+        if (wcsncmp(full, L"\\\\", 2) == 0) {
+            start = full + 1 - 7;  // \\server\share -> \\?\UNC\server\share
+            wmemcpy(start, L"\\\\?\\UNC", 7);
+        } else {
+            start = full - 4;  // C:\dir -> \\?\C:\dir
+            wmemcpy(start, L"\\\\?\\", 4);
+        }
+        file = createForReading(start);
+    }
+    gh_heap_free(buffer);
+    return file;
+}
+
 #endif
 
 }  // namespace
@@ -72,18 +111,28 @@ extern "C" {
 #if defined(_WIN32)
 
 int gh_file_stream(const char *path, GhFileSink sink, void *user) {
-    SECURITY_ATTRIBUTES sa = noInheritance();
-    return streamHandle(CreateFileA(path, GENERIC_READ, kShareAll, &sa, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr),
-                        sink, user);
+    if (strlen(path) < MAX_PATH) {
+        SECURITY_ATTRIBUTES sa = noInheritance();
+        return streamHandle(CreateFileA(path, GENERIC_READ, kShareAll, &sa, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr),
+                            sink, user);
+    }
+    // Past the classic limit only the wide calls take a path: the bytes are
+    // read in the code page the ANSI calls would have used.
+    UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+    int units = MultiByteToWideChar(codePage, 0, path, -1, nullptr, 0);
+    if (units <= 0) return GH_FILE_OPEN_FAILED;
+    auto *wide = static_cast<wchar_t *>(gh_heap_alloc(static_cast<size_t>(units) * sizeof(wchar_t)));
+    if (!wide) return GH_FILE_NO_MEMORY;
+    int status = GH_FILE_OPEN_FAILED;
+    if (MultiByteToWideChar(codePage, 0, path, -1, wide, units) == units)
+        status = streamHandle(openForReading(wide), sink, user);
+    gh_heap_free(wide);
+    return status;
 }
 
 int gh_file_stream_utf16(const uint16_t *path, GhFileSink sink, void *user) {
-    SECURITY_ATTRIBUTES sa = noInheritance();
-    return streamHandle(CreateFileW(reinterpret_cast<const wchar_t *>(path), GENERIC_READ,
-                                    kShareAll, &sa, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr),
-                        sink, user);
+    return streamHandle(openForReading(reinterpret_cast<const wchar_t *>(path)), sink, user);
 }
 
 #else

@@ -33,11 +33,16 @@ enum {
 typedef void (*GhFileSink)(void *user, const uint8_t *data, size_t n);
 
 /* A path of bytes: open() on POSIX systems (the bytes as they are: UTF-8 on
- * Linux), CreateFileA on Windows (the ANSI code page).  NUL-terminated. */
+ * Linux), CreateFileA on Windows (the ANSI code page).  NUL-terminated, of
+ * any length: on Windows a path of MAX_PATH characters or more is opened in
+ * its extended-length form (see gh_file_stream_utf16). */
 int gh_file_stream(const char *path, GhFileSink sink, void *user);
 
 #if defined(_WIN32)
-/* A UTF-16 path, NUL-terminated: CreateFileW. */
+/* A UTF-16 path, NUL-terminated: CreateFileW.  A path of MAX_PATH
+ * characters or more is made absolute and opened as \\?\C:\... (or
+ * \\?\UNC\server\share\...), the form the system takes past its classic
+ * limit. */
 int gh_file_stream_utf16(const uint16_t *path, GhFileSink sink, void *user);
 #endif
 

@@ -103,29 +103,36 @@ TEST_P(DigestFileMode, AFileWithoutReadPermissionGivesEmptyText) {
     EXPECT_EQ(digestFile("SHA256Digest", locked), "");
 }
 
-// Builds the folders for a file whose path is exactly `length` characters
-// (no path component may exceed 255 bytes).
-std::string pathOfLength(const std::string &base, size_t length) {
-    std::string path = base;
-    while (path.size() + 1 + 100 < length) {
-        path += "/" + std::string(99, 'd');
-        mkdir(path.c_str(), 0755);
+// A folder below base whose path leaves room for a last name of at least
+// 60 characters in a path of 255 (no name may exceed 255 bytes).
+std::string deepFolder(const std::string &base) {
+    std::string folder = base;
+    while (folder.size() + 100 + 60 < 255) {
+        folder += "/" + std::string(99, 'd');
+        mkdir(folder.c_str(), 0755);
     }
-    path += "/" + std::string(length - path.size() - 1, 'f');
-    return path;
+    return folder;
 }
 
-TEST_P(DigestFileMode, PathsOf255CharactersWorkAndLongerOnesAreCut) {
+// The whole path names the file: a path of 300 characters is not taken for
+// the file its first 255 characters name, and a path the system refuses
+// gives the empty text.
+TEST_P(DigestFileMode, LongPathsAreUsedWhole) {
     TempDir dir;
-    std::string p255 = pathOfLength(dir.path(), 255);
-    ASSERT_EQ(p255.size(), 255u);
-    writeFile(p255, "the 255th character ends the path");
-    std::string want = reference(EVP_sha256(), "the 255th character ends the path");
-    EXPECT_EQ(digestFile("SHA256Digest", p255), want);
-    // 300 characters: only the first 255 name the file.
-    std::string p300 = p255 + "/" + std::string(44, 'x');
+    std::string folder = deepFolder(dir.path());
+    std::string p255 = folder + "/" + std::string(255 - folder.size() - 1, 'f');
+    std::string p300 = p255 + std::string(45, 'f');
     ASSERT_EQ(p300.size(), 300u);
-    EXPECT_EQ(digestFile("SHA256Digest", p300), want);
+    writeFile(p255, "named by 255 characters");
+    writeFile(p300, "named by 300 characters");
+    EXPECT_EQ(digestFile("SHA256Digest", p255), reference(EVP_sha256(), "named by 255 characters"));
+    EXPECT_EQ(digestFile("SHA256Digest", p300), reference(EVP_sha256(), "named by 300 characters"));
+    EXPECT_EQ(digestFile("SHA512Digest", p300), reference(EVP_sha512(), "named by 300 characters"));
+    // The same file by a path of 5000 characters: past PATH_MAX (4096
+    // bytes) the system refuses it.
+    std::string tooLong = folder;
+    while (tooLong.size() < 5000) tooLong += "/.";
+    EXPECT_EQ(digestFile("SHA256Digest", tooLong + p255.substr(folder.size())), "");
 }
 
 TEST_P(DigestFileMode, NamesWithCharactersBeyondU00FF) {

@@ -158,6 +158,41 @@ TEST_P(DigestFileOnWindows, WhatCannotBeReadGivesEmptyText) {
     CloseHandle(holder);
 }
 
+// Paths past the classic limit of 260 characters: a path of 300 characters
+// names its own file, not the one its first 255 characters name.
+TEST_P(DigestFileOnWindows, LongPathsAreUsedWhole) {
+    TempDir dir;
+    // Folders of 99 characters, made through the extended-length form.
+    std::wstring folder = widen(dir.path());
+    std::vector<std::wstring> made;
+    while (folder.size() + 100 + 60 < 255) {
+        folder += L"\\" + std::wstring(99, L'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
+        made.push_back(folder);
+    }
+    std::wstring p255 = folder + L"\\" + std::wstring(255 - folder.size() - 1, L'f');
+    std::wstring p300 = p255 + std::wstring(45, L'f');
+    for (const std::wstring *p : {&p255, &p300}) {
+        std::string bytes = "named by " + std::to_string(p->size()) + " characters";
+        HANDLE h = CreateFileW((L"\\\\?\\" + *p).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+    EXPECT_EQ(digestFile("SHA256Digest", narrow(p300)), digestData("SHA256Digest", "named by 300 characters"));
+    EXPECT_EQ(digestFile("SHA512Digest", narrow(p300)), digestData("SHA512Digest", "named by 300 characters"));
+    EXPECT_EQ(digestFile("SHA256Digest", narrow(p255)), digestData("SHA256Digest", "named by 255 characters"));
+    // Forward slashes work past the limit too: the path is made absolute first.
+    std::string forward = narrow(p300);
+    for (char &c : forward) c = c == '\\' ? '/' : c;
+    EXPECT_EQ(digestFile("SHA256Digest", forward), digestData("SHA256Digest", "named by 300 characters"));
+    DeleteFileW((L"\\\\?\\" + p255).c_str());
+    DeleteFileW((L"\\\\?\\" + p300).c_str());
+    for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW((L"\\\\?\\" + *it).c_str());
+}
+
 // The wide build hands the characters to CreateFileW as UTF-16, surrogate
 // pairs included.
 TEST_P(DigestFileOnWindows, NamesBeyondU00FFInTheWideBuild) {
