@@ -17,13 +17,13 @@
 
 #include "digest/digest_any.h"
 #include "encoding/hex.h"
+#include "functions/params.h"
 #include "host/call.h"
 #include "host/chars.h"
 #include "host/wrappers.h"
 #include "platform/file_stream.h"
-#include "text/text_params.h"
 
-using namespace textcase;
+using namespace params;
 
 namespace {
 
