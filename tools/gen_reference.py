@@ -54,6 +54,8 @@ STEP_KEYS = {"comment", "call", "args", "result", "fields", "fields_after", "ins
 PARAM_KEYS = {"name", "type", "optional", "default", "about"}
 FUNCTION_KEYS = {"name", "group", "summary", "description", "params", "result", "failures",
                  "builds", "choices", "examples"}
+# How every flag parameter is described: what the library does with its number.
+FLAG_RULE = "flag: on when the low 16 bits of its integer are not 0"
 TEXT_WIDTH = 78      # help text
 PAGE_WIDTH = 100     # Markdown source
 EXAMPLE_WIDTH = 96   # a command of several calls on one line up to this
@@ -415,7 +417,7 @@ def example_command(ex, build, where):
         if len(steps) > 1:
             lead = ("@%d " % (step.get("instance", 0) + 1) if several else "") + step["call"] + ": "
         if "comment" in step and "steps" in ex:
-            out.append(("note", "%s%s" % (lead, step["comment"])))
+            out.append(("note", step["comment"]))
         if "result" in step:
             for line, note in expected_lines(step["result"], build, swhere):
                 out.append(("output", lead + line))
@@ -542,6 +544,8 @@ class Entry:
                 if key not in PARAM_KEYS:
                     raise DataError(self.name + ": parameter key " + key)
             kind = p["type"]
+            if kind.startswith("flag"):
+                kind = FLAG_RULE + kind[len("flag"):]
             if p.get("optional"):
                 kind += ", optional"
             if "default" in p:
@@ -650,6 +654,39 @@ def load():
     return data, entries, by_name
 
 
+def failure_kinds(entry):
+    """Whether some failure results of an entry are numbers, and whether
+    some are not (a failure result "none" counts as neither)."""
+    results = [f["result"] for f in entry.data["failures"]]
+    numbers = any(r.startswith("the number") for r in results)
+    others = any(not r.startswith("the number") and r != "none" for r in results)
+    return numbers, others
+
+
+def failures_as_numbers(entries):
+    """The sentence of the reading section on failures that are numbers,
+    made from the entries so that it cannot say otherwise than they do."""
+    only, some = [], []
+    for e in entries:
+        numbers, others = failure_kinds(e)
+        if numbers:
+            (some if others else only).append(e.name)
+
+    def names(items):
+        return items[0] if len(items) == 1 else ", ".join(items[:-1]) + " and " + items[-1]
+    parts = []
+    if only:
+        parts.append("%s fail%s only with numbers" % (names(only), "" if len(only) > 1 else "s"))
+    if some:
+        parts.append("%s fail%s with a number in some cases and with a text or binary value in others" % (
+            names(some), "" if len(some) > 1 else "s"))
+    return "; ".join(parts) + "; each entry lists which." if parts else ""
+
+
+def reading_text(text, entries):
+    return text.replace("{failures_as_numbers}", failures_as_numbers(entries))
+
+
 def anchor(name):
     return name.lower()
 
@@ -671,9 +708,9 @@ def page(data, entries):
         for para in section["paras"]:
             if isinstance(para, list):
                 for item in para:
-                    out += wrap(item, PAGE_WIDTH, "- ", "  ")
+                    out += wrap(reading_text(item, entries), PAGE_WIDTH, "- ", "  ")
             else:
-                out += wrap(para, PAGE_WIDTH)
+                out += wrap(reading_text(para, entries), PAGE_WIDTH)
             out.append("")
     for g in data["groups"]:
         out += ["## " + g["title"], ""]

@@ -2,7 +2,7 @@
 """Runs glyphhost command lines written as a transcript and compares what
 they print with the lines written below them.
 
-    run_commands.py [--both-builds] FILE -- GLYPHHOST...
+    run_commands.py [--both-builds] [--set NAME=VALUE]... FILE -- GLYPHHOST...
 
 GLYPHHOST is how to start glyphhost (under wine: the runner, then the
 program).  FILE is a transcript: in a Markdown file, the lines of its code
@@ -13,6 +13,7 @@ blocks; otherwise every line.
                                               "< PATH" at the end is its input)
     text: "abc"                               a line it prints on standard output
     bytes> 610d62                             one given by its bytes in hexadecimal
+                                              (bytes> alone: an empty line)
     2> glyphhost: error: ...                  a line it prints on standard error
     exit 3                                    its exit status
     # ...                                     a note
@@ -21,7 +22,8 @@ A blank line or the next command ends a command's lines.  "…" in an
 expected line stands for any characters.  The exit status is 0 unless given,
 or 3 when a line says "no result set"; standard error must be exactly the
 lines given (when none are given for status 3, it is not checked).  {tmp}
-in a command is a fresh folder, {here} the transcript's folder.
+is a fresh folder, {here} the transcript's folder and {NAME} a value given
+with --set, in commands and in expected lines.
 
 --both-builds: a command that names no build (--build, --library) runs in
 the wide build as written and again with --build byte, with the same
@@ -77,8 +79,8 @@ def commands(path):
             current["err"].append(line[3:])
         elif re.fullmatch(r"exit \d+", line):
             current["status"] = int(line.split()[1])
-        elif line.startswith("bytes> "):
-            current["out"].append(bytes.fromhex(line[7:]).decode("utf-8", "surrogateescape"))
+        elif line.startswith("bytes>"):
+            current["out"].append(bytes.fromhex(line[6:]).decode("utf-8", "surrogateescape"))
         else:
             current["out"].append(line)
     return found
@@ -95,16 +97,24 @@ def lines_match(patterns, lines):
 
 def main():
     args = sys.argv[1:]
-    both = "--both-builds" in args
-    if both:
-        args.remove("--both-builds")
     split = args.index("--")
-    path, glyphhost = args[0], args[split + 1:]
-    here = os.path.dirname(os.path.abspath(path))
+    options, glyphhost = args[:split], args[split + 1:]
+    both = "--both-builds" in options
+    values = dict(o[6:].split("=", 1) for o in options if o.startswith("--set="))
+    path = [o for o in options if not o.startswith("--")][0]
+    values["here"] = os.path.dirname(os.path.abspath(path))
     failures = runs = 0
     with tempfile.TemporaryDirectory() as tmp:
+        values["tmp"] = tmp
+
+        def fill(text):
+            for name, value in values.items():
+                text = text.replace("{%s}" % name, value)
+            return text
+
         for c in commands(path):
-            text = c["command"].replace("{tmp}", tmp).replace("{here}", here)
+            c["out"], c["err"] = [fill(line) for line in c["out"]], [fill(line) for line in c["err"]]
+            text = fill(c["command"])
             words = shlex.split(text)
             stdin = None
             if len(words) > 2 and words[-2] == "<":
