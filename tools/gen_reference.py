@@ -10,7 +10,9 @@ The data file holds, for every catalogue function, its summary, parameters,
 result, failure results, build differences, choices and examples.  Each
 example is a catalogue case (tests/cases/README.md) without its name, so the
 test command runs the documented calls against both builds and fails when a
-documented result is wrong.  The catalogue text of each entry and whether the
+documented result is wrong.  The page shows each example as the glyphhost
+command that runs it and the lines glyphhost prints, and a second test runs
+those commands (tests/glyphhost/run_commands.py).  The catalogue text of each entry and whether the
 function is built come from resources/catalogue.def.  The examples of a
 function that is not built yet are left out of the cases (the generator names
 them); its entry says it is not available yet.
@@ -33,7 +35,10 @@ and the notation), "legend" (the notation in short, after each help entry),
                             kinds); texts beyond ASCII only in wide examples or
                             as "codes".  An "ntlm_authenticate" result is shown
                             as what the runner checks of the message.
-Prose may use `code spans`.
+Prose may use `code spans`.  A flag parameter's type starts with "flag": the
+page adds the rule the code follows (FLAG_RULE).  In the reading sections
+{failures_as_numbers} stands for the sentence, made from the entries, on the
+functions whose failure results are numbers.
 """
 import argparse
 import json
