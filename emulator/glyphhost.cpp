@@ -98,7 +98,7 @@ const char *kDescription =
     "  glyphhost call @1 blowfishContext one :: @2 blowfishContext two \\\n"
     "      :: @1 blowfishEncryptToText abc :: @2 blowfishEncryptToText abc\n"
     "  glyphhost call splitstring field:list=a,b,c , :: splitstring field:list ,\n"
-    "  glyphhost call hexEncode 'esc:a\\r\\nb' :: hexDecode prev:\n"
+    "  glyphhost call base64Encode 'esc:a\\r\\nb' :: base64Decode prev:\n"
     "  glyphhost --fail-empty call base64Decode '!!'    (exit status 4)\n"
     "  glyphhost call makeCRAMresponse PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+ tim tanstaaftanstaaf\n"
     "  glyphhost call NTLMchallenge :: NTLMresponse \"$TYPE2\" User Password COMPUTER\n"
