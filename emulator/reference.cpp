@@ -2,7 +2,6 @@
 #include "emulator/reference.h"
 
 #include <cctype>
-#include <cstring>
 
 namespace ghemu {
 
@@ -16,15 +15,6 @@ bool isNumber(const std::string &s) {
     return true;
 }
 
-bool equalIgnoringCase(const char *a, const std::string &b) {
-    if (std::strlen(a) != b.size()) return false;
-    for (size_t i = 0; i < b.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 const ReferenceEntry *findReferenceEntry(const std::string &nameOrNumber) {
@@ -32,13 +22,6 @@ const ReferenceEntry *findReferenceEntry(const std::string &nameOrNumber) {
     for (size_t i = 0; i < kReferenceEntryCount; ++i) {
         const ReferenceEntry &e = kReferenceEntries[i];
         if (nameOrNumber == e.name || (number && number == e.number)) return &e;
-    }
-    return nullptr;
-}
-
-const ReferenceEntry *findReferenceEntryIgnoringCase(const std::string &name) {
-    for (size_t i = 0; i < kReferenceEntryCount; ++i) {
-        if (equalIgnoringCase(kReferenceEntries[i].name, name)) return &kReferenceEntries[i];
     }
     return nullptr;
 }

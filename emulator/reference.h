@@ -15,6 +15,8 @@ struct ReferenceEntry {
     const char *group;    // the group's title, as the page has it
     const char *summary;  // one line
     bool built;           // false: the library sets no result yet
+    int paramCount;       // the parameters it reads at most, shown or not in the catalogue text
+    const char *call;     // name(every parameter), optional ones in brackets
     const char *text;     // the whole entry, wrapped for a terminal
 };
 
@@ -26,10 +28,6 @@ extern const char *const kReferenceLegend;
 // The entry of a function named exactly, or by its number; null when there
 // is none.
 const ReferenceEntry *findReferenceEntry(const std::string &nameOrNumber);
-
-// The entry whose name differs from this one in letter case only (for a
-// suggestion); null when there is none.
-const ReferenceEntry *findReferenceEntryIgnoringCase(const std::string &name);
 
 }  // namespace ghemu
 

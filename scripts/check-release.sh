@@ -59,8 +59,8 @@ expect() {
     echo "ok: $(echo "$*" | sed "s|$unpacked/[^/]*/||")"
 }
 host="$linux/glyphhost"
-expect '^text: 900150983cd24fb0d6963f7d28e17f72$' "$host" call MD5Digest abc
-expect '^text: 900150983cd24fb0d6963f7d28e17f72$' "$host" --build byte call MD5Digest abc
+expect '^text: "900150983cd24fb0d6963f7d28e17f72"$' "$host" call MD5Digest abc
+expect '^text: "900150983cd24fb0d6963f7d28e17f72"$' "$host" --build byte call MD5Digest abc
 expect "^glyphHerder $version\$" "$host" --version
 expect '^MD5Digest\(data\)$' "$host" help MD5Digest
 expect 'wide build, group GlyphHerder, 38 functions' "$host" list

@@ -10,7 +10,9 @@ The data file holds, for every catalogue function, its summary, parameters,
 result, failure results, build differences, choices and examples.  Each
 example is a catalogue case (tests/cases/README.md) without its name, so the
 test command runs the documented calls against both builds and fails when a
-documented result is wrong.  The catalogue text of each entry and whether the
+documented result is wrong.  The page shows each example as the glyphhost
+command that runs it and the lines glyphhost prints, and a second test runs
+those commands (tests/glyphhost/run_commands.py).  The catalogue text of each entry and whether the
 function is built come from resources/catalogue.def.  The examples of a
 function that is not built yet are left out of the cases (the generator names
 them); its entry says it is not available yet.
@@ -33,7 +35,10 @@ and the notation), "legend" (the notation in short, after each help entry),
                             kinds); texts beyond ASCII only in wide examples or
                             as "codes".  An "ntlm_authenticate" result is shown
                             as what the runner checks of the message.
-Prose may use `code spans`.
+Prose may use `code spans`.  A flag parameter's type starts with "flag": the
+page adds the rule the code follows (FLAG_RULE).  In the reading sections
+{failures_as_numbers} stands for the sentence, made from the entries, on the
+functions whose failure results are numbers.
 """
 import argparse
 import json
@@ -54,9 +59,11 @@ STEP_KEYS = {"comment", "call", "args", "result", "fields", "fields_after", "ins
 PARAM_KEYS = {"name", "type", "optional", "default", "about"}
 FUNCTION_KEYS = {"name", "group", "summary", "description", "params", "result", "failures",
                  "builds", "choices", "examples"}
+# How every flag parameter is described: what the library does with its number.
+FLAG_RULE = "flag: on when the low 16 bits of its integer are not 0"
 TEXT_WIDTH = 78      # help text
 PAGE_WIDTH = 100     # Markdown source
-EXAMPLE_WIDTH = 96   # a call and its result on one line up to this
+EXAMPLE_WIDTH = 96   # a command of several calls on one line up to this
 
 
 class DataError(Exception):
@@ -224,89 +231,274 @@ def example_steps(ex):
     return ex["steps"] if "steps" in ex else [ex]
 
 
+# --- Examples as glyphhost commands ------------------------------------------
+#
+# Each example is shown as the glyphhost command that runs it, as typed in a
+# POSIX shell, and the lines glyphhost prints; tests/reference/run_commands.py
+# runs the commands of the page and compares.  The rules below mirror
+# glyphhost's (emulator/host_args.h, emulator/host_output.h).
+
+# The argument prefixes glyphhost knows: a text that starts with one is
+# passed as text:TEXT.
+HOST_PREFIXES = ("text:", "esc:", "expr:", "num:", "hex:", "bytes:", "codes:", "textfile:", "binfile:",
+                 "field:", "prev:")
+SHELL_SAFE = set("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_@%+=:,./-")
+LONG_OUTPUT = 200   # an output line longer than this is shortened on the page, with a note
+SHOWN_HEAD = 40     # characters of a shortened value shown
+
+
+def codes_of(v, where):
+    """The character codes of a text value (str, text, codes, repeat, concat)."""
+    if isinstance(v, str):
+        return [ord(c) for c in v]
+    if isinstance(v, dict):
+        if "text" in v:
+            return codes_of(v["text"], where)
+        if "codes" in v:
+            return list(v["codes"])
+        if "repeat" in v:
+            return codes_of(v["repeat"], where) * v["times"]
+        if "concat" in v:
+            return [c for item in v["concat"] for c in codes_of(item, where)]
+    raise DataError(where + ": not a text: " + json.dumps(v))
+
+
+def needs_escape(c):
+    """glyphhost's rule (emulator/host_output.cpp): the characters a shown
+    text writes as escapes."""
+    return c < 0x20 or 0x7F <= c < 0xA0 or 0xD800 <= c <= 0xDFFF or c > 0x10FFFF or c in (0x5C, 0x22)
+
+
+def escaped(codes):
+    """Codes as glyphhost shows them and as esc: reads them."""
+    named = {13: "\\r", 10: "\\n", 9: "\\t", 0: "\\0", 0x5C: "\\\\", 0x22: '\\"'}
+    return "".join(named.get(c) or ("\\x{%02X}" % c if needs_escape(c) else chr(c)) for c in codes)
+
+
+def shown_text(codes):
+    return '"' + escaped(codes) + '"'
+
+
+def shell_word(word):
+    """A word as typed in a POSIX shell: as it is when that is safe, else in
+    single quotes."""
+    if word and all(ch in SHELL_SAFE or (ord(ch) >= 0xA0 and ch.isprintable()) for ch in word):
+        return word
+    if "'" in word and not any(ch in word for ch in '"$`\\!'):
+        return '"' + word + '"'
+    return "'" + word.replace("'", "'\\''") + "'"
+
+
+def expr_pieces(v, where):
+    """A text value of repeats and concatenations as glyphhost's expr: form."""
+    if isinstance(v, dict) and "concat" in v:
+        return "+".join(expr_pieces(item, where) for item in v["concat"])
+    if isinstance(v, dict) and "repeat" in v:
+        return '"%s"*%d' % (escaped(codes_of(v["repeat"], where)), v["times"])
+    return '"%s"' % escaped(codes_of(v, where))
+
+
+def text_arg(codes):
+    s = "".join(chr(c) for c in codes if c <= 0x10FFFF)
+    if any(needs_escape(c) and c not in (0x5C, 0x22) for c in codes) or \
+            (len(s) == len(codes) and not s.isprintable()):
+        return "esc:" + escaped(codes)
+    if not s or s.startswith(HOST_PREFIXES) or s == "::" or re.match(r"--[A-Za-z]", s):
+        return "text:" + s
+    return s
+
+
+def host_arg(v, where, step):
+    """An argument as glyphhost's word for it."""
+    if isinstance(v, bool) or v is None:
+        raise DataError(where + ": not a value: " + json.dumps(v))
+    if isinstance(v, (int, float)):
+        return "num:" + number_literal(v)
+    if isinstance(v, str):
+        return text_arg(codes_of(v, where))
+    extra = set(v) - {"text", "codes", "hex", "bytes", "number", "repeat", "times", "concat", "result_of"}
+    if extra:
+        raise DataError(where + ": the page cannot show " + ", ".join(sorted(extra)))
+    if "number" in v:
+        return "num:" + number_literal(v["number"])
+    if "hex" in v:
+        return "hex:" + v["hex"].lower()
+    if "bytes" in v:
+        b = v["bytes"].encode("utf-8")
+        if b and all(0x21 <= x < 0x7F for x in b):
+            return "bytes:" + v["bytes"]
+        return "hex:" + b.hex()
+    if "result_of" in v:
+        if v["result_of"] != step - 1:
+            raise DataError(where + ": only the previous step's result can be passed (prev:)")
+        return "prev:"
+    if "repeat" in v or "concat" in v:
+        return "expr:" + expr_pieces(v, where)
+    return text_arg(codes_of(v, where))
+
+
+def format_number(n):
+    """glyphhost's number form: whole numbers without a point."""
+    if isinstance(n, str):
+        return {"nan": "nan", "inf": "inf", "-inf": "-inf"}[n]
+    if isinstance(n, float) and n.is_integer() and abs(n) < 1e17:
+        n = int(n)
+    return repr(n) if isinstance(n, float) else str(n)
+
+
+def shown_value(v, where):
+    """A value as glyphhost prints it after its kind."""
+    if isinstance(v, (int, float)) and not isinstance(v, bool):
+        return "number: " + format_number(v)
+    if isinstance(v, dict) and "number" in v:
+        return "number: " + format_number(v["number"])
+    if isinstance(v, dict) and ("hex" in v or "bytes" in v):
+        b = bytes.fromhex(v["hex"]) if "hex" in v else v["bytes"].encode("utf-8")
+        if not b:
+            return "binary: (empty)"
+        readable = ' ("%s")' % escaped(list(b)) if len(b) <= 200 and all(0x20 <= x < 0x7F for x in b) else ""
+        return "binary: " + b.hex() + readable
+    return "text: " + shown_text(codes_of(v, where))
+
+
+def expected_lines(r, build, where):
+    """What glyphhost prints for an expected result: [(line, note)]."""
+    if isinstance(r, dict):
+        if r.get("none"):
+            return [("no result set", None)]
+        if "any" in r:
+            return [("%s: …" % r["any"], "differs on every call")]
+        if "ntlm_authenticate" in r:
+            return [('text: "TlRMTVNTUAADAAAA…"', ntlm_text(r["ntlm_authenticate"], where))]
+        if "wide" in r or "byte" in r:
+            return expected_lines(r[build], build, where)
+    line = shown_value(r, where)
+    if len(line) > LONG_OUTPUT:
+        kind = line.split(":", 1)[0]
+        whole = ("expr:" + expr_pieces(r, where)) if kind == "text" else line
+        line = line[:len(kind) + 3 + SHOWN_HEAD] + "…" + ('"' if kind == "text" else "")
+        return [(line, "the whole value: " + whole)]
+    return [(line, None)]
+
+
+def splits_by_build(ex):
+    return any(isinstance(step.get("result"), dict) and ("wide" in step["result"] or "byte" in step["result"])
+               for step in example_steps(ex))
+
+
+def example_command(ex, build, where):
+    """One example as ("note", text), ("command", [lines]) and ("output", line)."""
+    steps = example_steps(ex)
+    several = ex.get("instances", 1) > 1
+    calls, out = [], []
+    before = {}
+    for n, step in enumerate(steps):
+        swhere = where + (" step %d" % n if "steps" in ex else "")
+        for key in step:
+            if key not in (STEP_KEYS if "steps" in ex else EXAMPLE_KEYS):
+                raise DataError(swhere + ": unknown key " + key)
+        fields = dict(ex.get("fields", {})) if n == 0 else {}
+        fields.update(step.get("fields", {}))
+        words = ["@%d" % (step.get("instance", 0) + 1)] if several else []
+        words.append(step["call"])
+        pending = dict(fields)
+        for a in step.get("args", []):
+            if isinstance(a, str) and (a in pending or a in before):
+                if a in pending:
+                    words.append("field:%s=%s" % (a, host_arg(pending.pop(a), swhere, n)))
+                    before[a] = fields[a]
+                else:
+                    words.append("field:" + a)
+            else:
+                words.append(host_arg(a, swhere, n))
+        if pending:
+            raise DataError(swhere + ": no argument names the field " + ", ".join(pending))
+        calls.append(" ".join(shell_word(w) for w in words))
+        count, full_call = PARAMETERS[step["call"]]
+        given = len(step.get("args", []))
+        if given > count:
+            out.append(("stderr", surplus_warning(full_call, count, given)))
+        lead = ""
+        if len(steps) > 1:
+            lead = ("@%d " % (step.get("instance", 0) + 1) if several else "") + step["call"] + ": "
+        if "comment" in step and "steps" in ex:
+            out.append(("note", step["comment"]))
+        if "result" in step:
+            for line, note in expected_lines(step["result"], build, swhere):
+                out.append(("output", lead + line))
+                if note:
+                    out.append(("note", note))
+        for name, value in step.get("fields_after", {}).items():
+            if before.get(name) != value:
+                out.append(("output", "%sfield %s = %s" % (lead, name, shown_value(value, swhere))))
+                before[name] = value
+    option = "" if build is None else "--build %s " % build
+    first = "glyphhost %scall %s" % (option, calls[0])
+    single = " :: ".join([first] + calls[1:])
+    if len(single) + 2 <= EXAMPLE_WIDTH or len(calls) == 1:
+        command = [single]
+    else:
+        command = [first + " \\"] + ["    :: %s \\" % c for c in calls[1:-1]] + ["    :: " + calls[-1]]
+    return [("command", command)] + out
+
+
+# Each function's parameter count and full call text, by name (load fills it).
+PARAMETERS = {}
+
+
+def ordinal(n):
+    suffix = "th" if 10 <= n % 100 <= 20 else {1: "st", 2: "nd", 3: "rd"}.get(n % 10, "th")
+    return "%d%s" % (n, suffix)
+
+
+def surplus_warning(full_call, count, given):
+    """glyphhost's warning for arguments beyond those a function reads."""
+    reads = {0: "no parameter", 1: "1 parameter"}.get(count, "%d parameters" % count)
+    return "glyphhost: warning: %s reads %s: the %s argument %s passed but not read" % (
+        full_call, reads, ordinal(count + 1), "and those after it are" if given > count + 1 else "is")
+
+
 def example_lines(ex, where):
-    """The lines of one example: ("note", text) and ("call", call, result or None)."""
+    """The lines of one example: a note, then the command or, where the
+    builds give different results, one command for each build."""
     for key in ex:
         if key not in EXAMPLE_KEYS:
             raise DataError(where + ": unknown key " + key)
     lines = []
     if "comment" in ex:
         lines.append(("note", ex["comment"]))
-    if ex.get("build") in ("wide", "byte"):
-        lines.append(("note", "%s build only" % ex["build"]))
-    steps = example_steps(ex)
-    several_instances = ex.get("instances", 1) > 1
-    for n, step in enumerate(steps):
-        swhere = where + (" step %d" % n if "steps" in ex else "")
-        if "steps" in ex:
-            for key in step:
-                if key not in STEP_KEYS:
-                    raise DataError(swhere + ": unknown key " + key)
-            if "comment" in step:
-                lines.append(("note", step["comment"]))
-        fields = dict(ex.get("fields", {})) if n == 0 else {}
-        fields.update(step.get("fields", {}))
-        for name, value in fields.items():
-            lines.append(("note", "the field %s holds %s" % (name, value_text(value, swhere))))
-        args = ", ".join(value_text(a, swhere) for a in step.get("args", []))
-        call = "%s(%s)" % (step["call"], args)
-        if several_instances:
-            call = "[instance %d] %s" % (step.get("instance", 0) + 1, call)
-        result = None
-        if "result" in step:
-            result = expected_text(step["result"], swhere)
-            after = step.get("fields_after", {})
-            if after:
-                result += "; " + ", ".join("%s now holds %s" % (name, value_text(v, swhere))
-                                           for name, v in after.items())
-        lines.append(("call", call, result))
+    builds = [ex["build"]] if ex.get("build") in ("wide", "byte") else \
+        ["wide", "byte"] if splits_by_build(ex) else [None]
+    for build in builds:
+        lines += example_command(ex, build, where)
     return lines
 
 
-ALIGN_LIMIT = 44  # calls up to this long line their arrows up
-
-
-def format_lines(lines, width):
+def format_lines(lines):
     out = []
-    for line in lines:
-        if line[0] == "note":
-            out.append("# " + line[1])
-            continue
-        _, call, result = line
-        if result is None:
-            out.append(call)
-        elif "\n" in result:  # a result of several lines stands below its call
-            first, *rest = result.split("\n")
-            out += [call, "    →  " + first] + ["       " + more for more in rest]
-        elif len(call) <= width and width + 5 + len(result) <= EXAMPLE_WIDTH:
-            out.append(call.ljust(width) + "  →  " + result)
-        elif len(call) + 5 + len(result) <= EXAMPLE_WIDTH:
-            out.append(call + "  →  " + result)
+    for kind, content in lines:
+        if kind == "note":
+            out.append("# " + content.replace("\n", "\n# "))
+        elif kind == "command":
+            out += ["$ " + content[0]] + content[1:]
+        elif kind == "stderr":
+            out.append("2> " + content)
         else:
-            out += [call, "    →  " + result]
-    return out
+            out.append(content)
+    return "\n".join(out).split("\n")
 
 
 def examples_block(examples, where):
-    """The examples of one entry, arrows aligned; an example of several
-    lines stands apart from the others."""
-    parts = [example_lines(ex, "%s example %d" % (where, i + 1)) for i, ex in enumerate(examples)]
-    calls = [(len(line[1]), len(line[2])) for lines in parts for line in lines
-             if line[0] == "call" and line[2] is not None and "\n" not in line[2]]
-    # The widest column of calls at which every call that narrow still has
-    # its result on its line.
-    width = 0
-    for w in sorted({c for c, _ in calls if c <= ALIGN_LIMIT}, reverse=True):
-        if all(w + 5 + r <= EXAMPLE_WIDTH for c, r in calls if c <= w):
-            width = w
-            break
+    """The examples of one entry; an example of more than a command and
+    its result stands apart from the others."""
     out = []
     previous_long = False
-    for lines in parts:
-        long = len(lines) > 1 or any(line[0] == "call" and "\n" in (line[2] or "") for line in lines)
+    for i, ex in enumerate(examples):
+        lines = format_lines(example_lines(ex, "%s example %d" % (where, i + 1)))
+        long = len(lines) > 2
         if out and (long or previous_long):
             out.append("")
-        out += format_lines(lines, width)
+        out += lines
         previous_long = long
     return out
 
@@ -328,6 +520,17 @@ class Entry:
         self.built = built
         self.group_title = group_title
 
+    def full_call(self):
+        """name(every parameter), the catalogue's and the hidden ones, the
+        optional ones in brackets: for glyphhost's warning about surplus
+        arguments."""
+        required = [p["name"] for p in self.data["params"] if not p.get("optional")]
+        optional = [p["name"] for p in self.data["params"] if p.get("optional")]
+        text = ", ".join(required)
+        for i, name in enumerate(optional):
+            text += (" [" if text else "[") + ("," if text or i else "") + name
+        return "%s(%s%s)" % (self.name, text, "]" * len(optional))
+
     def blocks(self):
         d = self.data
         b = []
@@ -346,6 +549,8 @@ class Entry:
                 if key not in PARAM_KEYS:
                     raise DataError(self.name + ": parameter key " + key)
             kind = p["type"]
+            if kind.startswith("flag"):
+                kind = FLAG_RULE + kind[len("flag"):]
             if p.get("optional"):
                 kind += ", optional"
             if "default" in p:
@@ -445,12 +650,46 @@ def load():
                 check_plain_texts(step.get("result"), wide_only, "%s example %d" % (name, i + 1))
         number, params, built = by_name[name]
         entries.append(Entry(f, number, params, built, groups[f["group"]]["title"]))
+        PARAMETERS[name] = (len(f["params"]), entries[-1].full_call())
     order = [g["id"] for g in data["groups"]]
     entries.sort(key=lambda e: order.index(e.data["group"]))
     missing = [name for _, name, _, _ in catalogue if name not in seen]
     if missing:
         raise DataError("no entry for " + ", ".join(missing))
     return data, entries, by_name
+
+
+def failure_kinds(entry):
+    """Whether some failure results of an entry are numbers, and whether
+    some are not (a failure result "none" counts as neither)."""
+    results = [f["result"] for f in entry.data["failures"]]
+    numbers = any(r.startswith("the number") for r in results)
+    others = any(not r.startswith("the number") and r != "none" for r in results)
+    return numbers, others
+
+
+def failures_as_numbers(entries):
+    """The sentence of the reading section on failures that are numbers,
+    made from the entries so that it cannot say otherwise than they do."""
+    only, some = [], []
+    for e in entries:
+        numbers, others = failure_kinds(e)
+        if numbers:
+            (some if others else only).append(e.name)
+
+    def names(items):
+        return items[0] if len(items) == 1 else ", ".join(items[:-1]) + " and " + items[-1]
+    parts = []
+    if only:
+        parts.append("%s fail%s only with numbers" % (names(only), "" if len(only) > 1 else "s"))
+    if some:
+        parts.append("%s fail%s with a number in some cases and with a text or binary value in others" % (
+            names(some), "" if len(some) > 1 else "s"))
+    return "; ".join(parts) + "; each entry lists which." if parts else ""
+
+
+def reading_text(text, entries):
+    return text.replace("{failures_as_numbers}", failures_as_numbers(entries))
 
 
 def anchor(name):
@@ -474,9 +713,9 @@ def page(data, entries):
         for para in section["paras"]:
             if isinstance(para, list):
                 for item in para:
-                    out += wrap(item, PAGE_WIDTH, "- ", "  ")
+                    out += wrap(reading_text(item, entries), PAGE_WIDTH, "- ", "  ")
             else:
-                out += wrap(para, PAGE_WIDTH)
+                out += wrap(reading_text(para, entries), PAGE_WIDTH)
             out.append("")
     for g in data["groups"]:
         out += ["## " + g["title"], ""]
@@ -504,10 +743,10 @@ def cpp_source(data, entries):
            '#include "emulator/reference.h"', "", "namespace ghemu {", "",
            "const ReferenceEntry kReferenceEntries[] = {"]
     for e in entries:  # in the page's order, by group
-        out.append("    {%d, %s, %s, %s, %s, %s}," % (
+        out.append("    {%d, %s, %s, %s, %s, %d, %s, %s}," % (
             e.number, json.dumps(e.name), json.dumps(e.group_title),
             json.dumps(e.data["summary"], ensure_ascii=False), "true" if e.built else "false",
-            cpp_string(e.text())))
+            len(e.data["params"]), json.dumps(e.full_call()), cpp_string(e.text())))
     out += ["};", "const size_t kReferenceEntryCount = sizeof kReferenceEntries / sizeof kReferenceEntries[0];",
             "const char *const kReferenceLegend = " + cpp_string(legend(data)) + ";", "",
             "}  // namespace ghemu", ""]

@@ -134,13 +134,13 @@ class GlyphhostClient:
         except subprocess.TimeoutExpired:
             raise ClientError("glyphhost %s did not finish in %d s" % (function, CALL_TIMEOUT))
         stdout = out.stdout.decode("utf-8", "replace").strip()
+        if out.returncode == 3:  # glyphhost's status for a call that set no result
+            raise ClientError("%s set no result: the function is not built in this library" % function)
         if out.returncode != 0:
             raise ClientError("glyphhost %s failed (status %d): %s%s" % (
                 function, out.returncode, stdout, out.stderr.decode("utf-8", "replace").strip()))
-        if stdout == "no result set":
-            raise ClientError("%s set no result: the function is not built in this library" % function)
-        # A text comes as text or, from a memory block, as text block.
-        match = re.fullmatch(r"text(?: block)?: (.*)", stdout)
+        # A text is shown in double quotes (Base64 needs no escapes).
+        match = re.fullmatch(r'text: "(.*)"', stdout)
         if not match:
             raise ClientError("%s gave %r, not a text" % (function, stdout))
         if not match.group(1):
