@@ -131,9 +131,9 @@ void bareDigest(benchmark::State &state, bool sha256, size_t bytes) {
     uint8_t out[32];
     for (auto _ : state) {
         if (sha256) {
-            do_sha256(out, data.data(), data.size());
+            sha256_digest(out, data.data(), data.size());
         } else {
-            do_md5(out, data.data(), data.size());
+            md5_digest(out, data.data(), data.size());
         }
         benchmark::DoNotOptimize(out);
     }

@@ -125,30 +125,30 @@ void addDigests() {
     for (DigestPath p : {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE}) {
         if (sha1_blocks_fn f = sha1_blocks_for(p)) {
             add("sha1", digest_path_name(p), digestRun([f](const uint8_t *d, size_t n, uint8_t *out) {
-                    SHA1_CTX c;
-                    SHA1InitWith(&c, f);
-                    SHA1Update(&c, d, n);
-                    SHA1Final(out, &c);
+                    Sha1Context c;
+                    sha1_init_with(&c, f);
+                    sha1_update(&c, d, n);
+                    sha1_final(&c, out);
                 }, kDigestBytes));
         }
     }
     for (DigestPath p : {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE}) {
         if (sha256_blocks_fn f = sha256_blocks_for(p)) {
             add("sha256", digest_path_name(p), digestRun([f](const uint8_t *d, size_t n, uint8_t *out) {
-                    sha256_ctx c;
-                    sha256_begin_with(&c, f);
-                    sha256_hash(d, n, &c);
-                    sha256_end(out, &c);
+                    Sha256Context c;
+                    sha256_init_with(&c, f);
+                    sha256_update(&c, d, n);
+                    sha256_final(&c, out);
                 }, kDigestBytes));
         }
     }
     for (DigestPath p : {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2, DIGEST_PATH_BMI2, DIGEST_PATH_PORTABLE}) {
         if (sha512_blocks_fn f = sha512_blocks_for(p)) {
             add("sha512", digest_path_name(p), digestRun([f](const uint8_t *d, size_t n, uint8_t *out) {
-                    sha512_ctx c;
-                    sha512_begin_with(&c, f);
-                    sha512_hash(d, n, &c);
-                    sha512_end(out, &c);
+                    Sha512Context c;
+                    sha512_init_with(&c, f);
+                    sha512_update(&c, d, n);
+                    sha512_final(&c, out);
                 }, kDigestBytes));
         }
     }

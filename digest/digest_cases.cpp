@@ -28,10 +28,10 @@ namespace {
 enum { MAX_PATH_CHARS = 255 };
 
 void setDigestResult(DigestContext *ctx, HostCallback cb) {
-    uint8_t digest[DIGEST_MAX_LENGTH];
-    size_t n = digest_length(ctx->algorithm);
-    digest_end(ctx, digest);
-    qchar text[2 * DIGEST_MAX_LENGTH + 1];
+    uint8_t digest[HASH_MAX_OUTPUT_SIZE];
+    size_t n = ctx->hash->outputSize;
+    digest_final(ctx, digest);
+    qchar text[2 * HASH_MAX_OUTPUT_SIZE + 1];
     for (size_t i = 0; i < n; ++i) {
         text[2 * i] = digest[i];
         qCharToHex(&text[2 * i]);
@@ -45,10 +45,10 @@ void feedDigest(void *user, const uint8_t *data, size_t n) {
 }
 
 // File mode: parameter 1 names a file whose contents are digested.
-CaseExit digestFile(CallFrame *frame, DigestAlgorithm algorithm) {
+CaseExit digestFile(CallFrame *frame, const HashClass *hash) {
     HostCallback cb = frame->cb;
     DigestContext ctx;
-    digest_begin(&ctx, algorithm);
+    digest_init(&ctx, hash);
     int status;
 #if GH_WIDE
     // The path as characters, so that characters above U+00FF survive.  Only
@@ -80,7 +80,7 @@ CaseExit digestFile(CallFrame *frame, DigestAlgorithm algorithm) {
     return EXIT_CLEANUP;
 }
 
-CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileModeOffered) {
+CaseExit digestParameter(CallFrame *frame, const HashClass *hash, bool fileModeOffered) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     HostCallback cb = frame->cb;
     const int param = ParamNumber(1);
@@ -89,7 +89,7 @@ CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileM
     GetFuncParm(param, HOST_TYPE_LENGTH, 4, &length, cb);
     if (fileModeOffered && frame->paramCount >= 2 &&
         static_cast<int16_t>(GetFuncParmInt2(ParamNumber(2), cb)) != 0)
-        return digestFile(frame, algorithm);
+        return digestFile(frame, hash);
 
     XPHandle *block = KeepBlock(frame, NewEmptyMemBlock());
     if (!block) return EXIT_EMPTY_TEXT;
@@ -100,7 +100,7 @@ CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileM
     if (!locked) return EXIT_EMPTY_TEXT;
 
     DigestContext ctx;
-    digest_begin(&ctx, algorithm);
+    digest_init(&ctx, hash);
     if (binary) {
         digest_update(&ctx, MemBlockBytes(locked), MemBlockCheckedCount(*block, locked, 1));
     } else {
@@ -120,8 +120,8 @@ CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileM
 
 }  // namespace
 
-CaseExit case_MD5Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_MD5, false); }
-CaseExit case_MD4Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_MD4, false); }
-CaseExit case_SHA1Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA1, false); }
-CaseExit case_SHA256Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA256, true); }
-CaseExit case_SHA512Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA512, true); }
+CaseExit case_MD5Digest(CallFrame *frame) { return digestParameter(frame, &kMd5Hash, false); }
+CaseExit case_MD4Digest(CallFrame *frame) { return digestParameter(frame, &kMd4Hash, false); }
+CaseExit case_SHA1Digest(CallFrame *frame) { return digestParameter(frame, &kSha1Hash, false); }
+CaseExit case_SHA256Digest(CallFrame *frame) { return digestParameter(frame, &kSha256Hash, true); }
+CaseExit case_SHA512Digest(CallFrame *frame) { return digestParameter(frame, &kSha512Hash, true); }

@@ -9,8 +9,8 @@
 // the conventional order below stays unless another step is clearly
 // faster); with GH_FORCE_PORTABLE=1 in the environment the portable step is
 // taken untimed.  Nothing can change a choice once made.  Tests reach the
-// other steps through the *_for() getters and the *_begin_with() /
-// SHA1InitWith() hooks, per context.
+// other steps through the *_for() getters and the *_init_with() hooks,
+// per context.
 #ifndef GH_DIGEST_PATHS_H
 #define GH_DIGEST_PATHS_H
 

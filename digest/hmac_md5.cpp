@@ -1,45 +1,49 @@
-// HMAC-MD5 (RFC 2104).
+// HMAC (RFC 2104), from the hash's class record.
 #include "digest/hmac_md5.h"
 
 #include "digest/digest_util.h"
 
 using digest_detail::wipe;
 
-void hmac_md5_begin(HMAC_MD5_CTX *ctx, const uint8_t *key, size_t key_len) {
-    uint8_t keyDigest[16];
-    if (key_len > MD5_BLOCK_BYTES) {
-        do_md5(keyDigest, key, key_len);
+void hmac_init(HmacContext *ctx, const HashClass *hash, const uint8_t *key, size_t keyLength) {
+    ctx->hash = hash;
+    uint8_t keyDigest[HASH_MAX_OUTPUT_SIZE];
+    if (keyLength > hash->blockSize) {
+        digest_compute(hash, keyDigest, key, keyLength);
         key = keyDigest;
-        key_len = sizeof keyDigest;
+        keyLength = hash->outputSize;
     }
-    uint8_t pad[MD5_BLOCK_BYTES];
-    for (size_t i = 0; i < MD5_BLOCK_BYTES; ++i) pad[i] = static_cast<uint8_t>((i < key_len ? key[i] : 0) ^ 0x36);
-    MD5Init(&ctx->inner);
-    MD5Update(&ctx->inner, pad, sizeof pad);
+    uint8_t pad[HASH_MAX_BLOCK_SIZE];
+    const size_t block = hash->blockSize;
+    for (size_t i = 0; i < block; ++i) pad[i] = static_cast<uint8_t>((i < keyLength ? key[i] : 0) ^ 0x36);
+    hash->init(&ctx->inner);
+    hash->update(&ctx->inner, pad, block);
     // 0x36 ^ 0x5C turns the inner pad into the outer one.
-    for (uint8_t &b : pad) b ^= 0x36 ^ 0x5C;
-    MD5Init(&ctx->outer);
-    MD5Update(&ctx->outer, pad, sizeof pad);
+    for (size_t i = 0; i < block; ++i) pad[i] ^= 0x36 ^ 0x5C;
+    hash->init(&ctx->outer);
+    hash->update(&ctx->outer, pad, block);
     wipe(pad, sizeof pad);
     wipe(keyDigest, sizeof keyDigest);
 }
 
-void hmac_md5_update(HMAC_MD5_CTX *ctx, const uint8_t *text, size_t text_len) {
-    MD5Update(&ctx->inner, text, text_len);
+void hmac_update(HmacContext *ctx, const uint8_t *text, size_t textLength) {
+    ctx->hash->update(&ctx->inner, text, textLength);
 }
 
-void hmac_md5_end(HMAC_MD5_CTX *ctx, uint8_t digest[16]) {
-    uint8_t innerDigest[16];
-    MD5Final(innerDigest, &ctx->inner);
-    MD5Update(&ctx->outer, innerDigest, sizeof innerDigest);
-    MD5Final(digest, &ctx->outer);
+void hmac_final(HmacContext *ctx, uint8_t *out) {
+    const HashClass *hash = ctx->hash;
+    uint8_t innerDigest[HASH_MAX_OUTPUT_SIZE];
+    hash->final(&ctx->inner, innerDigest);
+    hash->update(&ctx->outer, innerDigest, hash->outputSize);
+    hash->final(&ctx->outer, out);
     wipe(innerDigest, sizeof innerDigest);
+    wipe(ctx, sizeof *ctx);
 }
 
-void hmac_md5(const uint8_t *text, size_t text_len, const uint8_t *key, size_t key_len,
-              uint8_t digest[16]) {
-    HMAC_MD5_CTX ctx;
-    hmac_md5_begin(&ctx, key, key_len);
-    hmac_md5_update(&ctx, text, text_len);
-    hmac_md5_end(&ctx, digest);
+void hmac_compute(const HashClass *hash, uint8_t *out, const uint8_t *key, size_t keyLength,
+                  const uint8_t *text, size_t textLength) {
+    HmacContext ctx;
+    hmac_init(&ctx, hash, key, keyLength);
+    hmac_update(&ctx, text, textLength);
+    hmac_final(&ctx, out);
 }

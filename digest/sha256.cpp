@@ -3,6 +3,7 @@
 
 #include "digest/digest_paths.h"
 #include "digest/digest_util.h"
+#include "digest/hash_steps.h"
 #include "digest/md_buffer.h"
 
 using namespace digest_detail;
@@ -75,7 +76,7 @@ void sha256_blocks_portable(uint32_t hash[8], const uint8_t *p, size_t blocks) {
     wipe(w, sizeof w);
 }
 
-void sha256_begin_with(sha256_ctx *ctx, sha256_blocks_fn blocks) {
+void sha256_init_with(Sha256Context *ctx, sha256_blocks_fn blocks) {
     static const uint32_t initial[8] = {0x6a09e667u, 0xbb67ae85u, 0x3c6ef372u, 0xa54ff53au,
                                         0x510e527fu, 0x9b05688cu, 0x1f83d9abu, 0x5be0cd19u};
     ctx->count[0] = ctx->count[1] = 0;
@@ -83,25 +84,19 @@ void sha256_begin_with(sha256_ctx *ctx, sha256_blocks_fn blocks) {
     ctx->blocks = blocks ? blocks : sha256_blocks_portable;
 }
 
-void sha256_begin(sha256_ctx *ctx) {
-    sha256_begin_with(ctx, sha256_blocks_chosen());
-}
+void sha256_init(Sha256Context *ctx) { sha256_init_with(ctx, sha256_blocks_chosen()); }
 
 namespace {
 
-inline sha256_blocks_fn blocks_of(const sha256_ctx *ctx) {
-    // A context wiped by sha256_end and reused without sha256_begin has no
+inline sha256_blocks_fn blocks_of(const Sha256Context *ctx) {
+    // A context wiped by sha256_final and reused without sha256_init has no
     // block step; the portable one keeps that misuse harmless.
     return ctx->blocks ? ctx->blocks : sha256_blocks_portable;
 }
 
 }  // namespace
 
-void sha256_compile(sha256_ctx *ctx) {
-    blocks_of(ctx)(ctx->hash, ctx->wbuf, 1);
-}
-
-void sha256_hash(const uint8_t *data, size_t len, sha256_ctx *ctx) {
+void sha256_update(Sha256Context *ctx, const uint8_t *data, size_t len) {
     size_t used = ctx->count[0] & 63;
     uint64_t bytes = (static_cast<uint64_t>(ctx->count[1]) << 32 | ctx->count[0]) + len;
     ctx->count[0] = static_cast<uint32_t>(bytes);
@@ -109,7 +104,7 @@ void sha256_hash(const uint8_t *data, size_t len, sha256_ctx *ctx) {
     buffer_update<64>(ctx->hash, ctx->wbuf, used, data, len, blocks_of(ctx));
 }
 
-void sha256_end(uint8_t hval[32], sha256_ctx *ctx) {
+void sha256_final(Sha256Context *ctx, uint8_t out[SHA256_OUTPUT_SIZE]) {
     // The bit count is the byte count times 8, as 64 bits big-endian.
     uint64_t bytes = static_cast<uint64_t>(ctx->count[1]) << 32 | ctx->count[0];
     uint8_t bits[8];
@@ -118,15 +113,18 @@ void sha256_end(uint8_t hval[32], sha256_ctx *ctx) {
     static const uint8_t padding[64] = {0x80};
     size_t used = ctx->count[0] & 63;
     size_t padLen = used < 56 ? 56 - used : 120 - used;
-    sha256_hash(padding, padLen, ctx);
-    sha256_hash(bits, 8, ctx);
-    for (int i = 0; i < 8; ++i) store_be32(hval + 4 * i, ctx->hash[i]);
+    sha256_update(ctx, padding, padLen);
+    sha256_update(ctx, bits, 8);
+    for (int i = 0; i < 8; ++i) store_be32(out + 4 * i, ctx->hash[i]);
     wipe(ctx, sizeof *ctx);
 }
 
-void do_sha256(uint8_t hval[32], const uint8_t *data, size_t len) {
-    sha256_ctx ctx;
-    sha256_begin(&ctx);
-    sha256_hash(data, len, &ctx);
-    sha256_end(hval, &ctx);
+void sha256_digest(uint8_t out[SHA256_OUTPUT_SIZE], const uint8_t *data, size_t len) {
+    Sha256Context ctx;
+    sha256_init(&ctx);
+    sha256_update(&ctx, data, len);
+    sha256_final(&ctx, out);
 }
+
+const HashClass kSha256Hash = HashSteps<Sha256Context, sha256_init, sha256_update, sha256_final>::record(
+    "SHA-256", SHA256_BLOCK_SIZE, SHA256_OUTPUT_SIZE);

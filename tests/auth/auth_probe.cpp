@@ -51,7 +51,7 @@ int main() {
             in >> key >> text;
             std::vector<uint8_t> k = bytes(key), t = bytes(text);
             uint8_t out[16];
-            hmac_md5(t.data(), t.size(), k.data(), k.size(), out);
+            hmac_compute(&kMd5Hash, out, k.data(), k.size(), t.data(), t.size());
             std::cout << hex(out, 16) << "\n";
         } else if (what == "ntlm") {
             std::string challenge, user, password, workstation, clientChallenge;
