@@ -85,7 +85,7 @@ void registerAll() {
     for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
         DigestPath path = static_cast<DigestPath>(p);
         std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha1_blocks_fn f = sha1_blocks_for(path)) {
+        if (Sha1BlocksFn f = sha1_blocks_for(path)) {
             addBenchmark("digest/SHA1" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 Sha1Context c;
                 sha1_init_with(&c, f);
@@ -98,7 +98,7 @@ void registerAll() {
     for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
         DigestPath path = static_cast<DigestPath>(p);
         std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha256_blocks_fn f = sha256_blocks_for(path)) {
+        if (Sha256BlocksFn f = sha256_blocks_for(path)) {
             addBenchmark("digest/SHA256" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 Sha256Context c;
                 sha256_init_with(&c, f);
@@ -111,7 +111,7 @@ void registerAll() {
     for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
         DigestPath path = static_cast<DigestPath>(p);
         std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha512_blocks_fn f = sha512_blocks_for(path)) {
+        if (Sha512BlocksFn f = sha512_blocks_for(path)) {
             addBenchmark("digest/SHA512" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 Sha512Context c;
                 sha512_init_with(&c, f);

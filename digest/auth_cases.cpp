@@ -102,7 +102,7 @@ CaseExit case_makeCRAMresponse(CallFrame *frame) {
     qchar challengeChars[CRAM_MAX_CHALLENGE_CHARS + 1];
     if (!fetchText(ParamNumber(1), CRAM_MAX_CHALLENGE_CHARS, challengeChars, cb)) return EXIT_EMPTY_TEXT;
     uint8_t challenge[CRAM_MAX_CHALLENGE_CHARS + 1];
-    CHRcopyQcharStringToAscii(challengeChars, challenge, true);
+    CHRtruncateQcharStringToAscii(challengeChars, challenge, true);
 
     CodePoints user, password;
     uint8_t userBytes[CRAM_MAX_NAME_BYTES], passwordBytes[CRAM_MAX_NAME_BYTES];
@@ -159,7 +159,7 @@ CaseExit answerChallenge(CallFrame *frame, const uint8_t *decoded, size_t decode
     XPHandle *text = textSize ? KeepBlock(frame, NewXPHandle(static_cast<int64_t>(textSize))) : nullptr;
     void *out = text ? LockXPHandle(*text) : nullptr;
     if (!out) return EXIT_EMPTY_TEXT;
-    base64_encode_text(bytes, length, MemBlockChars(out));
+    base64_encode_text(MemBlockChars(out), bytes, length);
     SetMemBlockCount(out, static_cast<uint32_t>(textLength));
     UnlockXPHandle(*text);
     ReleaseBlock(message);

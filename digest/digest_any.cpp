@@ -32,11 +32,11 @@ size_t digest_update_low8_until_zero(DigestContext *ctx, const uint32_t *chars, 
     // characters while a chunk is digested: with 512 characters a chunk the
     // narrowing costs a sixth of SHA-256's time, with 8192 a half.  Both
     // loops vectorise.
-    constexpr size_t CHUNK = 512;
-    uint8_t bytes[CHUNK];
+    constexpr size_t kChunk = 512;
+    uint8_t bytes[kChunk];
     size_t fed = 0, used = 0;
     while (fed < n) {
-        size_t k = n - fed < CHUNK ? n - fed : CHUNK;
+        size_t k = n - fed < kChunk ? n - fed : kChunk;
         if (k > used) used = k;
         for (size_t i = 0; i < k; ++i) bytes[i] = static_cast<uint8_t>(chars[fed + i]);
         const void *zero = memchr(bytes, 0, k);

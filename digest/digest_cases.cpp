@@ -34,7 +34,7 @@ void setDigestResult(DigestContext *ctx, HostCallback cb) {
     qchar text[2 * HASH_MAX_OUTPUT_SIZE + 1];
     for (size_t i = 0; i < n; ++i) {
         text[2 * i] = digest[i];
-        qCharToHex(&text[2 * i]);
+        byte_to_hex_in_place(&text[2 * i]);
     }
     text[2 * n] = 0;
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, text, cb);

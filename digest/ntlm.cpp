@@ -9,8 +9,12 @@
 #include "digest/md4.h"
 #include "digest/unicode_upper.h"
 
+using digest_detail::load_le16;
 using digest_detail::load_le32;
+using digest_detail::load_le64;
+using digest_detail::store_le16;
 using digest_detail::store_le32;
+using digest_detail::store_le64;
 using digest_detail::wipe;
 
 namespace {
@@ -20,19 +24,6 @@ const uint8_t kSignature[8] = {'N', 'T', 'L', 'M', 'S', 'S', 'P', 0};
 // Code points taken per round when a name is hashed piece by piece: their
 // UTF-16 form fits the chunk.
 enum { CHUNK_CHARS = 16, CHUNK_BYTES = 4 * CHUNK_CHARS };
-
-inline uint16_t load_le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline void store_le16(uint8_t *p, size_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline uint64_t load_le64(const uint8_t *p) {
-    return static_cast<uint64_t>(load_le32(p)) | static_cast<uint64_t>(load_le32(p + 4)) << 32;
-}
-inline void store_le64(uint8_t *p, uint64_t v) {
-    store_le32(p, static_cast<uint32_t>(v));
-    store_le32(p + 4, static_cast<uint32_t>(v >> 32));
-}
 
 void writeSecurityBuffer(uint8_t *at, size_t length, size_t offset) {
     store_le16(at, length);

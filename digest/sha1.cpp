@@ -75,7 +75,7 @@ void sha1_blocks_portable(uint32_t state[5], const uint8_t *p, size_t blocks) {
     wipe(w, sizeof w);
 }
 
-void sha1_init_with(Sha1Context *ctx, sha1_blocks_fn blocks) {
+void sha1_init_with(Sha1Context *ctx, Sha1BlocksFn blocks) {
     ctx->state[0] = 0x67452301u;
     ctx->state[1] = 0xefcdab89u;
     ctx->state[2] = 0x98badcfeu;
@@ -90,7 +90,7 @@ void sha1_init(Sha1Context *ctx) { sha1_init_with(ctx, sha1_blocks_chosen()); }
 void sha1_update(Sha1Context *ctx, const uint8_t *data, size_t len) {
     // A context wiped by sha1_final and reused without sha1_init has no
     // block step; the portable one keeps that misuse harmless.
-    sha1_blocks_fn blocks = ctx->blocks ? ctx->blocks : sha1_blocks_portable;
+    Sha1BlocksFn blocks = ctx->blocks ? ctx->blocks : sha1_blocks_portable;
     size_t used = (ctx->count[0] >> 3) & 63;
     add_bits32x2(ctx->count, len);
     buffer_update<64>(ctx->state, ctx->buffer, used, data, len, blocks);

@@ -11,13 +11,13 @@
 enum { SHA1_OUTPUT_SIZE = 20, SHA1_BLOCK_SIZE = 64 };
 
 // The block step over `blocks` consecutive 64-byte blocks.
-typedef void (*sha1_blocks_fn)(uint32_t state[5], const uint8_t *data, size_t blocks);
+typedef void (*Sha1BlocksFn)(uint32_t state[5], const uint8_t *data, size_t blocks);
 
 struct Sha1Context {
     uint32_t state[5];
     uint32_t count[2];      // message length in bits, mod 2^64, low word first
     uint8_t buffer[64];     // a partial block
-    sha1_blocks_fn blocks;  // the block step this context uses
+    Sha1BlocksFn blocks;  // the block step this context uses
 };
 
 // sha1_init takes the block step chosen for this CPU (digest/digest_paths.h).
@@ -31,7 +31,7 @@ extern const HashClass kSha1Hash;
 
 // Test hook: a context that uses the given block step (one of
 // sha1_blocks_for(), digest_paths.h) instead of the chosen one.
-void sha1_init_with(Sha1Context *ctx, sha1_blocks_fn blocks);
+void sha1_init_with(Sha1Context *ctx, Sha1BlocksFn blocks);
 
 // The block steps themselves.  The portable one runs anywhere; the SHA
 // extensions one only where sha1_blocks_for() offers it.

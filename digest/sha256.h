@@ -11,13 +11,13 @@
 enum { SHA256_OUTPUT_SIZE = 32, SHA256_BLOCK_SIZE = 64 };
 
 // The block step over `blocks` consecutive 64-byte blocks.
-typedef void (*sha256_blocks_fn)(uint32_t hash[8], const uint8_t *data, size_t blocks);
+typedef void (*Sha256BlocksFn)(uint32_t hash[8], const uint8_t *data, size_t blocks);
 
 struct Sha256Context {
     uint32_t count[2];        // message length in bytes, mod 2^64, low word first
     uint32_t hash[8];
     uint8_t wbuf[64];         // a partial block
-    sha256_blocks_fn blocks;  // the block step this context uses
+    Sha256BlocksFn blocks;  // the block step this context uses
 };
 
 // sha256_init takes the block step chosen for this CPU (digest_paths.h).
@@ -33,12 +33,12 @@ extern const HashClass kSha256Hash;
 
 // Test hook: a context that uses the given block step (one of
 // sha256_blocks_for(), digest_paths.h) instead of the chosen one.
-void sha256_init_with(Sha256Context *ctx, sha256_blocks_fn blocks);
+void sha256_init_with(Sha256Context *ctx, Sha256BlocksFn blocks);
 
 void sha256_blocks_portable(uint32_t hash[8], const uint8_t *data, size_t blocks);
 void sha256_blocks_shani(uint32_t hash[8], const uint8_t *data, size_t blocks);
 
 // The 64 round constants (shared with the SHA extensions block step).
-extern const uint32_t sha256_round_constants[64];
+extern const uint32_t kSha256RoundConstants[64];
 
 #endif

@@ -13,7 +13,7 @@ void sha512_blocks_portable(uint64_t hash[8], const uint8_t *data, size_t blocks
     sha512_blocks_body(hash, data, blocks);
 }
 
-void sha512_init_with(Sha512Context *ctx, sha512_blocks_fn blocks) {
+void sha512_init_with(Sha512Context *ctx, Sha512BlocksFn blocks) {
     static const uint64_t initial[8] = {
         0x6a09e667f3bcc908ull, 0xbb67ae8584caa73bull, 0x3c6ef372fe94f82bull, 0xa54ff53a5f1d36f1ull,
         0x510e527fade682d1ull, 0x9b05688c2b3e6c1full, 0x1f83d9abfb41bd6bull, 0x5be0cd19137e2179ull};
@@ -26,7 +26,7 @@ void sha512_init(Sha512Context *ctx) { sha512_init_with(ctx, sha512_blocks_chose
 
 namespace {
 
-inline sha512_blocks_fn blocks_of(const Sha512Context *ctx) {
+inline Sha512BlocksFn blocksOf(const Sha512Context *ctx) {
     // A context wiped by sha512_final and reused without sha512_init has no
     // block step; the portable one keeps that misuse harmless.
     return ctx->blocks ? ctx->blocks : sha512_blocks_portable;
@@ -39,7 +39,7 @@ void sha512_update(Sha512Context *ctx, const uint8_t *data, size_t len) {
     uint64_t before = ctx->count[0];
     ctx->count[0] += len;
     if (ctx->count[0] < before) ++ctx->count[1];
-    buffer_update<128>(ctx->hash, ctx->wbuf, used, data, len, blocks_of(ctx));
+    buffer_update<128>(ctx->hash, ctx->wbuf, used, data, len, blocksOf(ctx));
 }
 
 void sha512_final(Sha512Context *ctx, uint8_t out[SHA512_OUTPUT_SIZE]) {

@@ -11,13 +11,13 @@
 enum { SHA512_OUTPUT_SIZE = 64, SHA512_BLOCK_SIZE = 128 };
 
 // The block step over `blocks` consecutive 128-byte blocks.
-typedef void (*sha512_blocks_fn)(uint64_t hash[8], const uint8_t *data, size_t blocks);
+typedef void (*Sha512BlocksFn)(uint64_t hash[8], const uint8_t *data, size_t blocks);
 
 struct Sha512Context {
     uint64_t count[2];        // message length in bytes, mod 2^128, low word first
     uint64_t hash[8];
     uint8_t wbuf[128];        // a partial block
-    sha512_blocks_fn blocks;  // the block step this context uses
+    Sha512BlocksFn blocks;  // the block step this context uses
 };
 
 // sha512_init takes the block step chosen for this CPU (digest_paths.h).
@@ -33,7 +33,7 @@ extern const HashClass kSha512Hash;
 
 // Test hook: a context that uses the given block step (one of
 // sha512_blocks_for(), digest_paths.h) instead of the chosen one.
-void sha512_init_with(Sha512Context *ctx, sha512_blocks_fn blocks);
+void sha512_init_with(Sha512Context *ctx, Sha512BlocksFn blocks);
 
 void sha512_blocks_portable(uint64_t hash[8], const uint8_t *data, size_t blocks);
 void sha512_blocks_bmi2(uint64_t hash[8], const uint8_t *data, size_t blocks);

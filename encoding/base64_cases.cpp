@@ -9,7 +9,7 @@ namespace {
 
 // Parameter 1 as a block of bytes in a working slot, and its length; null
 // when nothing (or nothing but an empty value) was delivered.
-XPHandle *FetchData(CallFrame *frame, uint32_t *n) {
+XPHandle *fetchData(CallFrame *frame, uint32_t *n) {
     XPHandle block = nullptr;
     bool binary;
     if (!getBinOrAsciiHandle(ParamNumber(1), &block, n, &binary, frame->cb)) return nullptr;
@@ -22,7 +22,7 @@ XPHandle *FetchData(CallFrame *frame, uint32_t *n) {
 CaseExit case_base64Encode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     uint32_t n;
-    XPHandle *data = FetchData(frame, &n);
+    XPHandle *data = fetchData(frame, &n);
     if (!data) return EXIT_EMPTY_TEXT;
     // Sized exactly, so the block needs no shrinking afterwards.  The text is
     // written straight from the fetched block into the result block, as
@@ -35,7 +35,7 @@ CaseExit case_base64Encode(CallFrame *frame) {
     void *out = text ? LockXPHandle(*text) : nullptr;
     void *in = out ? LockXPHandle(*data) : nullptr;
     if (!in) return EXIT_EMPTY_TEXT;
-    base64_encode_text(MemBlockBytes(in), n, MemBlockChars(out));
+    base64_encode_text(MemBlockChars(out), MemBlockBytes(in), n);
     SetMemBlockCount(out, static_cast<uint32_t>(length));
     UnlockXPHandle(*text);
     // The data is freed before the host copies the text: a large value and
@@ -48,7 +48,7 @@ CaseExit case_base64Encode(CallFrame *frame) {
 CaseExit case_base64Decode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     uint32_t n;
-    XPHandle *text = FetchData(frame, &n);
+    XPHandle *text = fetchData(frame, &n);
     if (!text) return EXIT_EMPTY_TEXT;
     // Room for all the text can give, so nothing is ever cut, and the NUL
     // the decoder writes after it.  The block is not shrunk to the bytes

@@ -168,7 +168,7 @@ CaseExit case_crc16(CallFrame *frame) {
     void *p = LockXPHandle(*slot);
     if (!p || n < 2) return EXIT_STATUS;
     const uint8_t *bytes = MemBlockBytes(p);
-    uint16_t crc = variant == 0 ? DoChecksum(bytes, n, 0) : DoChecksum2(bytes, n);
+    uint16_t crc = variant == 0 ? crc16_xmodem(bytes, n, 0) : crc16_x25(bytes, n);
     SetFldLong(HOST_RESULT, crc, frame->cb);
     return EXIT_CLEANUP;
 }

@@ -13,14 +13,14 @@ namespace {
 
 // Fetches parameter n as a block of the given type into a fresh 4-byte
 // block kept in a working slot; null on failure.
-XPHandle *FetchBlock(CallFrame *frame, int n, int type) {
+XPHandle *fetchBlock(CallFrame *frame, int n, int type) {
     XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
     if (!slot) return nullptr;
     GetFuncParmBlock(ParamNumber(n), type, slot, frame->cb);
     return *slot ? slot : nullptr;
 }
 
-bool FlagParam(CallFrame *frame, int n) {
+bool flagParam(CallFrame *frame, int n) {
     return frame->paramCount >= n && static_cast<int16_t>(GetFuncParmInt2(ParamNumber(n), frame->cb)) != 0;
 }
 
@@ -28,7 +28,7 @@ bool FlagParam(CallFrame *frame, int n) {
 // result.  A block that cannot be cut gives the empty text: setting nothing
 // would leave the host showing whatever the result held before as this
 // call's result.
-CaseExit SetShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
+CaseExit setShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
     size_t size = MEMBLOCK_HEADER + count * sizeof(qchar);
     if (GetXPHandleSize(*slot) > size && ResizeXPHandle(slot, size)) return EXIT_EMPTY_TEXT;
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
@@ -39,9 +39,9 @@ CaseExit SetShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
 
 CaseExit case_hexEncode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *text = fetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
     if (!text) return EXIT_EMPTY_TEXT;
-    bool addLinefeeds = FlagParam(frame, 2);
+    bool addLinefeeds = flagParam(frame, 2);
     void *p = LockXPHandle(*text);
     if (!p) return EXIT_EMPTY_TEXT;
     uint32_t n = MemBlockCheckedCount(*text, p, sizeof(qchar));
@@ -50,7 +50,7 @@ CaseExit case_hexEncode(CallFrame *frame) {
         // A single character is always escaped, whatever it is.
         qchar c = MemBlockChars(p)[0];
         qchar escape[7] = {'%', c, 0, '%', '0', 'a', 0};
-        qCharToHex(escape + 1);
+        byte_to_hex_in_place(escape + 1);
         if (!(addLinefeeds && c == '\r')) escape[3] = 0;  // a CR gains its LF: %0d%0a
         UnlockXPHandle(*text);
         SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, escape, frame->cb);
@@ -69,26 +69,26 @@ CaseExit case_hexEncode(CallFrame *frame) {
     size_t count = percent_encode(chars + 2 * static_cast<size_t>(n), n, chars, addLinefeeds);
     SetMemBlockCount(p, static_cast<uint32_t>(count));
     UnlockXPHandle(*text);
-    return SetShrunkText(frame, text, count);
+    return setShrunkText(frame, text, count);
 }
 
 CaseExit case_hexDecode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *text = fetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
     if (!text) return EXIT_EMPTY_TEXT;
-    bool saveLinefeeds = FlagParam(frame, 2);
+    bool saveLinefeeds = flagParam(frame, 2);
     void *p = LockXPHandle(*text);
     if (!p) return EXIT_EMPTY_TEXT;
     uint32_t n = MemBlockCheckedCount(*text, p, sizeof(qchar));
     size_t count = percent_decode(MemBlockChars(p), n, saveLinefeeds);
     SetMemBlockCount(p, static_cast<uint32_t>(count));
     UnlockXPHandle(*text);
-    return SetShrunkText(frame, text, count);
+    return setShrunkText(frame, text, count);
 }
 
 CaseExit case_binaryToHex(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *data = FetchBlock(frame, 1, HOST_TYPE_BINARY_BLOCK);
+    XPHandle *data = fetchBlock(frame, 1, HOST_TYPE_BINARY_BLOCK);
     if (!data) return EXIT_EMPTY_TEXT;
     void *in = LockXPHandle(*data);
     if (!in) return EXIT_EMPTY_TEXT;
@@ -110,7 +110,7 @@ CaseExit case_binaryToHex(CallFrame *frame) {
 
 CaseExit case_hexToBinary(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *text = fetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
     if (!text || !convertQHStrToAsciiHStr(text)) return EXIT_EMPTY_TEXT;
     void *in = LockXPHandle(*text);
     if (!in) return EXIT_EMPTY_TEXT;

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         sha1_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 20) == 0);
         for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha1_blocks_fn f = sha1_blocks_for(static_cast<DigestPath>(path));
+            Sha1BlocksFn f = sha1_blocks_for(static_cast<DigestPath>(path));
             if (!f) continue;
             sha1_init_with(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { sha1_update(&c, q, m); });
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         sha256_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 32) == 0);
         for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha256_blocks_fn f = sha256_blocks_for(static_cast<DigestPath>(path));
+            Sha256BlocksFn f = sha256_blocks_for(static_cast<DigestPath>(path));
             if (!f) continue;
             sha256_init_with(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { sha256_update(&c, q, m); });
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         sha512_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 64) == 0);
         for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha512_blocks_fn f = sha512_blocks_for(static_cast<DigestPath>(path));
+            Sha512BlocksFn f = sha512_blocks_for(static_cast<DigestPath>(path));
             if (!f) continue;
             sha512_init_with(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { sha512_update(&c, q, m); });

@@ -12,7 +12,7 @@
 // One per host instance, from connect to disconnect, in the host's slot.
 struct InstanceContext {
     uint32_t magic;         // 0x434F4F4C; nothing reads it
-    BLOWFISH_CTX schedule;  // all zero until a key is set
+    BlowfishContext schedule;  // all zero until a key is set
     int16_t keySet;         // 1 once the schedule holds a key
 };
 

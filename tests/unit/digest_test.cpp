@@ -84,7 +84,7 @@ std::vector<Variant> variants() {
     for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
         DigestPath dp = static_cast<DigestPath>(path);
         std::string suffix = std::string("/") + digest_path_name(dp);
-        if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+        if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
             v.push_back({"SHA1" + suffix, 20,
                          [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
                              return feed<Sha1Context>(
@@ -97,7 +97,7 @@ std::vector<Variant> variants() {
                              return o;
                          }});
         }
-        if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+        if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
             v.push_back({"SHA256" + suffix, 32,
                          [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
                              return feed<Sha256Context>(
@@ -110,7 +110,7 @@ std::vector<Variant> variants() {
                              return o;
                          }});
         }
-        if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+        if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
             v.push_back({"SHA512" + suffix, 64,
                          [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
                              return feed<Sha512Context>(
@@ -302,7 +302,7 @@ TEST(DigestAgainstOpenSSL, LengthCountersCarry) {
     }
     for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
         DigestPath dp = static_cast<DigestPath>(path);
-        if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+        if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
             Sha1Context c;
             sha1_init_with(&c, f);
             c.count[0] = 0xFFFFFE00u;
@@ -311,7 +311,7 @@ TEST(DigestAgainstOpenSSL, LengthCountersCarry) {
             ref_digest_after_counter(REF_SHA1, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
             EXPECT_EQ(0, memcmp(a, b, 20)) << "SHA-1 " << digest_path_name(dp);
         }
-        if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+        if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
             // 2^32 - 64 bytes: the byte counter's low word is about to carry,
             // and the bit count already needs both words.
             Sha256Context c;
@@ -322,7 +322,7 @@ TEST(DigestAgainstOpenSSL, LengthCountersCarry) {
             ref_digest_after_counter(REF_SHA256, 0, 0xFFFFFFC0ull * 8, tail.data(), tail.size(), b);
             EXPECT_EQ(0, memcmp(a, b, 32)) << "SHA-256 " << digest_path_name(dp);
         }
-        if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+        if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
             // 2^64 - 128 bytes: the byte counter's low word is about to
             // carry, and its bit count overflowed into the high word long ago.
             Sha512Context c;
@@ -345,21 +345,21 @@ TEST(DigestBlockSteps, EveryStepMatchesThePortableOne) {
     for (int path = 1; path < DIGEST_PATH_COUNT; ++path) {
         DigestPath dp = static_cast<DigestPath>(path);
         for (size_t blocks = 1; blocks <= 9; ++blocks) {
-            if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+            if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
                 uint32_t a[5], b[5];
                 for (int i = 0; i < 5; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
                 f(a, data.data(), blocks);
                 sha1_blocks_portable(b, data.data(), blocks);
                 EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-1 " << digest_path_name(dp) << ", " << blocks;
             }
-            if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+            if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
                 uint32_t a[8], b[8];
                 for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
                 f(a, data.data(), blocks);
                 sha256_blocks_portable(b, data.data(), blocks);
                 EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-256 " << digest_path_name(dp) << ", " << blocks;
             }
-            if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+            if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
                 uint64_t a[8], b[8];
                 for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint64_t>(rng()) << 32 | rng();
                 f(a, data.data(), blocks);
