@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "auth/hmac_md5.h"
+#include "auth/hmac.h"
 #include "digest/digest_util.h"
 #include "encoding/base64.h"
 
@@ -13,7 +13,7 @@ size_t cram_md5_response(uint8_t *challenge, size_t challengeLength, const uint8
     uint8_t decoded[CRAM_MAX_DECODED + 1];
     size_t n = base64_decode(decoded, challenge, challengeLength, CRAM_MAX_DECODED);
     uint8_t digest[HMAC_MD5_LENGTH];
-    hmac_md5(decoded, n, password, passwordLength, digest);
+    hmac_compute(&kMd5Hash, digest, password, passwordLength, decoded, n);
 
     if (userLength > CRAM_MAX_NAME_BYTES) userLength = CRAM_MAX_NAME_BYTES;
     uint8_t response[CRAM_MAX_RESPONSE];

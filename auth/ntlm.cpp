@@ -4,13 +4,17 @@
 #include <string.h>
 
 #include "auth/auth_text.h"
-#include "auth/hmac_md5.h"
+#include "auth/hmac.h"
 #include "auth/unicode_upper.h"
 #include "digest/digest_util.h"
 #include "digest/md4.h"
 
+using digest_detail::load_le16;
 using digest_detail::load_le32;
+using digest_detail::load_le64;
+using digest_detail::store_le16;
 using digest_detail::store_le32;
+using digest_detail::store_le64;
 using digest_detail::wipe;
 
 namespace {
@@ -20,19 +24,6 @@ const uint8_t kSignature[8] = {'N', 'T', 'L', 'M', 'S', 'S', 'P', 0};
 // Code points taken per round when a name is hashed piece by piece: their
 // UTF-16 form fits the chunk.
 enum { CHUNK_CHARS = 16, CHUNK_BYTES = 4 * CHUNK_CHARS };
-
-inline uint16_t load_le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline void store_le16(uint8_t *p, size_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline uint64_t load_le64(const uint8_t *p) {
-    return static_cast<uint64_t>(load_le32(p)) | static_cast<uint64_t>(load_le32(p + 4)) << 32;
-}
-inline void store_le64(uint8_t *p, uint64_t v) {
-    store_le32(p, static_cast<uint32_t>(v));
-    store_le32(p + 4, static_cast<uint32_t>(v >> 32));
-}
 
 void writeSecurityBuffer(uint8_t *at, size_t length, size_t offset) {
     store_le16(at, length);
@@ -105,10 +96,10 @@ bool ntlm_target_timestamp(const uint8_t *info, size_t length, uint64_t *fileTim
 
 bool ntlm_nt_hash(const uint32_t *password, size_t n, uint8_t out[16]) {
     if (utf16le_length(password, n) == AUTH_TEXT_NO_FORM) return false;
-    MD4_CTX ctx;
-    MD4Init(&ctx);
-    feedUtf16(password, n, false, [&](const uint8_t *p, size_t k) { MD4Update(&ctx, p, k); });
-    MD4Final(out, &ctx);
+    Md4Context ctx;
+    md4_init(&ctx);
+    feedUtf16(password, n, false, [&](const uint8_t *p, size_t k) { md4_update(&ctx, p, k); });
+    md4_final(&ctx, out);
     return true;
 }
 
@@ -159,16 +150,16 @@ void feedTargetNameCapitals(const uint8_t *name, size_t n, bool utf16, Feed feed
 bool identityHash(const uint8_t ntHash[16], const uint32_t *user, size_t userLength, const uint8_t *domain,
                   size_t domainLength, bool targetName, bool utf16, uint8_t out[16]) {
     if (utf16le_length(user, userLength) == AUTH_TEXT_NO_FORM) return false;
-    HMAC_MD5_CTX ctx;
-    hmac_md5_begin(&ctx, ntHash, 16);
-    feedUtf16(user, userLength, true, [&](const uint8_t *p, size_t k) { hmac_md5_update(&ctx, p, k); });
+    HmacContext ctx;
+    hmac_init(&ctx, &kMd5Hash, ntHash, 16);
+    feedUtf16(user, userLength, true, [&](const uint8_t *p, size_t k) { hmac_update(&ctx, p, k); });
     if (!targetName) {
-        hmac_md5_update(&ctx, domain, domainLength);
+        hmac_update(&ctx, domain, domainLength);
     } else {
         feedTargetNameCapitals(domain, domainLength, utf16,
-                               [&](const uint8_t *p, size_t k) { hmac_md5_update(&ctx, p, k); });
+                               [&](const uint8_t *p, size_t k) { hmac_update(&ctx, p, k); });
     }
-    hmac_md5_end(&ctx, out);
+    hmac_final(&ctx, out);
     return true;
 }
 
@@ -203,11 +194,11 @@ void ntlmv2_blob(uint64_t fileTime, const uint8_t clientChallenge[8], const uint
 
 void ntlmv2_proof(const uint8_t hash[16], const uint8_t serverChallenge[8], const uint8_t *blob,
                   size_t blobLength, uint8_t out[16]) {
-    HMAC_MD5_CTX ctx;
-    hmac_md5_begin(&ctx, hash, 16);
-    hmac_md5_update(&ctx, serverChallenge, NTLM_CHALLENGE_BYTES);
-    hmac_md5_update(&ctx, blob, blobLength);
-    hmac_md5_end(&ctx, out);
+    HmacContext ctx;
+    hmac_init(&ctx, &kMd5Hash, hash, 16);
+    hmac_update(&ctx, serverChallenge, NTLM_CHALLENGE_BYTES);
+    hmac_update(&ctx, blob, blobLength);
+    hmac_final(&ctx, out);
 }
 
 void lmv2_response(const uint8_t hash[16], const uint8_t serverChallenge[8],
@@ -215,7 +206,7 @@ void lmv2_response(const uint8_t hash[16], const uint8_t serverChallenge[8],
     uint8_t challenges[2 * NTLM_CHALLENGE_BYTES];
     memcpy(challenges, serverChallenge, NTLM_CHALLENGE_BYTES);
     memcpy(challenges + NTLM_CHALLENGE_BYTES, clientChallenge, NTLM_CHALLENGE_BYTES);
-    hmac_md5(challenges, sizeof challenges, hash, 16, out);
+    hmac_compute(&kMd5Hash, out, hash, 16, challenges, sizeof challenges);
     memcpy(out + NTLM_PROOF_LENGTH, clientChallenge, NTLM_CHALLENGE_BYTES);
 }
 

@@ -131,9 +131,9 @@ void bareDigest(benchmark::State &state, bool sha256, size_t bytes) {
     uint8_t out[32];
     for (auto _ : state) {
         if (sha256) {
-            do_sha256(out, data.data(), data.size());
+            sha256_digest(out, data.data(), data.size());
         } else {
-            do_md5(out, data.data(), data.size());
+            md5_digest(out, data.data(), data.size());
         }
         benchmark::DoNotOptimize(out);
     }
@@ -146,9 +146,9 @@ void bareBase64(benchmark::State &state, size_t bytes, bool wide) {
     std::vector<uint8_t> out(base64_encoded_length(bytes) * (wide ? 4 : 1));
     for (auto _ : state) {
         if (wide) {
-            base64_encode_text(in.data(), in.size(), reinterpret_cast<uint32_t *>(out.data()));
+            base64_encode_text(reinterpret_cast<uint32_t *>(out.data()), in.data(), in.size());
         } else {
-            base64_encode_text(in.data(), in.size(), out.data());
+            base64_encode_text(out.data(), in.data(), in.size());
         }
         benchmark::ClobberMemory();
     }
@@ -156,8 +156,8 @@ void bareBase64(benchmark::State &state, size_t bytes, bool wide) {
 }
 
 void bareBlowfish(benchmark::State &state) {
-    BLOWFISH_CTX ctx;
-    Blowfish_Init(&ctx, reinterpret_cast<const uint8_t *>(kKey), sizeof kKey - 1);
+    BlowfishContext ctx;
+    blowfish_init(&ctx, reinterpret_cast<const uint8_t *>(kKey), sizeof kKey - 1);
     std::vector<uint8_t> data = ghbench::binaryValue();
     for (auto _ : state) {
         blowfish_ecb_encrypt(&ctx, data.data(), data.size() / BLOWFISH_BLOCK);
@@ -191,9 +191,9 @@ void floorBase64(benchmark::State &state, bool wide) {
         HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 4 + length * (wide ? 4 : 1));
         auto *p = static_cast<uint8_t *>(GlobalLock(h));
         if (wide) {
-            base64_encode_text(in.data(), in.size(), reinterpret_cast<uint32_t *>(p + 4));
+            base64_encode_text(reinterpret_cast<uint32_t *>(p + 4), in.data(), in.size());
         } else {
-            base64_encode_text(in.data(), in.size(), p + 4);
+            base64_encode_text(p + 4, in.data(), in.size());
         }
         GlobalUnlock(h);
         GlobalFree(h);

@@ -30,9 +30,9 @@ void Finish(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kSize));
 }
 
-void OurEcb(benchmark::State &state, void (*ecb)(const BLOWFISH_CTX *, uint8_t *, size_t)) {
-    BLOWFISH_CTX ctx;
-    Blowfish_Init(&ctx, kKey, sizeof kKey - 1);
+void OurEcb(benchmark::State &state, void (*ecb)(const BlowfishContext *, uint8_t *, size_t)) {
+    BlowfishContext ctx;
+    blowfish_init(&ctx, kKey, sizeof kKey - 1);
     std::vector<uint8_t> data = TestData();
     for (auto _ : state) {
         ecb(&ctx, data.data(), kSize / 8);
@@ -43,17 +43,17 @@ void OurEcb(benchmark::State &state, void (*ecb)(const BLOWFISH_CTX *, uint8_t *
 void BM_Blowfish_Encrypt(benchmark::State &state) { OurEcb(state, blowfish_ecb_encrypt); }
 void BM_Blowfish_Decrypt(benchmark::State &state) { OurEcb(state, blowfish_ecb_decrypt); }
 
-// One block at a time through Blowfish_Encrypt: what the interleave gains.
+// One block at a time through blowfish_encrypt: what the interleave gains.
 void BM_Blowfish_EncryptOneBlockAtATime(benchmark::State &state) {
-    BLOWFISH_CTX ctx;
-    Blowfish_Init(&ctx, kKey, sizeof kKey - 1);
+    BlowfishContext ctx;
+    blowfish_init(&ctx, kKey, sizeof kKey - 1);
     std::vector<uint8_t> data = TestData();
     for (auto _ : state) {
         for (size_t i = 0; i < kSize; i += 8) {
             uint8_t *p = &data[i];
             uint32_t l = uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
             uint32_t r = uint32_t{p[4]} << 24 | p[5] << 16 | p[6] << 8 | p[7];
-            Blowfish_Encrypt(&ctx, &l, &r);
+            blowfish_encrypt(&ctx, &l, &r);
             for (int k = 0; k < 4; ++k) {
                 p[k] = static_cast<uint8_t>(l >> (24 - 8 * k));
                 p[4 + k] = static_cast<uint8_t>(r >> (24 - 8 * k));
@@ -67,9 +67,9 @@ void BM_Blowfish_EncryptOneBlockAtATime(benchmark::State &state) {
 // The percent text form of 1 MiB (3 MiB of text) and back.
 void BM_Blowfish_EncodeAsText(benchmark::State &state) {
     std::vector<uint8_t> data = TestData();
-    std::vector<uint8_t> text(encodeAsText_size(kSize));
+    std::vector<uint8_t> text(blowfish_text_size(kSize));
     for (auto _ : state) {
-        encodeAsText(data.data(), kSize, text.data());
+        blowfish_text_encode(data.data(), kSize, text.data());
         benchmark::ClobberMemory();
     }
     Finish(state);
@@ -77,12 +77,12 @@ void BM_Blowfish_EncodeAsText(benchmark::State &state) {
 
 void BM_Blowfish_DecodeAsText(benchmark::State &state) {
     std::vector<uint8_t> data = TestData();
-    std::vector<uint8_t> text(encodeAsText_size(kSize));
-    encodeAsText(data.data(), kSize, text.data());
+    std::vector<uint8_t> text(blowfish_text_size(kSize));
+    blowfish_text_encode(data.data(), kSize, text.data());
     std::vector<uint8_t> work(text.size());
     for (auto _ : state) {
         work = text;  // decoded in place, so each run starts from a copy
-        benchmark::DoNotOptimize(decodeAsText(work.data(), work.size() - 1));
+        benchmark::DoNotOptimize(blowfish_text_decode(work.data(), work.size() - 1));
     }
     Finish(state);
 }
@@ -121,14 +121,14 @@ void BM_Crc16X25_Clmul(benchmark::State &state) {
 #endif
 
 // The library's entry points with the kernel chosen at run time.
-void BM_DoChecksum(benchmark::State &state) {
+void BM_Crc16Xmodem(benchmark::State &state) {
     std::vector<uint8_t> data = TestData();
-    for (auto _ : state) benchmark::DoNotOptimize(DoChecksum(data.data(), kSize, 0));
+    for (auto _ : state) benchmark::DoNotOptimize(crc16_xmodem(data.data(), kSize, 0));
     Finish(state);
 }
-void BM_DoChecksum2(benchmark::State &state) {
+void BM_Crc16X25(benchmark::State &state) {
     std::vector<uint8_t> data = TestData();
-    for (auto _ : state) benchmark::DoNotOptimize(DoChecksum2(data.data(), kSize));
+    for (auto _ : state) benchmark::DoNotOptimize(crc16_x25(data.data(), kSize));
     Finish(state);
 }
 
@@ -149,6 +149,6 @@ BENCHMARK(BM_Crc16X25_Slice16);
 BENCHMARK(BM_Crc16Xmodem_Clmul);
 BENCHMARK(BM_Crc16X25_Clmul);
 #endif
-BENCHMARK(BM_DoChecksum);
-BENCHMARK(BM_DoChecksum2);
+BENCHMARK(BM_Crc16Xmodem);
+BENCHMARK(BM_Crc16X25);
 

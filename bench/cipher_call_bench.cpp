@@ -39,8 +39,8 @@ std::vector<uint8_t> ciphertext() {
     std::vector<uint8_t> v = value();
     v.resize(kSize + blowfish_pad_length(kSize));
     blowfish_pad(v.data(), kSize);
-    BLOWFISH_CTX ctx;
-    Blowfish_Init(&ctx, reinterpret_cast<const uint8_t *>(kKey), sizeof kKey - 1);
+    BlowfishContext ctx;
+    blowfish_init(&ctx, reinterpret_cast<const uint8_t *>(kKey), sizeof kKey - 1);
     blowfish_ecb_encrypt(&ctx, v.data(), v.size() / BLOWFISH_BLOCK);
     return v;
 }
@@ -80,8 +80,8 @@ void BM_Call_blowfishEncryptToText(benchmark::State &state, Build build) {
 
 void BM_Call_blowfishDecryptText(benchmark::State &state, Build build) {
     std::vector<uint8_t> c = ciphertext();
-    std::string text(encodeAsText_size(c.size()) - 1, '\0');
-    encodeAsText(c.data(), c.size(), reinterpret_cast<uint8_t *>(&text[0]));
+    std::string text(blowfish_text_size(c.size()) - 1, '\0');
+    blowfish_text_encode(c.data(), c.size(), reinterpret_cast<uint8_t *>(&text[0]));
     wholeCall(state, build, "blowfishDecryptText", ghemu::textParam(build, text));
 }
 

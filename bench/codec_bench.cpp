@@ -30,7 +30,7 @@ Bytes randomBytes(size_t n) {
 
 Bytes encodedText(size_t n) {
     Bytes in = randomBytes(n), text(base64_encoded_length(n) + 1);
-    text.resize(Base64Encode(in.data(), n, text.data()));
+    text.resize(base64_encode(text.data(), in.data(), n));
     return text;
 }
 
@@ -38,7 +38,7 @@ void encodeWith(benchmark::State &state, const Base64Codec *codec) {
     size_t n = static_cast<size_t>(state.range(0));
     Bytes in = randomBytes(n), out(base64_encoded_length(n) + 1);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(base64_encode_text_with(codec, in.data(), n, out.data()));
+        benchmark::DoNotOptimize(base64_encode_text_with(codec, out.data(), in.data(), n));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
@@ -48,7 +48,7 @@ void decodeWith(benchmark::State &state, const Base64Codec *codec) {
     size_t n = static_cast<size_t>(state.range(0));
     Bytes text = encodedText(n), out(n + 1);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(Base64DecodeWith(codec, text.data(), text.size(), out.data(), n));
+        benchmark::DoNotOptimize(base64_decode_unwrapped_with(codec, out.data(), text.data(), text.size(), n));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
@@ -74,7 +74,7 @@ void BM_Base64Decode_OpenSSL(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
 }
 
-// base64_decode as the catalogue function runs it: removeBreaks first.
+// base64_decode as the catalogue function runs it: base64_remove_breaks first.
 void BM_Base64Decode_WithBreakScan(benchmark::State &state) {
     size_t n = static_cast<size_t>(state.range(0));
     Bytes text = encodedText(n), out(n + 1);
@@ -107,7 +107,7 @@ void wideToBytes(benchmark::State &state, const CharCodecKernels *k) {
     std::vector<uint32_t> text = latinText(n);
     Bytes out(n);
     for (auto _ : state) {
-        uint64_t length = k->encoded_length(text.data(), n);
+        uint64_t length = k->encodedLength(text.data(), n);
         benchmark::DoNotOptimize(length);
         benchmark::DoNotOptimize(k->encode(text.data(), n, out.data()));
         benchmark::ClobberMemory();
@@ -131,7 +131,7 @@ void narrowLow8(benchmark::State &state, const CharCodecKernels *k) {
     std::vector<uint32_t> text = latinText(n);
     Bytes out(n);
     for (auto _ : state) {
-        k->narrow_low8(text.data(), n, out.data());
+        k->narrowLow8(text.data(), n, out.data());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));

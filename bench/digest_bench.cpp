@@ -19,7 +19,7 @@
 #include "digest/sha256.h"
 #include "digest/sha512.h"
 
-// OpenSSL's MD4() (bench/openssl_md4.cpp: its MD4_CTX is a name of ours too).
+// OpenSSL's MD4() (bench/openssl_md4.cpp: its Md4Context is a name of ours too).
 void openssl_md4(const uint8_t *data, size_t len, uint8_t *out);
 
 namespace {
@@ -69,28 +69,28 @@ void addOpenSSL(const std::string &algorithm, const EVP_MD *md) {
 
 void registerAll() {
     addBenchmark("digest/MD4/portable", [](const uint8_t *d, size_t n, uint8_t *out) {
-        MD4_CTX c;
-        MD4Init(&c);
-        MD4Update(&c, d, n);
-        MD4Final(out, &c);
+        Md4Context c;
+        md4_init(&c);
+        md4_update(&c, d, n);
+        md4_final(&c, out);
     });
     addBenchmark("digest/MD4/openssl", [](const uint8_t *d, size_t n, uint8_t *out) { openssl_md4(d, n, out); });
     addBenchmark("digest/MD5/portable", [](const uint8_t *d, size_t n, uint8_t *out) {
-        MD5_CTX c;
-        MD5Init(&c);
-        MD5Update(&c, d, n);
-        MD5Final(out, &c);
+        Md5Context c;
+        md5_init(&c);
+        md5_update(&c, d, n);
+        md5_final(&c, out);
     });
     addOpenSSL("MD5", EVP_md5());
     for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
         DigestPath path = static_cast<DigestPath>(p);
         std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha1_blocks_fn f = sha1_blocks_for(path)) {
+        if (Sha1BlocksFn f = sha1_blocks_for(path)) {
             addBenchmark("digest/SHA1" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
-                SHA1_CTX c;
-                SHA1InitWith(&c, f);
-                SHA1Update(&c, d, n);
-                SHA1Final(out, &c);
+                Sha1Context c;
+                sha1_init_with(&c, f);
+                sha1_update(&c, d, n);
+                sha1_final(&c, out);
             });
         }
     }
@@ -98,12 +98,12 @@ void registerAll() {
     for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
         DigestPath path = static_cast<DigestPath>(p);
         std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha256_blocks_fn f = sha256_blocks_for(path)) {
+        if (Sha256BlocksFn f = sha256_blocks_for(path)) {
             addBenchmark("digest/SHA256" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
-                sha256_ctx c;
-                sha256_begin_with(&c, f);
-                sha256_hash(d, n, &c);
-                sha256_end(out, &c);
+                Sha256Context c;
+                sha256_init_with(&c, f);
+                sha256_update(&c, d, n);
+                sha256_final(&c, out);
             });
         }
     }
@@ -111,12 +111,12 @@ void registerAll() {
     for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
         DigestPath path = static_cast<DigestPath>(p);
         std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha512_blocks_fn f = sha512_blocks_for(path)) {
+        if (Sha512BlocksFn f = sha512_blocks_for(path)) {
             addBenchmark("digest/SHA512" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
-                sha512_ctx c;
-                sha512_begin_with(&c, f);
-                sha512_hash(d, n, &c);
-                sha512_end(out, &c);
+                Sha512Context c;
+                sha512_init_with(&c, f);
+                sha512_update(&c, d, n);
+                sha512_final(&c, out);
             });
         }
     }

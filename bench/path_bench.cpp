@@ -123,32 +123,32 @@ Run digestRun(Fn fn, size_t bytes) {
 
 void addDigests() {
     for (DigestPath p : {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE}) {
-        if (sha1_blocks_fn f = sha1_blocks_for(p)) {
+        if (Sha1BlocksFn f = sha1_blocks_for(p)) {
             add("sha1", digest_path_name(p), digestRun([f](const uint8_t *d, size_t n, uint8_t *out) {
-                    SHA1_CTX c;
-                    SHA1InitWith(&c, f);
-                    SHA1Update(&c, d, n);
-                    SHA1Final(out, &c);
+                    Sha1Context c;
+                    sha1_init_with(&c, f);
+                    sha1_update(&c, d, n);
+                    sha1_final(&c, out);
                 }, kDigestBytes));
         }
     }
     for (DigestPath p : {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE}) {
-        if (sha256_blocks_fn f = sha256_blocks_for(p)) {
+        if (Sha256BlocksFn f = sha256_blocks_for(p)) {
             add("sha256", digest_path_name(p), digestRun([f](const uint8_t *d, size_t n, uint8_t *out) {
-                    sha256_ctx c;
-                    sha256_begin_with(&c, f);
-                    sha256_hash(d, n, &c);
-                    sha256_end(out, &c);
+                    Sha256Context c;
+                    sha256_init_with(&c, f);
+                    sha256_update(&c, d, n);
+                    sha256_final(&c, out);
                 }, kDigestBytes));
         }
     }
     for (DigestPath p : {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2, DIGEST_PATH_BMI2, DIGEST_PATH_PORTABLE}) {
-        if (sha512_blocks_fn f = sha512_blocks_for(p)) {
+        if (Sha512BlocksFn f = sha512_blocks_for(p)) {
             add("sha512", digest_path_name(p), digestRun([f](const uint8_t *d, size_t n, uint8_t *out) {
-                    sha512_ctx c;
-                    sha512_begin_with(&c, f);
-                    sha512_hash(d, n, &c);
-                    sha512_end(out, &c);
+                    Sha512Context c;
+                    sha512_init_with(&c, f);
+                    sha512_update(&c, d, n);
+                    sha512_final(&c, out);
                 }, kDigestBytes));
         }
     }
@@ -161,7 +161,7 @@ void addBase64() {
         add("base64_encode", codec->name, [codec](benchmark::State &state) {
             Bytes in = randomBytes(kBase64Bytes), out(base64_encoded_length(kBase64Bytes) + 1);
             for (auto _ : state) {
-                benchmark::DoNotOptimize(base64_encode_text_with(codec, in.data(), in.size(), out.data()));
+                benchmark::DoNotOptimize(base64_encode_text_with(codec, out.data(), in.data(), in.size()));
                 benchmark::ClobberMemory();
             }
             state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBase64Bytes));
@@ -169,10 +169,10 @@ void addBase64() {
         add("base64_decode", codec->name, [codec](benchmark::State &state) {
             Bytes in = randomBytes(kBase64Bytes), text(base64_encoded_length(kBase64Bytes) + 1),
                   out(kBase64Bytes + 1);
-            size_t length = base64_encode_text_with(base64_codec_for(BASE64_PORTABLE), in.data(), in.size(),
-                                                    text.data());
+            size_t length = base64_encode_text_with(base64_codec_for(BASE64_PORTABLE), text.data(), in.data(),
+                                                    in.size());
             for (auto _ : state) {
-                benchmark::DoNotOptimize(Base64DecodeWith(codec, text.data(), length, out.data(), kBase64Bytes));
+                benchmark::DoNotOptimize(base64_decode_unwrapped_with(codec, out.data(), text.data(), length, kBase64Bytes));
                 benchmark::ClobberMemory();
             }
             state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBase64Bytes));
@@ -190,7 +190,7 @@ Run conversionRun(const CharCodecKernels *k, Conversion what) {
         for (auto _ : state) {
             switch (what) {
             case kLength:
-                benchmark::DoNotOptimize(k->encoded_length(chars.data(), kChars));
+                benchmark::DoNotOptimize(k->encodedLength(chars.data(), kChars));
                 break;
             case kEncode:
                 benchmark::DoNotOptimize(k->encode(chars.data(), kChars, bytes.data()));
@@ -199,7 +199,7 @@ Run conversionRun(const CharCodecKernels *k, Conversion what) {
                 k->widen(bytes.data(), kChars, wide.data());
                 break;
             case kNarrow:
-                k->narrow_low8(chars.data(), kChars, bytes.data());
+                k->narrowLow8(chars.data(), kChars, bytes.data());
                 break;
             }
             benchmark::ClobberMemory();
@@ -265,27 +265,27 @@ size_t scanRun(const ScanKernels<C> &k, TextScanFunction f, const std::vector<C>
     size_t sum = 0;
     switch (f) {
     case TEXT_SCAN_FIND_CHAR:
-        for (size_t i = 0; i < n; ++i) i += k.find_char(s + i, n - i, C('\n'));
-        return sum + k.find_char(s, n, C('\\'));
+        for (size_t i = 0; i < n; ++i) i += k.findChar(s + i, n - i, C('\n'));
+        return sum + k.findChar(s, n, C('\\'));
     case TEXT_SCAN_FIND_EITHER:
-        for (size_t i = 0; i < n; ++i) i += k.find_either(s + i, n - i, C('\r'), C('\n'));
-        return sum + k.find_either(s, n, C('{'), C('}'));
+        for (size_t i = 0; i < n; ++i) i += k.findEither(s + i, n - i, C('\r'), C('\n'));
+        return sum + k.findEither(s, n, C('{'), C('}'));
     case TEXT_SCAN_FIND_LAST_CHAR:
-        return k.find_last_char(s, n, C('\\'));
+        return k.findLastChar(s, n, C('\\'));
     case TEXT_SCAN_FIND_LAST_AT_MOST:
-        for (size_t i = 0; i + 72 <= n; i += 72) sum += k.find_last_at_most(s + i, 72, C(' '));
+        for (size_t i = 0; i + 72 <= n; i += 72) sum += k.findLastAtMost(s + i, 72, C(' '));
         return sum;
     case TEXT_SCAN_COUNT_CHAR:
-        return k.count_char(s, n, C(','));
+        return k.countChar(s, n, C(','));
     case TEXT_SCAN_COPY_WITHOUT:
-        return k.copy_without(work.data(), s, n, C(0));
+        return k.copyWithout(work.data(), s, n, C(0));
     case TEXT_SCAN_COPY_KEPT:
-        return k.copy_kept(work.data(), s, n, keep);
+        return k.copyKept(work.data(), s, n, keep);
     case TEXT_SCAN_FIND_PAIR:
-        for (size_t i = 0; i + 1 < n; ++i) i += k.find_pair(s + i, n - i - 1, C('e'), C(','), 1);
-        return sum + k.find_pair(s, n - 5, C('x'), C('q'), 5);
+        for (size_t i = 0; i + 1 < n; ++i) i += k.findPair(s + i, n - i - 1, C('e'), C(','), 1);
+        return sum + k.findPair(s, n - 5, C('x'), C('q'), 5);
     default:
-        return k.copy_breaks(work.data(), s, n, C('\r'), C('\n'), true);
+        return k.copyBreaks(work.data(), s, n, C('\r'), C('\n'), true);
     }
 }
 

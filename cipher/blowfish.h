@@ -8,17 +8,17 @@
 #include <stdint.h>
 
 // The key schedule: the P-array, then the four S-boxes.  4168 bytes.
-typedef struct BLOWFISH_CTX {
+typedef struct BlowfishContext {
     uint32_t P[18];
     uint32_t S[4][256];
-} BLOWFISH_CTX;
+} BlowfishContext;
 
 // Full key schedule from the published initial values and keyLength key
 // bytes (taken cyclically).  keyLength must be at least 1.
-void Blowfish_Init(BLOWFISH_CTX *ctx, const uint8_t *key, size_t keyLength);
+void blowfish_init(BlowfishContext *ctx, const uint8_t *key, size_t keyLength);
 
 // One block in place: xl is the left half, xr the right half.
-void Blowfish_Encrypt(const BLOWFISH_CTX *ctx, uint32_t *xl, uint32_t *xr);
-void Blowfish_Decrypt(const BLOWFISH_CTX *ctx, uint32_t *xl, uint32_t *xr);
+void blowfish_encrypt(const BlowfishContext *ctx, uint32_t *xl, uint32_t *xr);
+void blowfish_decrypt(const BlowfishContext *ctx, uint32_t *xl, uint32_t *xr);
 
 #endif

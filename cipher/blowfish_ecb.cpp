@@ -13,12 +13,12 @@ namespace {
 
 enum { LANES = 4 };
 
-inline uint32_t load_be32(const uint8_t *p) {
+inline uint32_t loadBe32(const uint8_t *p) {
     return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
            static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
 
-inline void store_be32(uint8_t *p, uint32_t v) {
+inline void storeBe32(uint8_t *p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v >> 24);
     p[1] = static_cast<uint8_t>(v >> 16);
     p[2] = static_cast<uint8_t>(v >> 8);
@@ -28,57 +28,57 @@ inline void store_be32(uint8_t *p, uint32_t v) {
 // The rounds of LANES blocks at once.  P is walked forwards to encrypt and
 // backwards to decrypt; everything else is the same.
 template <bool Encrypt>
-inline void run_lanes(const BLOWFISH_CTX *ctx, uint8_t *data) {
+inline void runLanes(const BlowfishContext *ctx, uint8_t *data) {
     const uint32_t *P = ctx->P;
     uint32_t l[LANES];
     uint32_t r[LANES];
 #pragma GCC unroll 4
     for (int k = 0; k < LANES; ++k) {
-        l[k] = load_be32(data + 8 * k) ^ P[Encrypt ? 0 : 17];
-        r[k] = load_be32(data + 8 * k + 4);
+        l[k] = loadBe32(data + 8 * k) ^ P[Encrypt ? 0 : 17];
+        r[k] = loadBe32(data + 8 * k + 4);
     }
 #pragma GCC unroll 8
     for (int i = 1; i < 17; i += 2) {
         const uint32_t p1 = P[Encrypt ? i : 17 - i];
         const uint32_t p2 = P[Encrypt ? i + 1 : 16 - i];
 #pragma GCC unroll 4
-        for (int k = 0; k < LANES; ++k) r[k] ^= blowfish_F(ctx, l[k]) ^ p1;
+        for (int k = 0; k < LANES; ++k) r[k] ^= blowfishF(ctx, l[k]) ^ p1;
 #pragma GCC unroll 4
-        for (int k = 0; k < LANES; ++k) l[k] ^= blowfish_F(ctx, r[k]) ^ p2;
+        for (int k = 0; k < LANES; ++k) l[k] ^= blowfishF(ctx, r[k]) ^ p2;
     }
 #pragma GCC unroll 4
     for (int k = 0; k < LANES; ++k) {
-        store_be32(data + 8 * k, r[k] ^ P[Encrypt ? 17 : 0]);
-        store_be32(data + 8 * k + 4, l[k]);
+        storeBe32(data + 8 * k, r[k] ^ P[Encrypt ? 17 : 0]);
+        storeBe32(data + 8 * k + 4, l[k]);
     }
 }
 
 template <bool Encrypt>
-void run_ecb(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks) {
+void runEcb(const BlowfishContext *ctx, uint8_t *data, size_t blocks) {
     size_t i = 0;
-    for (; blocks - i >= LANES; i += LANES) run_lanes<Encrypt>(ctx, data + BLOWFISH_BLOCK * i);
+    for (; blocks - i >= LANES; i += LANES) runLanes<Encrypt>(ctx, data + BLOWFISH_BLOCK * i);
     for (; i < blocks; ++i) {
         uint8_t *block = data + BLOWFISH_BLOCK * i;
-        uint32_t l = load_be32(block);
-        uint32_t r = load_be32(block + 4);
+        uint32_t l = loadBe32(block);
+        uint32_t r = loadBe32(block + 4);
         if (Encrypt) {
-            blowfish_encrypt_halves(ctx, l, r);
+            blowfishEncryptHalves(ctx, l, r);
         } else {
-            blowfish_decrypt_halves(ctx, l, r);
+            blowfishDecryptHalves(ctx, l, r);
         }
-        store_be32(block, l);
-        store_be32(block + 4, r);
+        storeBe32(block, l);
+        storeBe32(block + 4, r);
     }
 }
 
 }  // namespace
 
-void blowfish_ecb_encrypt(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks) {
-    run_ecb<true>(ctx, data, blocks);
+void blowfish_ecb_encrypt(const BlowfishContext *ctx, uint8_t *data, size_t blocks) {
+    runEcb<true>(ctx, data, blocks);
 }
 
-void blowfish_ecb_decrypt(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks) {
-    run_ecb<false>(ctx, data, blocks);
+void blowfish_ecb_decrypt(const BlowfishContext *ctx, uint8_t *data, size_t blocks) {
+    runEcb<false>(ctx, data, blocks);
 }
 
 size_t blowfish_pad(uint8_t *data, size_t n) {

@@ -13,8 +13,8 @@ enum { BLOWFISH_BLOCK = 8 };
 
 // Encrypts or decrypts `blocks` 8-byte blocks at data, in place, each on its
 // own (no chaining).  Left half = bytes 0-3 big-endian, right = bytes 4-7.
-void blowfish_ecb_encrypt(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks);
-void blowfish_ecb_decrypt(const BLOWFISH_CTX *ctx, uint8_t *data, size_t blocks);
+void blowfish_ecb_encrypt(const BlowfishContext *ctx, uint8_t *data, size_t blocks);
+void blowfish_ecb_decrypt(const BlowfishContext *ctx, uint8_t *data, size_t blocks);
 
 // The pad length of an n-byte value: 8 - n % 8, so 1..8 (a whole block of
 // eights when n is already a multiple of 8).

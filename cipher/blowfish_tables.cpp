@@ -3,7 +3,7 @@
 //   python3 tools/gen_blowfish_tables.py > cipher/blowfish_tables.cpp
 #include "cipher/blowfish_tables.h"
 
-const uint32_t BLOWFISH_INITIAL_P[18] = {
+const uint32_t kBlowfishInitialP[18] = {
     0x243F6A88, 0x85A308D3, 0x13198A2E, 0x03707344,
     0xA4093822, 0x299F31D0, 0x082EFA98, 0xEC4E6C89,
     0x452821E6, 0x38D01377, 0xBE5466CF, 0x34E90C6C,
@@ -11,7 +11,7 @@ const uint32_t BLOWFISH_INITIAL_P[18] = {
     0x9216D5D9, 0x8979FB1B,
 };
 
-const uint32_t BLOWFISH_INITIAL_S[4][256] = {
+const uint32_t kBlowfishInitialS[4][256] = {
     {
         0xD1310BA6, 0x98DFB5AC, 0x2FFD72DB, 0xD01ADFB7,
         0xB8E1AFED, 0x6A267E96, 0xBA7C9045, 0xF12C7F99,

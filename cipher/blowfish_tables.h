@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-extern const uint32_t BLOWFISH_INITIAL_P[18];
-extern const uint32_t BLOWFISH_INITIAL_S[4][256];
+extern const uint32_t kBlowfishInitialP[18];
+extern const uint32_t kBlowfishInitialS[4][256];
 
 #endif

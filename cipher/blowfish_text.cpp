@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr uint8_t digit_value(unsigned c) {
+constexpr uint8_t digitValue(unsigned c) {
     if (c >= '0' && c <= '9') return static_cast<uint8_t>(c & 0x0F);
     if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
     return static_cast<uint8_t>(c - 0x37);
@@ -16,20 +16,20 @@ struct DigitTable {
     uint8_t value[256];
 };
 
-constexpr DigitTable make_digit_table() {
+constexpr DigitTable makeDigitTable() {
     DigitTable t{};
-    for (unsigned c = 0; c < 256; ++c) t.value[c] = digit_value(c);
+    for (unsigned c = 0; c < 256; ++c) t.value[c] = digitValue(c);
     return t;
 }
 
-constexpr DigitTable kDigits = make_digit_table();
+constexpr DigitTable kDigits = makeDigitTable();
 
 // The two uppercase digits of every byte value, high nibble first.
 struct PairTable {
     char digits[256][2];
 };
 
-constexpr PairTable make_pair_table() {
+constexpr PairTable makePairTable() {
     PairTable t{};
     const char hex[] = "0123456789ABCDEF";
     for (unsigned b = 0; b < 256; ++b) {
@@ -39,16 +39,16 @@ constexpr PairTable make_pair_table() {
     return t;
 }
 
-constexpr PairTable kPairs = make_pair_table();
+constexpr PairTable kPairs = makePairTable();
 
 }  // namespace
 
-size_t encodeAsText_size(size_t n) {
+size_t blowfish_text_size(size_t n) {
     if (n > (SIZE_MAX - 1) / 3) return 0;
     return 3 * n + 1;
 }
 
-void encodeAsText(const uint8_t *in, size_t n, uint8_t *out) {
+void blowfish_text_encode(const uint8_t *in, size_t n, uint8_t *out) {
     for (size_t i = 0; i < n; ++i) {
         out[3 * i] = '%';
         memcpy(out + 3 * i + 1, kPairs.digits[in[i]], 2);
@@ -56,7 +56,7 @@ void encodeAsText(const uint8_t *in, size_t n, uint8_t *out) {
     out[3 * n] = 0;
 }
 
-size_t decodeAsText(uint8_t *data, size_t n) {
+size_t blowfish_text_decode(uint8_t *data, size_t n) {
     if (n == 0) return 0;  // data may then be null, which memchr does not take
     const void *nul = memchr(data, 0, n);
     const size_t end = nul ? static_cast<size_t>(static_cast<const uint8_t *>(nul) - data) : n;

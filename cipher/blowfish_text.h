@@ -8,15 +8,15 @@
 
 // Characters of the text form of n bytes, the NUL not included: 3n, in 64
 // bits.
-inline uint64_t encodeAsText_length(uint64_t n) { return 3 * n; }
+inline uint64_t blowfish_text_length(uint64_t n) { return 3 * n; }
 
-// Bytes encodeAsText writes for n bytes, its NUL included (3n + 1), or 0 when
+// Bytes blowfish_text_encode writes for n bytes, its NUL included (3n + 1), or 0 when
 // that does not fit in a size_t.
-size_t encodeAsText_size(size_t n);
+size_t blowfish_text_size(size_t n);
 
 // Writes the text form of n bytes and a NUL to out, which has room for
-// encodeAsText_size(n) bytes.
-void encodeAsText(const uint8_t *in, size_t n, uint8_t *out);
+// blowfish_text_size(n) bytes.
+void blowfish_text_encode(const uint8_t *in, size_t n, uint8_t *out);
 
 // Decodes the text form in place and returns the number of bytes now at the
 // start of data.  The text ends at a NUL byte or after n bytes.  A "%" with
@@ -27,6 +27,6 @@ void encodeAsText(const uint8_t *in, size_t n, uint8_t *out);
 // keeps the low 8 bits of (first << 4 | second).  A "%" among the last two
 // bytes of the text cannot be an escape: it and what follows are copied as
 // they are, so nothing past the text is ever read.
-size_t decodeAsText(uint8_t *data, size_t n);
+size_t blowfish_text_decode(uint8_t *data, size_t n);
 
 #endif

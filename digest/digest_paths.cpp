@@ -13,7 +13,7 @@ namespace {
 
 bool shaNi(const CpuFeatures &f) { return GH_DIGEST_X86 && f.sha && f.ssse3 && f.sse41; }
 
-sha1_blocks_fn sha1For(DigestPath path, const CpuFeatures &f) {
+Sha1BlocksFn sha1For(DigestPath path, const CpuFeatures &f) {
     switch (path) {
     case DIGEST_PATH_PORTABLE:
         return sha1_blocks_portable;
@@ -24,7 +24,7 @@ sha1_blocks_fn sha1For(DigestPath path, const CpuFeatures &f) {
     }
 }
 
-sha256_blocks_fn sha256For(DigestPath path, const CpuFeatures &f) {
+Sha256BlocksFn sha256For(DigestPath path, const CpuFeatures &f) {
     switch (path) {
     case DIGEST_PATH_PORTABLE:
         return sha256_blocks_portable;
@@ -35,7 +35,7 @@ sha256_blocks_fn sha256For(DigestPath path, const CpuFeatures &f) {
     }
 }
 
-sha512_blocks_fn sha512For(DigestPath path, const CpuFeatures &f) {
+Sha512BlocksFn sha512For(DigestPath path, const CpuFeatures &f) {
     switch (path) {
     case DIGEST_PATH_PORTABLE:
         return sha512_blocks_portable;
@@ -136,13 +136,13 @@ const char *digest_path_name(DigestPath path) {
 
 // The chosen path always runs here (it was among those the CPU runs), so
 // its getter never gives null.
-sha1_blocks_fn sha1_blocks_chosen() {
+Sha1BlocksFn sha1_blocks_chosen() {
     return sha1For(static_cast<DigestPath>(sha1Path()), gh_cpu_detected());
 }
-sha256_blocks_fn sha256_blocks_chosen() {
+Sha256BlocksFn sha256_blocks_chosen() {
     return sha256For(static_cast<DigestPath>(sha256Path()), gh_cpu_detected());
 }
-sha512_blocks_fn sha512_blocks_chosen() {
+Sha512BlocksFn sha512_blocks_chosen() {
     return sha512For(static_cast<DigestPath>(sha512Path()), gh_cpu_detected());
 }
 
@@ -159,6 +159,6 @@ const PathChoice *sha512_path_choice() {
     return &gSha512Choice;
 }
 
-sha1_blocks_fn sha1_blocks_for(DigestPath path) { return sha1For(path, gh_cpu_detected()); }
-sha256_blocks_fn sha256_blocks_for(DigestPath path) { return sha256For(path, gh_cpu_detected()); }
-sha512_blocks_fn sha512_blocks_for(DigestPath path) { return sha512For(path, gh_cpu_detected()); }
+Sha1BlocksFn sha1_blocks_for(DigestPath path) { return sha1For(path, gh_cpu_detected()); }
+Sha256BlocksFn sha256_blocks_for(DigestPath path) { return sha256For(path, gh_cpu_detected()); }
+Sha512BlocksFn sha512_blocks_for(DigestPath path) { return sha512For(path, gh_cpu_detected()); }

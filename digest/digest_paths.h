@@ -9,8 +9,8 @@
 // the conventional order below stays unless another step is clearly
 // faster); with GH_FORCE_PORTABLE=1 in the environment the portable step is
 // taken untimed.  Nothing can change a choice once made.  Tests reach the
-// other steps through the *_for() getters and the *_begin_with() /
-// SHA1InitWith() hooks, per context.
+// other steps through the *_for() getters and the *_init_with() hooks,
+// per context.
 #ifndef GH_DIGEST_PATHS_H
 #define GH_DIGEST_PATHS_H
 
@@ -31,9 +31,9 @@ enum DigestPath {
 const char *digest_path_name(DigestPath path);
 
 // The chosen block steps; the first call of each makes its choice.
-sha1_blocks_fn sha1_blocks_chosen();
-sha256_blocks_fn sha256_blocks_chosen();
-sha512_blocks_fn sha512_blocks_chosen();
+Sha1BlocksFn sha1_blocks_chosen();
+Sha256BlocksFn sha256_blocks_chosen();
+Sha512BlocksFn sha512_blocks_chosen();
 
 // How each was chosen (made now if need be; path numbers are DigestPath).
 const PathChoice *sha1_path_choice();
@@ -43,8 +43,8 @@ const PathChoice *sha512_path_choice();
 // A block step by path, or null when this build or this CPU has none.
 // The portable path is always there.  These ignore GH_FORCE_PORTABLE: they
 // are how tests compare every step the CPU can run.
-sha1_blocks_fn sha1_blocks_for(DigestPath path);
-sha256_blocks_fn sha256_blocks_for(DigestPath path);
-sha512_blocks_fn sha512_blocks_for(DigestPath path);
+Sha1BlocksFn sha1_blocks_for(DigestPath path);
+Sha256BlocksFn sha256_blocks_for(DigestPath path);
+Sha512BlocksFn sha512_blocks_for(DigestPath path);
 
 #endif

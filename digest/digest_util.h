@@ -47,6 +47,14 @@ inline uint64_t load_be64(const uint8_t *p) {
 #endif
     return v;
 }
+inline uint16_t load_le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline void store_le16(uint8_t *p, size_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline uint64_t load_le64(const uint8_t *p) {
+    return static_cast<uint64_t>(load_le32(p)) | static_cast<uint64_t>(load_le32(p + 4)) << 32;
+}
 inline void store_le32(uint8_t *p, uint32_t v) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     v = __builtin_bswap32(v);
@@ -58,6 +66,10 @@ inline void store_be32(uint8_t *p, uint32_t v) {
     v = __builtin_bswap32(v);
 #endif
     memcpy(p, &v, 4);
+}
+inline void store_le64(uint8_t *p, uint64_t v) {
+    store_le32(p, static_cast<uint32_t>(v));
+    store_le32(p + 4, static_cast<uint32_t>(v >> 32));
 }
 inline void store_be64(uint8_t *p, uint64_t v) {
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__

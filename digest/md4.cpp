@@ -9,6 +9,7 @@
 #include "digest/md4.h"
 
 #include "digest/digest_util.h"
+#include "digest/hash_steps.h"
 #include "digest/md_buffer.h"
 
 using namespace digest_detail;
@@ -100,21 +101,20 @@ void md4_blocks(uint32_t state[4], const uint8_t *p, size_t blocks) {
     state[3] = d;
 }
 
-void MD4Transform(uint32_t state[4], const uint8_t block[64]) {
-    md4_blocks(state, block, 1);
+void md4_init(Md4Context *ctx) { md_init(ctx); }
+
+void md4_update(Md4Context *ctx, const uint8_t *data, size_t len) {
+    md_update(ctx, data, len, md4_blocks);
 }
 
-void MD4Init(MD4_CTX *context) { md_init(context); }
+void md4_final(Md4Context *ctx, uint8_t out[MD4_OUTPUT_SIZE]) { md_final(out, ctx, md4_blocks); }
 
-void MD4Update(MD4_CTX *context, const uint8_t *input, size_t inputLen) {
-    md_update(context, input, inputLen, md4_blocks);
+void md4_digest(uint8_t out[MD4_OUTPUT_SIZE], const uint8_t *data, size_t len) {
+    Md4Context ctx;
+    md4_init(&ctx);
+    md4_update(&ctx, data, len);
+    md4_final(&ctx, out);
 }
 
-void MD4Final(uint8_t digest[16], MD4_CTX *context) { md_final(digest, context, md4_blocks); }
-
-void do_md4(uint8_t digest[16], const uint8_t *data, size_t len) {
-    MD4_CTX context;
-    MD4Init(&context);
-    MD4Update(&context, data, len);
-    MD4Final(digest, &context);
-}
+const HashClass kMd4Hash = HashSteps<Md4Context, md4_init, md4_update, md4_final>::record(
+    "MD4", MD4_BLOCK_SIZE, MD4_OUTPUT_SIZE);

@@ -15,6 +15,7 @@
 #include "digest/md5.h"
 
 #include "digest/digest_util.h"
+#include "digest/hash_steps.h"
 #include "digest/md_buffer.h"
 
 using namespace digest_detail;
@@ -129,21 +130,20 @@ void md5_blocks(uint32_t state[4], const uint8_t *p, size_t blocks) {
     state[3] = d;
 }
 
-void MD5Transform(uint32_t state[4], const uint8_t block[64]) {
-    md5_blocks(state, block, 1);
+void md5_init(Md5Context *ctx) { md_init(ctx); }
+
+void md5_update(Md5Context *ctx, const uint8_t *data, size_t len) {
+    md_update(ctx, data, len, md5_blocks);
 }
 
-void MD5Init(MD5_CTX *context) { md_init(context); }
+void md5_final(Md5Context *ctx, uint8_t out[MD5_OUTPUT_SIZE]) { md_final(out, ctx, md5_blocks); }
 
-void MD5Update(MD5_CTX *context, const uint8_t *input, size_t inputLen) {
-    md_update(context, input, inputLen, md5_blocks);
+void md5_digest(uint8_t out[MD5_OUTPUT_SIZE], const uint8_t *data, size_t len) {
+    Md5Context ctx;
+    md5_init(&ctx);
+    md5_update(&ctx, data, len);
+    md5_final(&ctx, out);
 }
 
-void MD5Final(uint8_t digest[16], MD5_CTX *context) { md_final(digest, context, md5_blocks); }
-
-void do_md5(uint8_t digest[16], const uint8_t *data, size_t len) {
-    MD5_CTX context;
-    MD5Init(&context);
-    MD5Update(&context, data, len);
-    MD5Final(digest, &context);
-}
+const HashClass kMd5Hash = HashSteps<Md5Context, md5_init, md5_update, md5_final>::record(
+    "MD5", MD5_BLOCK_SIZE, MD5_OUTPUT_SIZE);

@@ -3,6 +3,7 @@
 
 #include "digest/digest_paths.h"
 #include "digest/digest_util.h"
+#include "digest/hash_steps.h"
 #include "digest/md_buffer.h"
 
 using namespace digest_detail;
@@ -74,49 +75,46 @@ void sha1_blocks_portable(uint32_t state[5], const uint8_t *p, size_t blocks) {
     wipe(w, sizeof w);
 }
 
-void SHA1InitWith(SHA1_CTX *context, sha1_blocks_fn blocks) {
-    context->state[0] = 0x67452301u;
-    context->state[1] = 0xefcdab89u;
-    context->state[2] = 0x98badcfeu;
-    context->state[3] = 0x10325476u;
-    context->state[4] = 0xc3d2e1f0u;
-    context->count[0] = context->count[1] = 0;
-    context->blocks = blocks ? blocks : sha1_blocks_portable;
+void sha1_init_with(Sha1Context *ctx, Sha1BlocksFn blocks) {
+    ctx->state[0] = 0x67452301u;
+    ctx->state[1] = 0xefcdab89u;
+    ctx->state[2] = 0x98badcfeu;
+    ctx->state[3] = 0x10325476u;
+    ctx->state[4] = 0xc3d2e1f0u;
+    ctx->count[0] = ctx->count[1] = 0;
+    ctx->blocks = blocks ? blocks : sha1_blocks_portable;
 }
 
-void SHA1Init(SHA1_CTX *context) {
-    SHA1InitWith(context, sha1_blocks_chosen());
+void sha1_init(Sha1Context *ctx) { sha1_init_with(ctx, sha1_blocks_chosen()); }
+
+void sha1_update(Sha1Context *ctx, const uint8_t *data, size_t len) {
+    // A context wiped by sha1_final and reused without sha1_init has no
+    // block step; the portable one keeps that misuse harmless.
+    Sha1BlocksFn blocks = ctx->blocks ? ctx->blocks : sha1_blocks_portable;
+    size_t used = (ctx->count[0] >> 3) & 63;
+    add_bits32x2(ctx->count, len);
+    buffer_update<64>(ctx->state, ctx->buffer, used, data, len, blocks);
 }
 
-void SHA1Update(SHA1_CTX *context, const uint8_t *data, size_t len) {
-    // A context wiped by SHA1Final and reused without SHA1Init has no block
-    // step; the portable one keeps that misuse harmless.
-    sha1_blocks_fn blocks = context->blocks ? context->blocks : sha1_blocks_portable;
-    size_t used = (context->count[0] >> 3) & 63;
-    add_bits32x2(context->count, len);
-    buffer_update<64>(context->state, context->buffer, used, data, len, blocks);
-}
-
-void SHA1Final(uint8_t digest[20], SHA1_CTX *context) {
+void sha1_final(Sha1Context *ctx, uint8_t out[SHA1_OUTPUT_SIZE]) {
     uint8_t bits[8];
-    store_be32(bits, context->count[1]);
-    store_be32(bits + 4, context->count[0]);
+    store_be32(bits, ctx->count[1]);
+    store_be32(bits + 4, ctx->count[0]);
     static const uint8_t padding[64] = {0x80};
-    size_t used = (context->count[0] >> 3) & 63;
+    size_t used = (ctx->count[0] >> 3) & 63;
     size_t padLen = used < 56 ? 56 - used : 120 - used;
-    SHA1Update(context, padding, padLen);
-    SHA1Update(context, bits, 8);
-    for (int i = 0; i < 5; ++i) store_be32(digest + 4 * i, context->state[i]);
-    wipe(context, sizeof *context);
+    sha1_update(ctx, padding, padLen);
+    sha1_update(ctx, bits, 8);
+    for (int i = 0; i < 5; ++i) store_be32(out + 4 * i, ctx->state[i]);
+    wipe(ctx, sizeof *ctx);
 }
 
-void SHA1Transform(uint32_t state[5], const uint8_t buffer[64]) {
-    sha1_blocks_chosen()(state, buffer, 1);
+void sha1_digest(uint8_t out[SHA1_OUTPUT_SIZE], const uint8_t *data, size_t len) {
+    Sha1Context ctx;
+    sha1_init(&ctx);
+    sha1_update(&ctx, data, len);
+    sha1_final(&ctx, out);
 }
 
-void do_sha1(uint8_t digest[20], const uint8_t *data, size_t len) {
-    SHA1_CTX context;
-    SHA1Init(&context);
-    SHA1Update(&context, data, len);
-    SHA1Final(digest, &context);
-}
+const HashClass kSha1Hash = HashSteps<Sha1Context, sha1_init, sha1_update, sha1_final>::record(
+    "SHA-1", SHA1_BLOCK_SIZE, SHA1_OUTPUT_SIZE);

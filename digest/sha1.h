@@ -1,37 +1,37 @@
 // SHA-1 (FIPS 180-4) over a caller-owned context.  Nothing here allocates;
-// SHA1Final wipes the context (state, bit count, block buffer).
+// sha1_final wipes the context (state, bit count, block buffer).
 #ifndef GH_SHA1_H
 #define GH_SHA1_H
 
 #include <stddef.h>
 #include <stdint.h>
 
-enum { SHA1_DIGEST_LENGTH_BYTES = 20, SHA1_BLOCK_BYTES = 64 };
+#include "digest/hash_class.h"
+
+enum { SHA1_OUTPUT_SIZE = 20, SHA1_BLOCK_SIZE = 64 };
 
 // The block step over `blocks` consecutive 64-byte blocks.
-typedef void (*sha1_blocks_fn)(uint32_t state[5], const uint8_t *data, size_t blocks);
+typedef void (*Sha1BlocksFn)(uint32_t state[5], const uint8_t *data, size_t blocks);
 
-struct SHA1_CTX {
+struct Sha1Context {
     uint32_t state[5];
     uint32_t count[2];      // message length in bits, mod 2^64, low word first
     uint8_t buffer[64];     // a partial block
-    sha1_blocks_fn blocks;  // the block step this context uses
+    Sha1BlocksFn blocks;  // the block step this context uses
 };
 
-// SHA1Init takes the block step chosen for this CPU (digest/digest_paths.h).
-void SHA1Init(SHA1_CTX *context);
-void SHA1Update(SHA1_CTX *context, const uint8_t *data, size_t len);
-void SHA1Final(uint8_t digest[20], SHA1_CTX *context);
+// sha1_init takes the block step chosen for this CPU (digest/digest_paths.h).
+void sha1_init(Sha1Context *ctx);
+void sha1_update(Sha1Context *ctx, const uint8_t *data, size_t len);
+void sha1_final(Sha1Context *ctx, uint8_t out[SHA1_OUTPUT_SIZE]);
+// One call: init, update over all bytes, final.
+void sha1_digest(uint8_t out[SHA1_OUTPUT_SIZE], const uint8_t *data, size_t len);
 
-// One 64-byte block into the state, with the chosen block step.
-void SHA1Transform(uint32_t state[5], const uint8_t buffer[64]);
-
-// One call: SHA1Init, SHA1Update over all bytes, SHA1Final.
-void do_sha1(uint8_t digest[20], const uint8_t *data, size_t len);
+extern const HashClass kSha1Hash;
 
 // Test hook: a context that uses the given block step (one of
 // sha1_blocks_for(), digest_paths.h) instead of the chosen one.
-void SHA1InitWith(SHA1_CTX *context, sha1_blocks_fn blocks);
+void sha1_init_with(Sha1Context *ctx, Sha1BlocksFn blocks);
 
 // The block steps themselves.  The portable one runs anywhere; the SHA
 // extensions one only where sha1_blocks_for() offers it.

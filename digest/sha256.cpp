@@ -3,11 +3,12 @@
 
 #include "digest/digest_paths.h"
 #include "digest/digest_util.h"
+#include "digest/hash_steps.h"
 #include "digest/md_buffer.h"
 
 using namespace digest_detail;
 
-alignas(64) const uint32_t sha256_round_constants[64] = {
+alignas(64) const uint32_t kSha256RoundConstants[64] = {
     0x428a2f98u, 0x71374491u, 0xb5c0fbcfu, 0xe9b5dba5u, 0x3956c25bu, 0x59f111f1u, 0x923f82a4u,
     0xab1c5ed5u, 0xd807aa98u, 0x12835b01u, 0x243185beu, 0x550c7dc3u, 0x72be5d74u, 0x80deb1feu,
     0x9bdc06a7u, 0xc19bf174u, 0xe49b69c1u, 0xefbe4786u, 0x0fc19dc6u, 0x240ca1ccu, 0x2de92c6fu,
@@ -49,7 +50,7 @@ inline uint32_t s1(uint32_t x) { return rotr32(x, 17) ^ rotr32(x, 19) ^ (x >> 10
 }  // namespace
 
 void sha256_blocks_portable(uint32_t hash[8], const uint8_t *p, size_t blocks) {
-    const uint32_t *K = sha256_round_constants;
+    const uint32_t *K = kSha256RoundConstants;
     uint32_t w[16];
     for (; blocks; --blocks, p += 64) {
         for (int i = 0; i < 16; ++i) w[i] = load_be32(p + 4 * i);
@@ -75,7 +76,7 @@ void sha256_blocks_portable(uint32_t hash[8], const uint8_t *p, size_t blocks) {
     wipe(w, sizeof w);
 }
 
-void sha256_begin_with(sha256_ctx *ctx, sha256_blocks_fn blocks) {
+void sha256_init_with(Sha256Context *ctx, Sha256BlocksFn blocks) {
     static const uint32_t initial[8] = {0x6a09e667u, 0xbb67ae85u, 0x3c6ef372u, 0xa54ff53au,
                                         0x510e527fu, 0x9b05688cu, 0x1f83d9abu, 0x5be0cd19u};
     ctx->count[0] = ctx->count[1] = 0;
@@ -83,33 +84,27 @@ void sha256_begin_with(sha256_ctx *ctx, sha256_blocks_fn blocks) {
     ctx->blocks = blocks ? blocks : sha256_blocks_portable;
 }
 
-void sha256_begin(sha256_ctx *ctx) {
-    sha256_begin_with(ctx, sha256_blocks_chosen());
-}
+void sha256_init(Sha256Context *ctx) { sha256_init_with(ctx, sha256_blocks_chosen()); }
 
 namespace {
 
-inline sha256_blocks_fn blocks_of(const sha256_ctx *ctx) {
-    // A context wiped by sha256_end and reused without sha256_begin has no
+inline Sha256BlocksFn blocksOf(const Sha256Context *ctx) {
+    // A context wiped by sha256_final and reused without sha256_init has no
     // block step; the portable one keeps that misuse harmless.
     return ctx->blocks ? ctx->blocks : sha256_blocks_portable;
 }
 
 }  // namespace
 
-void sha256_compile(sha256_ctx *ctx) {
-    blocks_of(ctx)(ctx->hash, ctx->wbuf, 1);
-}
-
-void sha256_hash(const uint8_t *data, size_t len, sha256_ctx *ctx) {
+void sha256_update(Sha256Context *ctx, const uint8_t *data, size_t len) {
     size_t used = ctx->count[0] & 63;
     uint64_t bytes = (static_cast<uint64_t>(ctx->count[1]) << 32 | ctx->count[0]) + len;
     ctx->count[0] = static_cast<uint32_t>(bytes);
     ctx->count[1] = static_cast<uint32_t>(bytes >> 32);
-    buffer_update<64>(ctx->hash, ctx->wbuf, used, data, len, blocks_of(ctx));
+    buffer_update<64>(ctx->hash, ctx->wbuf, used, data, len, blocksOf(ctx));
 }
 
-void sha256_end(uint8_t hval[32], sha256_ctx *ctx) {
+void sha256_final(Sha256Context *ctx, uint8_t out[SHA256_OUTPUT_SIZE]) {
     // The bit count is the byte count times 8, as 64 bits big-endian.
     uint64_t bytes = static_cast<uint64_t>(ctx->count[1]) << 32 | ctx->count[0];
     uint8_t bits[8];
@@ -118,15 +113,18 @@ void sha256_end(uint8_t hval[32], sha256_ctx *ctx) {
     static const uint8_t padding[64] = {0x80};
     size_t used = ctx->count[0] & 63;
     size_t padLen = used < 56 ? 56 - used : 120 - used;
-    sha256_hash(padding, padLen, ctx);
-    sha256_hash(bits, 8, ctx);
-    for (int i = 0; i < 8; ++i) store_be32(hval + 4 * i, ctx->hash[i]);
+    sha256_update(ctx, padding, padLen);
+    sha256_update(ctx, bits, 8);
+    for (int i = 0; i < 8; ++i) store_be32(out + 4 * i, ctx->hash[i]);
     wipe(ctx, sizeof *ctx);
 }
 
-void do_sha256(uint8_t hval[32], const uint8_t *data, size_t len) {
-    sha256_ctx ctx;
-    sha256_begin(&ctx);
-    sha256_hash(data, len, &ctx);
-    sha256_end(hval, &ctx);
+void sha256_digest(uint8_t out[SHA256_OUTPUT_SIZE], const uint8_t *data, size_t len) {
+    Sha256Context ctx;
+    sha256_init(&ctx);
+    sha256_update(&ctx, data, len);
+    sha256_final(&ctx, out);
 }
+
+const HashClass kSha256Hash = HashSteps<Sha256Context, sha256_init, sha256_update, sha256_final>::record(
+    "SHA-256", SHA256_BLOCK_SIZE, SHA256_OUTPUT_SIZE);

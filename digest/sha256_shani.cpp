@@ -20,7 +20,7 @@ namespace {
 #define SHA256NI_ROUNDS(m, g)                                                              \
     {                                                                                      \
         __m128i wk = _mm_add_epi32(                                                        \
-            m, _mm_load_si128(reinterpret_cast<const __m128i *>(sha256_round_constants) + (g))); \
+            m, _mm_load_si128(reinterpret_cast<const __m128i *>(kSha256RoundConstants) + (g))); \
         cdgh = _mm_sha256rnds2_epu32(cdgh, abef, wk);                                      \
         wk = _mm_shuffle_epi32(wk, 0x0E);                                                  \
         abef = _mm_sha256rnds2_epu32(abef, cdgh, wk);                                      \

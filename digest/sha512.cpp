@@ -3,6 +3,7 @@
 
 #include "digest/digest_paths.h"
 #include "digest/digest_util.h"
+#include "digest/hash_steps.h"
 #include "digest/md_buffer.h"
 #include "digest/sha512_rounds.h"
 
@@ -12,7 +13,7 @@ void sha512_blocks_portable(uint64_t hash[8], const uint8_t *data, size_t blocks
     sha512_blocks_body(hash, data, blocks);
 }
 
-void sha512_begin_with(sha512_ctx *ctx, sha512_blocks_fn blocks) {
+void sha512_init_with(Sha512Context *ctx, Sha512BlocksFn blocks) {
     static const uint64_t initial[8] = {
         0x6a09e667f3bcc908ull, 0xbb67ae8584caa73bull, 0x3c6ef372fe94f82bull, 0xa54ff53a5f1d36f1ull,
         0x510e527fade682d1ull, 0x9b05688c2b3e6c1full, 0x1f83d9abfb41bd6bull, 0x5be0cd19137e2179ull};
@@ -21,33 +22,27 @@ void sha512_begin_with(sha512_ctx *ctx, sha512_blocks_fn blocks) {
     ctx->blocks = blocks ? blocks : sha512_blocks_portable;
 }
 
-void sha512_begin(sha512_ctx *ctx) {
-    sha512_begin_with(ctx, sha512_blocks_chosen());
-}
+void sha512_init(Sha512Context *ctx) { sha512_init_with(ctx, sha512_blocks_chosen()); }
 
 namespace {
 
-inline sha512_blocks_fn blocks_of(const sha512_ctx *ctx) {
-    // A context wiped by sha512_end and reused without sha512_begin has no
+inline Sha512BlocksFn blocksOf(const Sha512Context *ctx) {
+    // A context wiped by sha512_final and reused without sha512_init has no
     // block step; the portable one keeps that misuse harmless.
     return ctx->blocks ? ctx->blocks : sha512_blocks_portable;
 }
 
 }  // namespace
 
-void sha512_compile(sha512_ctx *ctx) {
-    blocks_of(ctx)(ctx->hash, ctx->wbuf, 1);
-}
-
-void sha512_hash(const uint8_t *data, size_t len, sha512_ctx *ctx) {
+void sha512_update(Sha512Context *ctx, const uint8_t *data, size_t len) {
     size_t used = static_cast<size_t>(ctx->count[0] & 127);
     uint64_t before = ctx->count[0];
     ctx->count[0] += len;
     if (ctx->count[0] < before) ++ctx->count[1];
-    buffer_update<128>(ctx->hash, ctx->wbuf, used, data, len, blocks_of(ctx));
+    buffer_update<128>(ctx->hash, ctx->wbuf, used, data, len, blocksOf(ctx));
 }
 
-void sha512_end(uint8_t hval[64], sha512_ctx *ctx) {
+void sha512_final(Sha512Context *ctx, uint8_t out[SHA512_OUTPUT_SIZE]) {
     // The bit count is the byte count times 8, as 128 bits big-endian.
     uint8_t bits[16];
     store_be64(bits, ctx->count[1] << 3 | ctx->count[0] >> 61);
@@ -55,15 +50,18 @@ void sha512_end(uint8_t hval[64], sha512_ctx *ctx) {
     static const uint8_t padding[128] = {0x80};
     size_t used = static_cast<size_t>(ctx->count[0] & 127);
     size_t padLen = used < 112 ? 112 - used : 240 - used;
-    sha512_hash(padding, padLen, ctx);
-    sha512_hash(bits, 16, ctx);
-    for (int i = 0; i < 8; ++i) store_be64(hval + 8 * i, ctx->hash[i]);
+    sha512_update(ctx, padding, padLen);
+    sha512_update(ctx, bits, 16);
+    for (int i = 0; i < 8; ++i) store_be64(out + 8 * i, ctx->hash[i]);
     wipe(ctx, sizeof *ctx);
 }
 
-void do_sha512(uint8_t hval[64], const uint8_t *data, size_t len) {
-    sha512_ctx ctx;
-    sha512_begin(&ctx);
-    sha512_hash(data, len, &ctx);
-    sha512_end(hval, &ctx);
+void sha512_digest(uint8_t out[SHA512_OUTPUT_SIZE], const uint8_t *data, size_t len) {
+    Sha512Context ctx;
+    sha512_init(&ctx);
+    sha512_update(&ctx, data, len);
+    sha512_final(&ctx, out);
 }
+
+const HashClass kSha512Hash = HashSteps<Sha512Context, sha512_init, sha512_update, sha512_final>::record(
+    "SHA-512", SHA512_BLOCK_SIZE, SHA512_OUTPUT_SIZE);

@@ -11,7 +11,7 @@ using namespace digest_detail;
 #include <immintrin.h>
 
 namespace {
-constexpr Sha512K2 kSha512K2 = makeSha512K2();
+constexpr Sha512K2 kSha512K2 = make_sha512_k2();
 }
 
 #define SHA512_PAIRS_FN sha512_blocks_avx2

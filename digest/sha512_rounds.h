@@ -98,7 +98,7 @@ __attribute__((always_inline)) inline uint64_t sha512_s1(uint64_t x) {
 struct Sha512K2 {
     alignas(32) uint64_t v[160];
 };
-constexpr Sha512K2 makeSha512K2() {
+constexpr Sha512K2 make_sha512_k2() {
     Sha512K2 t{};
     for (int i = 0; i < 160; ++i) t.v[i] = kSha512K[2 * (i / 4) + (i & 1)];
     return t;

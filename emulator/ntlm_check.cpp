@@ -71,9 +71,9 @@ Bytes hmacMd5(const Bytes &key, const Bytes &text) {
     }
     inner.insert(inner.end(), text.begin(), text.end());
     uint8_t digest[16];
-    do_md5(digest, inner.data(), inner.size());
+    md5_digest(digest, inner.data(), inner.size());
     outer.insert(outer.end(), digest, digest + 16);
-    do_md5(digest, outer.data(), outer.size());
+    md5_digest(digest, outer.data(), outer.size());
     return Bytes(digest, digest + 16);
 }
 
@@ -164,7 +164,7 @@ std::string checkNtlmAuthenticate(const std::string &base64, const NtlmExpectati
 
     Bytes password = utf16le(e.password);
     uint8_t ntHash[16];
-    do_md4(ntHash, password.data(), password.size());
+    md4_digest(ntHash, password.data(), password.size());
     Bytes identity = utf16le(e.hashUser), domain = utf16le(e.hashDomain);
     identity.insert(identity.end(), domain.begin(), domain.end());
     Bytes hash = hmacMd5(Bytes(ntHash, ntHash + 16), identity);

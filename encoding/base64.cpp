@@ -177,13 +177,13 @@ void prepareDecode(void *sample) {
 void runEncode(void *sample, int path) {
     EncodeSample *s = static_cast<EncodeSample *>(sample);
     for (int k = 0; k < kSamplePasses; ++k)
-        base64_encode_text_with(&kCodecs[path], s->bytes, kSampleBytes, s->text);
+        base64_encode_text_with(&kCodecs[path], s->text, s->bytes, kSampleBytes);
 }
 
 void runDecode(void *sample, int path) {
     DecodeSample *s = static_cast<DecodeSample *>(sample);
     for (int k = 0; k < kSamplePasses; ++k)
-        Base64DecodeWith(&kCodecs[path], s->text, kSampleText, s->bytes, kSampleBytes);
+        base64_decode_unwrapped_with(&kCodecs[path], s->bytes, s->text, kSampleText, kSampleBytes);
 }
 
 const char *codecName(int path) { return kCodecs[path].name; }
@@ -243,18 +243,17 @@ uint64_t base64_dec_size(uint32_t n) {
     return static_cast<uint64_t>(n * 0.75) + 3;
 }
 
-size_t base64_encode_text_with(const Base64Codec *codec, const uint8_t *src, size_t n,
-                               uint8_t *dst) {
+size_t base64_encode_text_with(const Base64Codec *codec, uint8_t *dst, const uint8_t *src, size_t n) {
     size_t done = codec->encode ? codec->encode(src, n, dst) : 0;
     encodePortable(src + done, n - done, dst + done / 3 * 4);
     return static_cast<size_t>(base64_encoded_length(n));
 }
 
-size_t base64_encode_text(const uint8_t *src, size_t n, uint8_t *dst) {
-    return base64_encode_text_with(base64_encoder(), src, n, dst);
+size_t base64_encode_text(uint8_t *dst, const uint8_t *src, size_t n) {
+    return base64_encode_text_with(base64_encoder(), dst, src, n);
 }
 
-size_t base64_encode_text(const uint8_t *src, size_t n, uint32_t *dst) {
+size_t base64_encode_text(uint32_t *dst, const uint8_t *src, size_t n) {
     // In slices whose text stays in the first-level cache, widened from
     // there: no text of bytes as large as the result is ever made.
     constexpr size_t kSlice = 3 * 1024;
@@ -262,23 +261,19 @@ size_t base64_encode_text(const uint8_t *src, size_t n, uint32_t *dst) {
     const Base64Codec *codec = base64_encoder();
     for (size_t i = 0; i < n; i += kSlice) {
         size_t part = n - i < kSlice ? n - i : kSlice;
-        size_t length = base64_encode_text_with(codec, src + i, part, text);
+        size_t length = base64_encode_text_with(codec, text, src + i, part);
         bytes_widen(text, length, dst + i / 3 * 4);
     }
     return static_cast<size_t>(base64_encoded_length(n));
 }
 
-size_t Base64Encode(const uint8_t *src, size_t n, uint8_t *dst) {
-    size_t written = base64_encode_text(src, n, dst);
+size_t base64_encode(uint8_t *dst, const uint8_t *src, size_t n) {
+    size_t written = base64_encode_text(dst, src, n);
     dst[written] = 0;
     return written;
 }
 
-size_t base64_encode(uint8_t *dst, const uint8_t *src, size_t n) {
-    return Base64Encode(src, n, dst);
-}
-
-size_t removeBreaks(uint8_t *s, size_t n) {
+size_t base64_remove_breaks(uint8_t *s, size_t n) {
     if (n == 0) return 0;
     // Most texts have no breaks at all: find the first one quickly.
     const void *cr = memchr(s, '\r', n);
@@ -296,8 +291,8 @@ size_t removeBreaks(uint8_t *s, size_t n) {
 
 namespace {
 
-// Decodes as Base64Decode does; *stop is where the decoding ended (the first
-// byte outside the alphabet after the leading blanks, or n).
+// Decodes as base64_decode_unwrapped does; *stop is where the decoding ended
+// (the first byte outside the alphabet after the leading blanks, or n).
 size_t decodeWith(const Base64Codec *codec, const uint8_t *src, size_t n, uint8_t *dst,
                   size_t capacity, size_t *stop) {
     size_t i = 0;
@@ -318,25 +313,25 @@ size_t decodeWith(const Base64Codec *codec, const uint8_t *src, size_t n, uint8_
 
 }  // namespace
 
-size_t Base64DecodeWith(const Base64Codec *codec, const uint8_t *src, size_t n, uint8_t *dst,
-                        size_t capacity) {
+size_t base64_decode_unwrapped_with(const Base64Codec *codec, uint8_t *dst, const uint8_t *src,
+                                    size_t n, size_t capacity) {
     size_t stop;
     return decodeWith(codec, src, n, dst, capacity, &stop);
 }
 
-size_t Base64Decode(const uint8_t *src, size_t n, uint8_t *dst, size_t capacity) {
-    return Base64DecodeWith(base64_decoder(), src, n, dst, capacity);
+size_t base64_decode_unwrapped(uint8_t *dst, const uint8_t *src, size_t n, size_t capacity) {
+    return base64_decode_unwrapped_with(base64_decoder(), dst, src, n, capacity);
 }
 
 size_t base64_decode(uint8_t *dst, uint8_t *src, size_t n, size_t capacity) {
-    // The same as removeBreaks, then Base64Decode, without a pass of its own
-    // over a text that has no breaks: the decoding stops at the first CR or
-    // LF, and only then are the breaks removed (there are none before it)
-    // and the text decoded again.
+    // The same as base64_remove_breaks, then base64_decode_unwrapped, without
+    // a pass of its own over a text that has no breaks: the decoding stops at
+    // the first CR or LF, and only then are the breaks removed (there are
+    // none before it) and the text decoded again.
     const Base64Codec *codec = base64_decoder();
     size_t stop;
     size_t out = decodeWith(codec, src, n, dst, capacity, &stop);
     if (stop == n || (src[stop] != '\r' && src[stop] != '\n')) return out;
-    size_t kept = stop + removeBreaks(src + stop, n - stop);
+    size_t kept = stop + base64_remove_breaks(src + stop, n - stop);
     return decodeWith(codec, src, kept, dst, capacity, &stop);
 }

@@ -12,7 +12,8 @@
 //     full decoding (so a capacity that is not a multiple of three keeps the
 //     whole bytes of a partly fitting group), then a NUL.  The destination
 //     needs room for capacity + 1 bytes.
-// Every function takes the length of its input and never reads past it.
+// Every function takes the length of its input and never reads past it, and
+// takes its destination first, as memcpy does.
 #ifndef GH_BASE64_H
 #define GH_BASE64_H
 
@@ -37,26 +38,28 @@ uint64_t base64_dec_size(uint32_t n);
 // Writes the Base64 text of the n bytes at src to dst, then a NUL; dst has
 // room for base64_encoded_length(n) + 1 bytes.  Returns the characters
 // written, NUL excluded (always 4 x ceil(n/3)).
-size_t Base64Encode(const uint8_t *src, size_t n, uint8_t *dst);
 size_t base64_encode(uint8_t *dst, const uint8_t *src, size_t n);
 
 // The same without the NUL: dst has room for base64_encoded_length(n).
-size_t base64_encode_text(const uint8_t *src, size_t n, uint8_t *dst);
+size_t base64_encode_text(uint8_t *dst, const uint8_t *src, size_t n);
 
 // The same written as 32-bit characters, one a character (the wide build's
 // text): dst has room for base64_encoded_length(n) characters.
-size_t base64_encode_text(const uint8_t *src, size_t n, uint32_t *dst);
+size_t base64_encode_text(uint32_t *dst, const uint8_t *src, size_t n);
 
 // Removes every CR and LF from the n bytes at s, moving the others down;
 // when anything was removed, writes a NUL after the bytes kept.  Returns the
 // number of bytes kept.
-size_t removeBreaks(uint8_t *s, size_t n);
+size_t base64_remove_breaks(uint8_t *s, size_t n);
 
 // Decodes the Base64 text of n bytes at src (see above) into dst, which has
 // room for capacity + 1 bytes.  Returns the bytes decoded; a NUL follows them.
-size_t Base64Decode(const uint8_t *src, size_t n, uint8_t *dst, size_t capacity);
+// For text on one line: a CR or LF ends the decoding like any byte outside
+// the alphabet.
+size_t base64_decode_unwrapped(uint8_t *dst, const uint8_t *src, size_t n, size_t capacity);
 
-// removeBreaks on src (which is modified), then Base64Decode.
+// Text wrapped over lines: base64_remove_breaks on src (which is modified),
+// then base64_decode_unwrapped.
 size_t base64_decode(uint8_t *dst, uint8_t *src, size_t n, size_t capacity);
 
 #endif

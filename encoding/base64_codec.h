@@ -42,10 +42,9 @@ const PathChoice *base64_decode_choice();
 
 // The public functions on a given codec (the tests run each codec through
 // these).
-size_t base64_encode_text_with(const Base64Codec *codec, const uint8_t *src, size_t n,
-                               uint8_t *dst);
-size_t Base64DecodeWith(const Base64Codec *codec, const uint8_t *src, size_t n, uint8_t *dst,
-                        size_t capacity);
+size_t base64_encode_text_with(const Base64Codec *codec, uint8_t *dst, const uint8_t *src, size_t n);
+size_t base64_decode_unwrapped_with(const Base64Codec *codec, uint8_t *dst, const uint8_t *src,
+                                    size_t n, size_t capacity);
 
 // The kernels of each instruction set (defined in base64_<set>.cpp).
 size_t base64_encode_ssse3(const uint8_t *src, size_t n, uint8_t *dst);

@@ -15,10 +15,10 @@ const Crc16Variant kVariants[] = {
     {"slice16", crc16_msb_slice16, crc16_lsb_slice16},
 };
 constexpr int kVariantCount = sizeof kVariants / sizeof kVariants[0];
-const Crc16Variant &kPortable = kVariants[kVariantCount - 1];
+const Crc16Variant *const kPortable = &kVariants[kVariantCount - 1];
 
 // The variants the features allow are a suffix of kVariants (best first).
-int first_runnable(const CpuFeatures &f) {
+int firstRunnable(const CpuFeatures &f) {
 #if GH_CRC16_HAVE_CLMUL
     if (!f.pclmul || !f.ssse3) return 1;
 #endif
@@ -64,7 +64,7 @@ int choose(PathChoice *choice, void (*run)(void *, int)) {
     if (path >= 0) return path;
     int paths[kVariantCount];
     int count = 0;
-    for (int p = first_runnable(gh_cpu_features()); p < kVariantCount; ++p) paths[count++] = p;
+    for (int p = firstRunnable(gh_cpu_features()); p < kVariantCount; ++p) paths[count++] = p;
     Sample sample;
     sample.crc = 0;
     PathTrial trial = {paths, count, variantName, prepareSample, run, &sample};
@@ -73,10 +73,10 @@ int choose(PathChoice *choice, void (*run)(void *, int)) {
 
 }  // namespace
 
-const Crc16Variant *crc16_portable_variant() { return &kPortable; }
+const Crc16Variant *crc16_portable_variant() { return kPortable; }
 
 const Crc16Variant *crc16_variants(size_t *count) {
-    int first = first_runnable(gh_cpu_detected());
+    int first = firstRunnable(gh_cpu_detected());
     *count = static_cast<size_t>(kVariantCount - first);
     return &kVariants[first];
 }
@@ -94,10 +94,10 @@ const PathChoice *crc16_x25_choice() {
     return &gLsbChoice;
 }
 
-uint16_t DoChecksum(const uint8_t *data, size_t n, uint16_t initial) {
+uint16_t crc16_xmodem(const uint8_t *data, size_t n, uint16_t initial) {
     return crc16_chosen_msb()(initial, data, n);
 }
 
-uint16_t DoChecksum2(const uint8_t *data, size_t n) {
+uint16_t crc16_x25(const uint8_t *data, size_t n) {
     return static_cast<uint16_t>(crc16_chosen_lsb()(0xFFFF, data, n) ^ 0xFFFF);
 }

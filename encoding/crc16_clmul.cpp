@@ -27,7 +27,7 @@
 namespace {
 
 // x^k mod P for P = x^16 + x^12 + x^5 + 1.
-constexpr uint64_t xpow_mod(unsigned k) {
+constexpr uint64_t xpowMod(unsigned k) {
     uint32_t r = 1;
     for (unsigned i = 0; i < k; ++i) {
         r <<= 1;
@@ -51,7 +51,7 @@ GH_CLMUL_TARGET inline __m128i fold(__m128i x, __m128i k) {
 // The 16 bytes at p as a polynomial: byte 0's most significant bit is the
 // lane's bit 127.  With Mirror each byte's bits are reversed first.
 template <bool Mirror>
-GH_CLMUL_TARGET inline __m128i load_lane(const uint8_t *p) {
+GH_CLMUL_TARGET inline __m128i loadLane(const uint8_t *p) {
     const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
     if (Mirror) {
@@ -73,25 +73,25 @@ GH_CLMUL_TARGET inline __m128i load_lane(const uint8_t *p) {
 // The MSB-first register after `lanes` 16-byte lanes (at least LANES) from
 // register crc.
 template <bool Mirror>
-GH_CLMUL_TARGET uint16_t fold_lanes(uint16_t crc, const uint8_t *data, size_t lanes) {
-    const __m128i k512 = _mm_set_epi64x(static_cast<long long>(xpow_mod(512 + 64)),
-                                        static_cast<long long>(xpow_mod(512)));
-    const __m128i k128 = _mm_set_epi64x(static_cast<long long>(xpow_mod(128 + 64)),
-                                        static_cast<long long>(xpow_mod(128)));
+GH_CLMUL_TARGET uint16_t foldLanes(uint16_t crc, const uint8_t *data, size_t lanes) {
+    const __m128i k512 = _mm_set_epi64x(static_cast<long long>(xpowMod(512 + 64)),
+                                        static_cast<long long>(xpowMod(512)));
+    const __m128i k128 = _mm_set_epi64x(static_cast<long long>(xpowMod(128 + 64)),
+                                        static_cast<long long>(xpowMod(128)));
     __m128i acc[LANES];
-    for (int k = 0; k < LANES; ++k) acc[k] = load_lane<Mirror>(data + LANE * k);
+    for (int k = 0; k < LANES; ++k) acc[k] = loadLane<Mirror>(data + LANE * k);
     // The register's start value acts as if XORed into the first 16 bits.
     acc[0] = _mm_xor_si128(acc[0], _mm_set_epi64x(static_cast<long long>(uint64_t{crc} << 48), 0));
 
     size_t i = LANES;
     for (; lanes - i >= LANES; i += LANES) {
         for (int k = 0; k < LANES; ++k) {
-            acc[k] = _mm_xor_si128(fold(acc[k], k512), load_lane<Mirror>(data + LANE * (i + k)));
+            acc[k] = _mm_xor_si128(fold(acc[k], k512), loadLane<Mirror>(data + LANE * (i + k)));
         }
     }
     __m128i x = acc[0];
     for (int k = 1; k < LANES; ++k) x = _mm_xor_si128(fold(x, k128), acc[k]);
-    for (; i < lanes; ++i) x = _mm_xor_si128(fold(x, k128), load_lane<Mirror>(data + LANE * i));
+    for (; i < lanes; ++i) x = _mm_xor_si128(fold(x, k128), loadLane<Mirror>(data + LANE * i));
 
     // Back to bytes in message order; their register from zero is the answer.
     const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -105,14 +105,14 @@ GH_CLMUL_TARGET uint16_t fold_lanes(uint16_t crc, const uint8_t *data, size_t la
 uint16_t crc16_msb_clmul(uint16_t crc, const uint8_t *data, size_t n) {
     if (n < LANE * LANES) return crc16_msb_slice16(crc, data, n);
     size_t lanes = n / LANE;
-    crc = fold_lanes<false>(crc, data, lanes);
+    crc = foldLanes<false>(crc, data, lanes);
     return crc16_msb_slice16(crc, data + LANE * lanes, n - LANE * lanes);
 }
 
 uint16_t crc16_lsb_clmul(uint16_t crc, const uint8_t *data, size_t n) {
     if (n < LANE * LANES) return crc16_lsb_slice16(crc, data, n);
     size_t lanes = n / LANE;
-    crc = mirror16(fold_lanes<true>(mirror16(crc), data, lanes));
+    crc = mirror16(foldLanes<true>(mirror16(crc), data, lanes));
     return crc16_lsb_slice16(crc, data + LANE * lanes, n - LANE * lanes);
 }
 

@@ -1,4 +1,4 @@
-// The CRC-16 kernels behind DoChecksum and DoChecksum2, for the chooser, the
+// The CRC-16 kernels behind crc16_xmodem and crc16_x25, for the chooser, the
 // tests and the benchmarks.
 //
 // A kernel continues a CRC register over n more bytes: crc16_msb_* kernels
@@ -41,7 +41,7 @@ const Crc16Variant *crc16_portable_variant();
 // portable one is always among them.
 const Crc16Variant *crc16_variants(size_t *count);
 
-// The kernels DoChecksum and DoChecksum2 use: the fastest of the variants
+// The kernels crc16_xmodem and crc16_x25 use: the fastest of the variants
 // this CPU runs, each form timed and chosen once, at its first use
 // (platform/path_choice.h; the portable one when the environment variable
 // GH_FORCE_PORTABLE is 1), then fixed for the life of the process.

@@ -17,7 +17,7 @@ struct Crc16Tables {
 constexpr uint16_t kPolyMsb = 0x1021;  // x^16 + x^12 + x^5 + 1
 constexpr uint16_t kPolyLsb = 0x8408;  // the same, bits reversed
 
-constexpr Crc16Tables make_msb_tables() {
+constexpr Crc16Tables makeMsbTables() {
     Crc16Tables tables{};
     for (unsigned b = 0; b < 256; ++b) {
         unsigned c = b << 8;
@@ -33,7 +33,7 @@ constexpr Crc16Tables make_msb_tables() {
     return tables;
 }
 
-constexpr Crc16Tables make_lsb_tables() {
+constexpr Crc16Tables makeLsbTables() {
     Crc16Tables tables{};
     for (unsigned b = 0; b < 256; ++b) {
         unsigned c = b;
@@ -49,8 +49,8 @@ constexpr Crc16Tables make_lsb_tables() {
     return tables;
 }
 
-constexpr Crc16Tables kMsb = make_msb_tables();
-constexpr Crc16Tables kLsb = make_lsb_tables();
+constexpr Crc16Tables kMsb = makeMsbTables();
+constexpr Crc16Tables kLsb = makeLsbTables();
 
 static_assert(kMsb.t[0][1] == kPolyMsb && kLsb.t[0][0x80] == kPolyLsb,
               "the single-bit entries are the polynomial");

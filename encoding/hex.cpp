@@ -1,11 +1,11 @@
 // Hexadecimal digit helpers.
 #include "encoding/hex.h"
 
-bool IsHex(uint8_t c) {
+bool is_hex_digit(uint8_t c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-uint8_t HexDigitValue(uint8_t c) {
+uint8_t hex_digit_value(uint8_t c) {
     switch (c >> 4) {
     case 0x3:
         return static_cast<uint8_t>(c - 0x30);
@@ -18,14 +18,6 @@ uint8_t HexDigitValue(uint8_t c) {
     }
 }
 
-uint8_t HexToChar(const uint8_t *p) {
-    return static_cast<uint8_t>(HexDigitValue(p[0]) * 16 + HexDigitValue(p[1]));
-}
-
-void CharToHex(uint8_t *p) {
-    qCharToHex(p);
-}
-
 void hex_encode_lower(const uint8_t *in, size_t n, uint8_t *out) {
     static const char digits[] = "0123456789abcdef";
     for (size_t i = 0; i < n; ++i) {
@@ -35,6 +27,6 @@ void hex_encode_lower(const uint8_t *in, size_t n, uint8_t *out) {
 }
 
 size_t hex_decode_pairs(const uint8_t *in, size_t n, uint8_t *out) {
-    for (size_t i = 0; i + 1 < n; i += 2) out[i / 2] = HexToChar(in + i);
+    for (size_t i = 0; i + 1 < n; i += 2) out[i / 2] = hex_pair_value(in + i);
     return n / 2;
 }

@@ -12,11 +12,11 @@
 // A hexadecimal digit character.  Only genuine 0-9, A-F, a-f count: a wide
 // character above 0xFF whose low 8 bits look like a digit is not one.
 template <class Char>
-inline bool IsHexChar(Char c) {
+inline bool is_hex_char(Char c) {
     if constexpr (sizeof(Char) == 1) {
-        return IsHex(c);
+        return is_hex_digit(c);
     } else {
-        return c <= 0xFF && IsHex(static_cast<uint8_t>(c));
+        return c <= 0xFF && is_hex_digit(static_cast<uint8_t>(c));
     }
 }
 
@@ -46,10 +46,10 @@ size_t percent_encode(const Char *in, size_t n, Char *out, bool addLinefeeds) {
             out[o++] = c;
             if (addLinefeeds && !lfNext) out[o++] = '\n';
         } else if (c == ' ' || c == '&' || (c & 0x80) ||
-                   (c == '%' && !(i + 2 < n && IsHexChar(in[i + 1]) && IsHexChar(in[i + 2])))) {
+                   (c == '%' && !(i + 2 < n && is_hex_char(in[i + 1]) && is_hex_char(in[i + 2])))) {
             out[o] = '%';
             out[o + 1] = c;
-            qCharToHex(out + o + 1);
+            byte_to_hex_in_place(out + o + 1);
             o += 3;
         } else {
             out[o++] = c;
@@ -69,8 +69,8 @@ size_t percent_decode(Char *s, size_t n, bool saveLinefeeds) {
     for (size_t i = 0; i < n; ++i) {
         Char c = s[i];
         if (c == '\n' && !saveLinefeeds) continue;
-        if (c == '%' && i + 2 < n && IsHexChar(s[i + 1]) && IsHexChar(s[i + 2])) {
-            s[o++] = static_cast<Char>(HexToQChar(s + i + 1));
+        if (c == '%' && i + 2 < n && is_hex_char(s[i + 1]) && is_hex_char(s[i + 2])) {
+            s[o++] = static_cast<Char>(hex_pair_value(s + i + 1));
             i += 2;
             continue;
         }

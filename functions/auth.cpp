@@ -39,7 +39,7 @@
 #include "platform/nonce.h"
 
 using digest_detail::wipe;
-using params::FetchShortText;
+using params::fetch_short_text;
 
 namespace {
 
@@ -68,7 +68,7 @@ struct CodePoints {
 // character more to see that).
 bool fetchName(CallFrame *frame, int n, size_t max, bool refuseLonger, CodePoints *out) {
     size_t bound = refuseLonger ? max + 1 : max;
-    out->length = FetchShortText(frame, n, bound, out->chars);
+    out->length = fetch_short_text(frame, n, bound, out->chars);
     return out->length > 0 && out->length <= max;
 }
 
@@ -93,9 +93,9 @@ CaseExit case_makeCRAMresponse(CallFrame *frame) {
     if (frame->paramCount < 3) return EXIT_EMPTY_TEXT;
     HostCallback cb = frame->cb;
     qchar challengeChars[CRAM_MAX_CHALLENGE_CHARS + 1];
-    if (!FetchShortText(frame, 1, CRAM_MAX_CHALLENGE_CHARS, challengeChars)) return EXIT_EMPTY_TEXT;
+    if (!fetch_short_text(frame, 1, CRAM_MAX_CHALLENGE_CHARS, challengeChars)) return EXIT_EMPTY_TEXT;
     uint8_t challenge[CRAM_MAX_CHALLENGE_CHARS + 1];
-    CHRcopyQcharStringToAscii(challengeChars, challenge, true);
+    CHRtruncateQcharStringToAscii(challengeChars, challenge, true);
 
     CodePoints user, password;
     uint8_t userBytes[CRAM_MAX_NAME_BYTES], passwordBytes[CRAM_MAX_NAME_BYTES];
@@ -152,7 +152,7 @@ CaseExit answerChallenge(CallFrame *frame, const uint8_t *decoded, size_t decode
     XPHandle *text = textSize ? KeepBlock(frame, NewXPHandle(static_cast<int64_t>(textSize))) : nullptr;
     void *out = text ? LockXPHandle(*text) : nullptr;
     if (!out) return EXIT_EMPTY_TEXT;
-    base64_encode_text(bytes, length, MemBlockChars(out));
+    base64_encode_text(MemBlockChars(out), bytes, length);
     SetMemBlockCount(out, static_cast<uint32_t>(textLength));
     UnlockXPHandle(*text);
     ReleaseBlock(message);
@@ -187,7 +187,7 @@ CaseExit respond(CallFrame *frame, XPHandle *challenge, CodePoints *user, CodePo
 
 CaseExit case_NTLMresponse(CallFrame *frame) {
     if (frame->paramCount < 4) return EXIT_EMPTY_TEXT;
-    XPHandle *challenge = params::FetchTextBlock(frame, 1);
+    XPHandle *challenge = params::fetch_text_block(frame, 1);
     if (!challenge) return EXIT_EMPTY_TEXT;
     CodePoints user, password, workstation;
     CaseExit exit = respond(frame, challenge, &user, &password, &workstation);

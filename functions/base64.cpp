@@ -6,12 +6,12 @@
 #include "host/call.h"
 #include "host/wrappers.h"
 
-using params::FetchBytes;
+using params::fetch_bytes;
 
 CaseExit case_base64Encode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     uint32_t n;
-    XPHandle *data = FetchBytes(frame, 1, &n);
+    XPHandle *data = fetch_bytes(frame, 1, &n);
     if (!data) return EXIT_EMPTY_TEXT;
     // Sized exactly, so the block needs no shrinking afterwards.  The text is
     // written straight from the fetched block into the result block, as
@@ -24,7 +24,7 @@ CaseExit case_base64Encode(CallFrame *frame) {
     void *out = text ? LockXPHandle(*text) : nullptr;
     void *in = out ? LockXPHandle(*data) : nullptr;
     if (!in) return EXIT_EMPTY_TEXT;
-    base64_encode_text(MemBlockBytes(in), n, MemBlockChars(out));
+    base64_encode_text(MemBlockChars(out), MemBlockBytes(in), n);
     SetMemBlockCount(out, static_cast<uint32_t>(length));
     UnlockXPHandle(*text);
     // The data is freed before the host copies the text: a large value and
@@ -37,7 +37,7 @@ CaseExit case_base64Encode(CallFrame *frame) {
 CaseExit case_base64Decode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     uint32_t n;
-    XPHandle *text = FetchBytes(frame, 1, &n);
+    XPHandle *text = fetch_bytes(frame, 1, &n);
     if (!text) return EXIT_EMPTY_TEXT;
     // Room for all the text can give, so nothing is ever cut, and the NUL
     // the decoder writes after it.  The block is not shrunk to the bytes

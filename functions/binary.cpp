@@ -13,7 +13,7 @@ namespace {
 
 // Parameter n fetched as a text or binary block into a working slot; null
 // when the host delivers nothing.
-XPHandle *fetchBlock(CallFrame *frame, int n, int type) {
+XPHandle *fetch_block(CallFrame *frame, int n, int type) {
     XPHandle h = nullptr;
     GetFuncParmBlock(ParamNumber(n), type, &h, frame->cb);
     return KeepBlock(frame, h);
@@ -29,11 +29,11 @@ XPHandle *fetchBlock(CallFrame *frame, int n, int type) {
 bool integerAt(CallFrame *frame, size_t width, uint32_t *value) {
     if (frame->paramCount < 2) return false;
     int32_t index = GetFuncParmInt2(ParamNumber(2), frame->cb);
-    bool littleEndian = params::FlagParam(frame, 3, false);
+    bool littleEndian = params::flag_param(frame, 3, false);
     int16_t field = GetParamFieldNumber(ParamNumber(1), frame->cb);
     bool binary = field < 0 || IsThisFieldType(field, HOST_KIND_BINARY_15, frame->cb) ||
                   IsThisFieldType(field, HOST_KIND_BINARY_14, frame->cb);
-    XPHandle *slot = fetchBlock(frame, 1, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK);
+    XPHandle *slot = fetch_block(frame, 1, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK);
     void *p = slot ? LockXPHandle(*slot) : nullptr;
     if (!p) return false;
     size_t elementSize = binary ? 1 : sizeof(qchar);
@@ -57,7 +57,7 @@ bool integerAt(CallFrame *frame, size_t width, uint32_t *value) {
 // or characters that cancel out, give the empty text (the character 0 would
 // end the text anyway).
 CaseExit case_XORbytes(CallFrame *frame) {
-    XPHandle *slot = params::FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *slot = params::fetch_block(frame, 1, HOST_TYPE_TEXT_BLOCK);
     void *p = slot ? LockXPHandle(*slot) : nullptr;
     if (!p) return EXIT_EMPTY_TEXT;
     qchar result[2] = {xor_fold(MemBlockChars(p), MemBlockCheckedCount(*slot, p, sizeof(qchar))), 0};
@@ -70,9 +70,9 @@ CaseExit case_XORbytes(CallFrame *frame) {
 // is; with an empty binary value the result is the text prefix + suffix.
 CaseExit case_wrapBinary(CallFrame *frame) {
     if (frame->paramCount < 3) return EXIT_EMPTY_TEXT;
-    XPHandle *prefix = params::FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
-    XPHandle *binary = params::FetchBlock(frame, 2, HOST_TYPE_BINARY_BLOCK);
-    XPHandle *suffix = params::FetchBlock(frame, 3, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *prefix = params::fetch_block(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *binary = params::fetch_block(frame, 2, HOST_TYPE_BINARY_BLOCK);
+    XPHandle *suffix = params::fetch_block(frame, 3, HOST_TYPE_TEXT_BLOCK);
     if (!prefix || !binary || !suffix) return EXIT_EMPTY_TEXT;
 
     void *pp = LockXPHandle(*prefix);
@@ -160,7 +160,7 @@ CaseExit case_crc16(CallFrame *frame) {
     void *p = LockXPHandle(*slot);
     if (!p || n < 2) return EXIT_STATUS;
     const uint8_t *bytes = MemBlockBytes(p);
-    uint16_t crc = variant == 0 ? DoChecksum(bytes, n, 0) : DoChecksum2(bytes, n);
+    uint16_t crc = variant == 0 ? crc16_xmodem(bytes, n, 0) : crc16_x25(bytes, n);
     SetFldLong(HOST_RESULT, crc, frame->cb);
     return EXIT_CLEANUP;
 }

@@ -33,7 +33,7 @@ CaseExit encrypt(CallFrame *frame, bool toText) {
     frame->resultStatus = 1;
     if (!mayRun(frame)) return EXIT_STATUS;
     uint32_t n = 0;
-    XPHandle *slot = params::FetchBytes(frame, 1, &n);
+    XPHandle *slot = params::fetch_bytes(frame, 1, &n);
     if (!slot) return EXIT_EMPTY_TEXT;
 
     // Room for the padding; a value so long that it would not fit a count
@@ -43,7 +43,7 @@ CaseExit encrypt(CallFrame *frame, bool toText) {
     uint64_t padded = blowfish_padded_length(n);
     uint64_t blockSize = MemBlockSize(padded, 1);
     if (!blockSize) return EXIT_STATUS;
-    if (toText && !FitsHostCount(encodeAsText_length(padded))) return EXIT_EMPTY_TEXT;
+    if (toText && !FitsHostCount(blowfish_text_length(padded))) return EXIT_EMPTY_TEXT;
     if (ResizeXPHandle(slot, static_cast<size_t>(blockSize)) != 0) return EXIT_STATUS;
     void *p = LockXPHandle(*slot);
     if (!p || MemBlockCount(p) != n) return EXIT_STATUS;
@@ -58,10 +58,10 @@ CaseExit encrypt(CallFrame *frame, bool toText) {
         SetFldVal(HOST_RESULT, HOST_TYPE_BINARY_BLOCK, slot, frame->cb);
         return EXIT_CLEANUP;
     }
-    size_t textSize = encodeAsText_size(static_cast<size_t>(padded));
+    size_t textSize = blowfish_text_size(static_cast<size_t>(padded));
     uint8_t *text = textSize ? static_cast<uint8_t *>(NewXPPointer(textSize)) : nullptr;
     if (!text) return EXIT_EMPTY_TEXT;
-    encodeAsText(bytes, static_cast<size_t>(padded), text);
+    blowfish_text_encode(bytes, static_cast<size_t>(padded), text);
     UnlockXPHandle(*slot);
     setStringField(HOST_RESULT, text, frame->cb);
     DisposeXPPointer(text);
@@ -76,12 +76,12 @@ CaseExit decrypt(CallFrame *frame, bool fromText) {
     frame->resultStatus = 1;
     if (!mayRun(frame)) return EXIT_STATUS;
     uint32_t n = 0;
-    XPHandle *slot = params::FetchBytes(frame, 1, &n);
+    XPHandle *slot = params::fetch_bytes(frame, 1, &n);
     void *p = slot ? LockXPHandle(*slot) : nullptr;
     if (!p) return EXIT_EMPTY_TEXT;
 
     uint8_t *bytes = MemBlockBytes(p);
-    size_t count = fromText ? decodeAsText(bytes, n) : n;
+    size_t count = fromText ? blowfish_text_decode(bytes, n) : n;
     blowfish_ecb_decrypt(&frame->instance->schedule, bytes, count / BLOWFISH_BLOCK);
     size_t plain = 0;
     if (!blowfish_unpadded_length(bytes, count, &plain)) return EXIT_EMPTY_TEXT;
@@ -100,12 +100,12 @@ CaseExit case_blowfishContext(CallFrame *frame) {
     frame->resultStatus = 1;
     if (frame->paramCount < 1) return EXIT_STATUS;
     qchar key[KEY_MAX_CHARS + 2];
-    size_t length = params::FetchShortText(frame, 1, KEY_MAX_CHARS, key);
+    size_t length = params::fetch_short_text(frame, 1, KEY_MAX_CHARS, key);
     if (length == 0) return EXIT_STATUS;
 
     uint8_t bytes[KEY_MAX_CHARS + 1];
-    CHRcopyQcharStringToAscii(key, bytes, true);
-    Blowfish_Init(&frame->instance->schedule, bytes, length);
+    CHRtruncateQcharStringToAscii(key, bytes, true);
+    blowfish_init(&frame->instance->schedule, bytes, length);
     frame->instance->keySet = 1;
     wipe(key, sizeof key);
     wipe(bytes, sizeof bytes);

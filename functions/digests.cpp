@@ -28,13 +28,13 @@ using namespace params;
 namespace {
 
 void setDigestResult(DigestContext *ctx, HostCallback cb) {
-    uint8_t digest[DIGEST_MAX_LENGTH];
-    size_t n = digest_length(ctx->algorithm);
-    digest_end(ctx, digest);
-    qchar text[2 * DIGEST_MAX_LENGTH + 1];
+    uint8_t digest[HASH_MAX_OUTPUT_SIZE];
+    size_t n = ctx->hash->outputSize;
+    digest_final(ctx, digest);
+    qchar text[2 * HASH_MAX_OUTPUT_SIZE + 1];
     for (size_t i = 0; i < n; ++i) {
         text[2 * i] = digest[i];
-        qCharToHex(&text[2 * i]);
+        byte_to_hex_in_place(&text[2 * i]);
     }
     text[2 * n] = 0;
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, text, cb);
@@ -46,7 +46,7 @@ void feedDigest(void *user, const uint8_t *data, size_t n) {
 
 // A new block of `size` bytes kept in a working slot, locked; null when it
 // cannot be had.
-void *NewWorkingBuffer(CallFrame *frame, uint64_t size) {
+void *newWorkingBuffer(CallFrame *frame, uint64_t size) {
     XPHandle *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
     return slot ? LockXPHandle(*slot) : nullptr;
 }
@@ -54,10 +54,10 @@ void *NewWorkingBuffer(CallFrame *frame, uint64_t size) {
 // File mode: parameter 1 names a file whose contents are digested.  The
 // whole path counts, however long (it is fetched as a block); it ends at its
 // first zero character.  A path the system refuses gives the empty text.
-CaseExit digestFile(CallFrame *frame, DigestAlgorithm algorithm) {
-    XPHandle *pathSlot = FetchTextBlock(frame, 1);
+CaseExit digestFile(CallFrame *frame, const HashClass *hash) {
+    XPHandle *pathSlot = fetch_text_block(frame, 1);
     LockedText text;
-    if (!pathSlot || !LockText(pathSlot, &text)) return EXIT_EMPTY_TEXT;
+    if (!pathSlot || !lock_text(pathSlot, &text)) return EXIT_EMPTY_TEXT;
     size_t n = 0;
     while (n < text.count && text.chars[n]) ++n;
     // Only an empty path is refused: in the wide build one that starts with a
@@ -65,25 +65,25 @@ CaseExit digestFile(CallFrame *frame, DigestAlgorithm algorithm) {
     // like any other.
     if (n == 0) return EXIT_EMPTY_TEXT;
     DigestContext ctx;
-    digest_begin(&ctx, algorithm);
+    digest_init(&ctx, hash);
     int status;
 #if GH_WIDE && defined(_WIN32)
     // Every character as UTF-16, surrogate pairs included.
-    auto *chars = static_cast<qchar *>(NewWorkingBuffer(frame, (n + 1) * sizeof(qchar)));
-    auto *units = static_cast<uint16_t *>(NewWorkingBuffer(frame, (2 * n + 1) * sizeof(uint16_t)));
+    auto *chars = static_cast<qchar *>(newWorkingBuffer(frame, (n + 1) * sizeof(qchar)));
+    auto *units = static_cast<uint16_t *>(newWorkingBuffer(frame, (2 * n + 1) * sizeof(uint16_t)));
     if (!chars || !units) return EXIT_EMPTY_TEXT;
     memcpy(chars, text.chars, n * sizeof(qchar));
     chars[n] = 0;
     CHRcharToOschar(chars, units);
     status = gh_file_stream_utf16(units, feedDigest, &ctx);
 #elif GH_WIDE
-    auto *utf8 = static_cast<char *>(NewWorkingBuffer(frame, 4 * static_cast<uint64_t>(n) + 1));
+    auto *utf8 = static_cast<char *>(newWorkingBuffer(frame, 4 * static_cast<uint64_t>(n) + 1));
     if (!utf8) return EXIT_EMPTY_TEXT;
     if (gh_utf8_from_code_points(text.chars, n, utf8) == static_cast<size_t>(-1))
         return EXIT_EMPTY_TEXT;  // no file can have this name
     status = gh_file_stream(utf8, feedDigest, &ctx);
 #else
-    auto *path = static_cast<char *>(NewWorkingBuffer(frame, static_cast<uint64_t>(n) + 1));
+    auto *path = static_cast<char *>(newWorkingBuffer(frame, static_cast<uint64_t>(n) + 1));
     if (!path) return EXIT_EMPTY_TEXT;
     memcpy(path, text.chars, n);
     path[n] = 0;
@@ -94,7 +94,7 @@ CaseExit digestFile(CallFrame *frame, DigestAlgorithm algorithm) {
     return EXIT_CLEANUP;
 }
 
-CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileModeOffered) {
+CaseExit digestParameter(CallFrame *frame, const HashClass *hash, bool fileModeOffered) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
     HostCallback cb = frame->cb;
     const int param = ParamNumber(1);
@@ -103,7 +103,7 @@ CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileM
     GetFuncParm(param, HOST_TYPE_LENGTH, 4, &length, cb);
     if (fileModeOffered && frame->paramCount >= 2 &&
         static_cast<int16_t>(GetFuncParmInt2(ParamNumber(2), cb)) != 0)
-        return digestFile(frame, algorithm);
+        return digestFile(frame, hash);
 
     XPHandle *block = KeepBlock(frame, NewEmptyMemBlock());
     if (!block) return EXIT_EMPTY_TEXT;
@@ -114,7 +114,7 @@ CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileM
     if (!locked) return EXIT_EMPTY_TEXT;
 
     DigestContext ctx;
-    digest_begin(&ctx, algorithm);
+    digest_init(&ctx, hash);
     if (binary) {
         digest_update(&ctx, MemBlockBytes(locked), MemBlockCheckedCount(*block, locked, 1));
     } else {
@@ -134,8 +134,8 @@ CaseExit digestParameter(CallFrame *frame, DigestAlgorithm algorithm, bool fileM
 
 }  // namespace
 
-CaseExit case_MD5Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_MD5, false); }
-CaseExit case_MD4Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_MD4, false); }
-CaseExit case_SHA1Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA1, false); }
-CaseExit case_SHA256Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA256, true); }
-CaseExit case_SHA512Digest(CallFrame *frame) { return digestParameter(frame, DIGEST_SHA512, true); }
+CaseExit case_MD5Digest(CallFrame *frame) { return digestParameter(frame, &kMd5Hash, false); }
+CaseExit case_MD4Digest(CallFrame *frame) { return digestParameter(frame, &kMd4Hash, false); }
+CaseExit case_SHA1Digest(CallFrame *frame) { return digestParameter(frame, &kSha1Hash, false); }
+CaseExit case_SHA256Digest(CallFrame *frame) { return digestParameter(frame, &kSha256Hash, true); }
+CaseExit case_SHA512Digest(CallFrame *frame) { return digestParameter(frame, &kSha512Hash, true); }

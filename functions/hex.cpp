@@ -10,8 +10,8 @@
 #include "host/chars.h"
 #include "host/wrappers.h"
 
-using params::FetchBlock;
-using params::FlagParam;
+using params::fetch_block;
+using params::flag_param;
 
 namespace {
 
@@ -19,7 +19,7 @@ namespace {
 // result.  A block that cannot be cut gives the empty text: setting nothing
 // would leave the host showing whatever the result held before as this
 // call's result.
-CaseExit SetShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
+CaseExit setShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
     size_t size = MEMBLOCK_HEADER + count * sizeof(qchar);
     if (GetXPHandleSize(*slot) > size && ResizeXPHandle(slot, size)) return EXIT_EMPTY_TEXT;
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
@@ -30,9 +30,9 @@ CaseExit SetShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
 
 CaseExit case_hexEncode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *text = fetch_block(frame, 1, HOST_TYPE_TEXT_BLOCK);
     if (!text) return EXIT_EMPTY_TEXT;
-    bool addLinefeeds = FlagParam(frame, 2, false);
+    bool addLinefeeds = flag_param(frame, 2, false);
     void *p = LockXPHandle(*text);
     if (!p) return EXIT_EMPTY_TEXT;
     uint32_t n = MemBlockCheckedCount(*text, p, sizeof(qchar));
@@ -41,7 +41,7 @@ CaseExit case_hexEncode(CallFrame *frame) {
         // A single character is always escaped, whatever it is.
         qchar c = MemBlockChars(p)[0];
         qchar escape[7] = {'%', c, 0, '%', '0', 'a', 0};
-        qCharToHex(escape + 1);
+        byte_to_hex_in_place(escape + 1);
         if (!(addLinefeeds && c == '\r')) escape[3] = 0;  // a CR gains its LF: %0d%0a
         UnlockXPHandle(*text);
         SetFldVal(HOST_RESULT, HOST_TYPE_TEXT, escape, frame->cb);
@@ -60,26 +60,26 @@ CaseExit case_hexEncode(CallFrame *frame) {
     size_t count = percent_encode(chars + 2 * static_cast<size_t>(n), n, chars, addLinefeeds);
     SetMemBlockCount(p, static_cast<uint32_t>(count));
     UnlockXPHandle(*text);
-    return SetShrunkText(frame, text, count);
+    return setShrunkText(frame, text, count);
 }
 
 CaseExit case_hexDecode(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *text = fetch_block(frame, 1, HOST_TYPE_TEXT_BLOCK);
     if (!text) return EXIT_EMPTY_TEXT;
-    bool saveLinefeeds = FlagParam(frame, 2, false);
+    bool saveLinefeeds = flag_param(frame, 2, false);
     void *p = LockXPHandle(*text);
     if (!p) return EXIT_EMPTY_TEXT;
     uint32_t n = MemBlockCheckedCount(*text, p, sizeof(qchar));
     size_t count = percent_decode(MemBlockChars(p), n, saveLinefeeds);
     SetMemBlockCount(p, static_cast<uint32_t>(count));
     UnlockXPHandle(*text);
-    return SetShrunkText(frame, text, count);
+    return setShrunkText(frame, text, count);
 }
 
 CaseExit case_binaryToHex(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *data = FetchBlock(frame, 1, HOST_TYPE_BINARY_BLOCK);
+    XPHandle *data = fetch_block(frame, 1, HOST_TYPE_BINARY_BLOCK);
     if (!data) return EXIT_EMPTY_TEXT;
     void *in = LockXPHandle(*data);
     if (!in) return EXIT_EMPTY_TEXT;
@@ -101,7 +101,7 @@ CaseExit case_binaryToHex(CallFrame *frame) {
 
 CaseExit case_hexToBinary(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *text = FetchBlock(frame, 1, HOST_TYPE_TEXT_BLOCK);
+    XPHandle *text = fetch_block(frame, 1, HOST_TYPE_TEXT_BLOCK);
     if (!text || !convertQHStrToAsciiHStr(text)) return EXIT_EMPTY_TEXT;
     void *in = LockXPHandle(*text);
     if (!in) return EXIT_EMPTY_TEXT;

@@ -8,7 +8,7 @@
 #include "cipher/blowfish.h"
 
 struct InstanceState {
-    BLOWFISH_CTX schedule;  // all zero until a key is set
+    BlowfishContext schedule;  // all zero until a key is set
     int16_t keySet;         // 1 once the schedule holds a key
 };
 

@@ -17,7 +17,7 @@ enum { LINE_TEXT_MAX = 3, LINE_SIZE_MIN = 10, LINE_BREAK_WRITTEN = 2 };
 
 // A new output block of room characters, locked, in a working slot; its
 // characters, or null (also when no block can hold room characters).
-qchar *NewOutputBlock(CallFrame *frame, uint64_t room, XPHandle **slot) {
+qchar *newOutputBlock(CallFrame *frame, uint64_t room, XPHandle **slot) {
     uint64_t size = MemBlockSize(room, sizeof(qchar));
     if (!size) return nullptr;
     *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
@@ -49,15 +49,15 @@ bool growBlock(TextSink<qchar> *sink, size_t more, void *context) {
 
 // Parameter 1, the text, as the host delivers it; null when there is none
 // or it is empty.
-bool FetchLineText(CallFrame *frame, XPHandle **slot, LockedText *text) {
+bool fetchLineText(CallFrame *frame, XPHandle **slot, LockedText *text) {
     XPHandle h = nullptr;
     GetFuncParmBlock(ParamNumber(1), HOST_TYPE_TEXT_BLOCK, &h, frame->cb);
     *slot = KeepBlock(frame, h);
-    return *slot && LockText(*slot, text) && text->count > 0;
+    return *slot && lock_text(*slot, text) && text->count > 0;
 }
 
 // Sets the output of sink, in the block in slot, as the result.
-void SetOutputResult(CallFrame *frame, XPHandle *slot, const TextSink<qchar> &sink) {
+void setOutputResult(CallFrame *frame, XPHandle *slot, const TextSink<qchar> &sink) {
     SetMemBlockCount(reinterpret_cast<unsigned char *>(sink.data) - MEMBLOCK_HEADER, static_cast<uint32_t>(sink.used));
     UnlockXPHandle(*slot);
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
@@ -68,7 +68,7 @@ void SetOutputResult(CallFrame *frame, XPHandle *slot, const TextSink<qchar> &si
 // that character when it has no room for it: no second block of the text's
 // size is needed.  False, with the text unlocked (text->block null), when
 // the block cannot be grown; the caller then makes a new one.
-bool SetLinebreaksInPlace(CallFrame *frame, XPHandle *slot, LockedText &text, qchar lineBreak) {
+bool setLinebreaksInPlace(CallFrame *frame, XPHandle *slot, LockedText &text, qchar lineBreak) {
     // A count one past what a block can say goes the counted way below.
     if (static_cast<uint64_t>(text.count) + 1 > UINT32_MAX) return false;
     uint64_t need = MEMBLOCK_HEADER + (static_cast<uint64_t>(text.count) + 1) * sizeof(qchar);
@@ -94,10 +94,10 @@ CaseExit case_wrapLinesWith(CallFrame *frame) {
     if (frame->paramCount < 4) return EXIT_EMPTY_TEXT;
     XPHandle *textSlot;
     LockedText text;
-    if (!FetchLineText(frame, &textSlot, &text)) return EXIT_EMPTY_TEXT;
+    if (!fetchLineText(frame, &textSlot, &text)) return EXIT_EMPTY_TEXT;
     qchar lineStart[LINE_TEXT_MAX + 1], lineBreak[LINE_TEXT_MAX + 1];
-    size_t startLength = FetchShortText(frame, 2, LINE_TEXT_MAX, lineStart);
-    size_t breakLength = FetchShortText(frame, 3, LINE_TEXT_MAX, lineBreak);
+    size_t startLength = fetch_short_text(frame, 2, LINE_TEXT_MAX, lineStart);
+    size_t breakLength = fetch_short_text(frame, 3, LINE_TEXT_MAX, lineBreak);
     if (breakLength == 0) return EXIT_EMPTY_TEXT;
     if (breakLength > LINE_BREAK_WRITTEN) breakLength = LINE_BREAK_WRITTEN;
     auto lineSize = static_cast<int16_t>(GetFuncParmInt2(ParamNumber(4), frame->cb));
@@ -111,7 +111,7 @@ CaseExit case_wrapLinesWith(CallFrame *frame) {
     uint64_t most = MemBlockMaxCount(sizeof(qchar));
     if (estimate > most) estimate = most;
     XPHandle *outSlot;
-    qchar *out = NewOutputBlock(frame, estimate, &outSlot);
+    qchar *out = newOutputBlock(frame, estimate, &outSlot);
     if (!out) return EXIT_EMPTY_TEXT;
     TextSink<qchar> sink = {out, 0, static_cast<size_t>(estimate), growBlock, outSlot};
     if (!wrap_lines(text.chars, text.count, lineStart, startLength, lineBreak, breakLength,
@@ -135,9 +135,9 @@ CaseExit case_setLinebreaks(CallFrame *frame) {
     if (frame->paramCount < 2) return EXIT_EMPTY_TEXT;
     XPHandle *textSlot;
     LockedText text;
-    if (!FetchLineText(frame, &textSlot, &text)) return EXIT_EMPTY_TEXT;
+    if (!fetchLineText(frame, &textSlot, &text)) return EXIT_EMPTY_TEXT;
     qchar lineBreak[LINE_TEXT_MAX + 1];
-    size_t breakLength = FetchShortText(frame, 2, LINE_TEXT_MAX, lineBreak);
+    size_t breakLength = fetch_short_text(frame, 2, LINE_TEXT_MAX, lineBreak);
     if (breakLength == 0) return EXIT_EMPTY_TEXT;
     if (linebreaks_match(text.chars, text.count, lineBreak, breakLength)) {
         UnlockXPHandle(*textSlot);
@@ -145,17 +145,17 @@ CaseExit case_setLinebreaks(CallFrame *frame) {
         return EXIT_CLEANUP;
     }
     if (breakLength > LINE_BREAK_WRITTEN) breakLength = LINE_BREAK_WRITTEN;
-    if (breakLength == 1 && SetLinebreaksInPlace(frame, textSlot, text, lineBreak[0])) return EXIT_CLEANUP;
-    if (!text.block && !LockText(textSlot, &text)) return EXIT_EMPTY_TEXT;
+    if (breakLength == 1 && setLinebreaksInPlace(frame, textSlot, text, lineBreak[0])) return EXIT_CLEANUP;
+    if (!text.block && !lock_text(textSlot, &text)) return EXIT_EMPTY_TEXT;
 
     // Counted in 64 bits: a result past what a block can hold (2^32 - 1
     // characters, or a 32-bit address space) gives the empty text.
     uint64_t length = set_linebreaks_length(text.chars, text.count, breakLength);
     XPHandle *outSlot;
-    qchar *out = NewOutputBlock(frame, length, &outSlot);
+    qchar *out = newOutputBlock(frame, length, &outSlot);
     if (!out) return EXIT_EMPTY_TEXT;
     TextSink<qchar> sink = {out, 0, static_cast<size_t>(length), nullptr, nullptr};
     if (!set_linebreaks(text.chars, text.count, lineBreak, breakLength, &sink)) return EXIT_EMPTY_TEXT;
-    SetOutputResult(frame, outSlot, sink);
+    setOutputResult(frame, outSlot, sink);
     return EXIT_CLEANUP;
 }

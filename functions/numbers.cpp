@@ -11,11 +11,11 @@ namespace {
 
 CaseExit numberAtEnd(CallFrame *frame, bool trailing, bool decimal) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *slot = FetchTextBlock(frame, 1);
+    XPHandle *slot = fetch_text_block(frame, 1);
     if (!slot) return EXIT_EMPTY_TEXT;
-    bool positiveOnly = FlagParam(frame, 2, false);
+    bool positiveOnly = flag_param(frame, 2, false);
     LockedText text;
-    if (!LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    if (!lock_text(slot, &text)) return EXIT_EMPTY_TEXT;
     TextSpan span = trailing ? trailing_number(text.chars, text.count, decimal, positiveOnly)
                              : leading_number(text.chars, text.count, decimal, positiveOnly);
     qchar number[NUMBER_TEXT_MAX + 1];

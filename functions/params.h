@@ -16,19 +16,19 @@ namespace params {
 // Parameter n fetched as a block of the given type (text or binary) into a
 // new 4-byte block that is kept in a working slot; null when that block
 // cannot be allocated or the host leaves no block.
-inline XPHandle *FetchBlock(CallFrame *frame, int n, int type) {
+inline XPHandle *fetch_block(CallFrame *frame, int n, int type) {
     XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
     if (!slot) return nullptr;
     GetFuncParmBlock(ParamNumber(n), type, slot, frame->cb);
     return *slot ? slot : nullptr;
 }
 
-inline XPHandle *FetchTextBlock(CallFrame *frame, int n) { return FetchBlock(frame, n, HOST_TYPE_TEXT_BLOCK); }
+inline XPHandle *fetch_text_block(CallFrame *frame, int n) { return fetch_block(frame, n, HOST_TYPE_TEXT_BLOCK); }
 
 // Parameter n as bytes (a binary value as it is, a text as the host's byte
 // form) in a working slot, unlocked, and its length; null when nothing was
 // delivered or the value is empty.
-inline XPHandle *FetchBytes(CallFrame *frame, int n, uint32_t *length) {
+inline XPHandle *fetch_bytes(CallFrame *frame, int n, uint32_t *length) {
     XPHandle h = nullptr;
     bool isBinary = false;
     if (!getBinOrAsciiHandle(ParamNumber(n), &h, length, &isBinary, frame->cb)) return nullptr;
@@ -45,7 +45,7 @@ struct LockedText {
 };
 
 // Locks the block in slot; false when it cannot be locked.
-inline bool LockText(XPHandle *slot, LockedText *text) {
+inline bool lock_text(XPHandle *slot, LockedText *text) {
     text->block = LockXPHandle(*slot);
     if (!text->block) return false;
     text->count = MemBlockCheckedCount(*slot, text->block, sizeof(qchar));
@@ -56,7 +56,7 @@ inline bool LockText(XPHandle *slot, LockedText *text) {
 
 // A flag parameter: on when the low 16 bits of its integer are not zero;
 // `absent` when it is not passed.
-inline bool FlagParam(CallFrame *frame, int n, bool absent) {
+inline bool flag_param(CallFrame *frame, int n, bool absent) {
     if (frame->paramCount < n) return absent;
     return static_cast<int16_t>(GetFuncParmInt2(ParamNumber(n), frame->cb)) != 0;
 }
@@ -64,7 +64,7 @@ inline bool FlagParam(CallFrame *frame, int n, bool absent) {
 // A bounded text parameter: at most max characters into buffer (room for
 // max + 1), zero-terminated.  Returns its length, the characters before
 // the first zero character.
-inline size_t FetchShortText(CallFrame *frame, int n, size_t max, qchar *buffer) {
+inline size_t fetch_short_text(CallFrame *frame, int n, size_t max, qchar *buffer) {
     buffer[0] = 0;
     GetFuncParm(ParamNumber(n), HOST_TYPE_TEXT, static_cast<int32_t>(max), buffer, frame->cb);
     buffer[max] = 0;  // a host that writes max characters without the zero cannot run us off the end
@@ -73,7 +73,7 @@ inline size_t FetchShortText(CallFrame *frame, int n, size_t max, qchar *buffer)
 
 // A count as the numeric result.  Counts beyond the 32-bit range (texts of
 // more than two thousand million characters) are set as the exact real.
-inline void SetCountResult(HostCallback cb, size_t count) {
+inline void set_count_result(HostCallback cb, size_t count) {
     if (count <= INT32_MAX) {
         SetFldLong(HOST_RESULT, static_cast<int32_t>(count), cb);
     } else {
@@ -84,7 +84,7 @@ inline void SetCountResult(HostCallback cb, size_t count) {
 
 // A new text block holding chars[0, n), kept in a working slot and left
 // unlocked; null when it cannot be had.
-inline XPHandle *NewTextBlock(CallFrame *frame, const qchar *chars, size_t n) {
+inline XPHandle *new_text_block(CallFrame *frame, const qchar *chars, size_t n) {
     uint64_t size = MemBlockSize(n, sizeof(qchar));
     if (!size) return nullptr;
     XPHandle *slot = KeepBlock(frame, NewXPHandle(static_cast<int64_t>(size)));
@@ -98,12 +98,12 @@ inline XPHandle *NewTextBlock(CallFrame *frame, const qchar *chars, size_t n) {
 
 // chars[0, n) as the result: in a new text block, or the empty text when
 // n is 0.  False (nothing set) when the block cannot be had.
-inline bool SetTextResult(CallFrame *frame, const qchar *chars, size_t n) {
+inline bool set_text_result(CallFrame *frame, const qchar *chars, size_t n) {
     if (n == 0) {
         SetEmptyTextResult(frame->cb);
         return true;
     }
-    XPHandle *slot = NewTextBlock(frame, chars, n);
+    XPHandle *slot = new_text_block(frame, chars, n);
     if (!slot) return false;
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
     return true;

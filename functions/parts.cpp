@@ -39,16 +39,16 @@ PartFound numberedPart(const PartDelimiter<qchar> &delimiter, const LockedText &
 // The delimiter (parameter 3, quote-aware when parameter 4 says so) made
 // ready in *delimiter over token, which must outlive it, and the source text
 // (parameter 2) locked in *text; false when a text is missing or empty.
-bool FetchDelimitedText(CallFrame *frame, qchar token[PART_DELIMITER_MAX + 1], PartDelimiter<qchar> *delimiter,
+bool fetchDelimitedText(CallFrame *frame, qchar token[PART_DELIMITER_MAX + 1], PartDelimiter<qchar> *delimiter,
                         LockedText *text) {
-    bool quoteAware = FlagParam(frame, 4, false);
-    size_t tokenLength = FetchShortText(frame, 3, PART_DELIMITER_MAX, token);
+    bool quoteAware = flag_param(frame, 4, false);
+    size_t tokenLength = fetch_short_text(frame, 3, PART_DELIMITER_MAX, token);
     if (tokenLength == 0) return false;
     int32_t length = 0;
     GetFuncParm(ParamNumber(2), HOST_TYPE_LENGTH, 4, &length, frame->cb);
     if (length == 0) return false;
-    XPHandle *slot = FetchTextBlock(frame, 2);
-    if (!slot || !LockText(slot, text)) return false;
+    XPHandle *slot = fetch_text_block(frame, 2);
+    if (!slot || !lock_text(slot, text)) return false;
     part_delimiter_init(delimiter, token, tokenLength, quoteAware);
     return true;
 }
@@ -61,7 +61,7 @@ CaseExit splitOff(CallFrame *frame, int16_t field, XPHandle *slot, LockedText te
     size_t n = text.count;
     PartCut cut = part_cut(delimiter, s, n, 0);
     if (cut.ended && cut.next <= n) {
-        if (!SetTextResult(frame, s + cut.valueStart, cut.valueLength)) return EXIT_EMPTY_TEXT;  // field untouched
+        if (!set_text_result(frame, s + cut.valueStart, cut.valueLength)) return EXIT_EMPTY_TEXT;  // field untouched
         size_t rest = n - cut.next;
         memmove(s, s + cut.next, rest * sizeof(qchar));
         SetMemBlockCount(text.block, static_cast<uint32_t>(rest));
@@ -89,16 +89,16 @@ CaseExit case_splitstring(CallFrame *frame) {
     HostCallback cb = frame->cb;
     if (frame->paramCount < 2) return EXIT_EMPTY_TEXT;
     qchar name[FIELD_NAME_MAX + 1];
-    if (!FetchShortText(frame, 1, FIELD_NAME_MAX, name)) return EXIT_EMPTY_TEXT;
+    if (!fetch_short_text(frame, 1, FIELD_NAME_MAX, name)) return EXIT_EMPTY_TEXT;
     auto field = static_cast<int16_t>(GetFldRef(name, cb));
     if (field == 0) return EXIT_EMPTY_TEXT;
     qchar token[PART_DELIMITER_MAX + 1];
-    size_t tokenLength = FetchShortText(frame, 2, PART_DELIMITER_MAX, token);
+    size_t tokenLength = fetch_short_text(frame, 2, PART_DELIMITER_MAX, token);
     if (tokenLength == 0) return EXIT_EMPTY_TEXT;
     int32_t number = 0;
     if (frame->paramCount >= 3) number = GetFuncParmInt2(ParamNumber(3), cb);
     if (frame->paramCount == 3 && number == 0) return EXIT_EMPTY_TEXT;
-    bool quoteAware = FlagParam(frame, 4, false);
+    bool quoteAware = flag_param(frame, 4, false);
 
     int32_t length = 0;
     GetFldVal(field, HOST_TYPE_LENGTH, 4, &length, cb);
@@ -107,14 +107,14 @@ CaseExit case_splitstring(CallFrame *frame) {
     if (!slot) return EXIT_EMPTY_TEXT;
     GetFldVal(field, HOST_TYPE_TEXT_BLOCK, 0, slot, cb);
     LockedText text;
-    if (!*slot || GetXPHandleSize(*slot) < MEMBLOCK_HEADER || !LockText(slot, &text) || text.count == 0)
+    if (!*slot || GetXPHandleSize(*slot) < MEMBLOCK_HEADER || !lock_text(slot, &text) || text.count == 0)
         return EXIT_EMPTY_TEXT;
 
     PartDelimiter<qchar> delimiter;
     part_delimiter_init(&delimiter, token, tokenLength, quoteAware);
     if (number == 0) return splitOff(frame, field, slot, text, delimiter);
     PartFound part = numberedPart(delimiter, text, number);
-    if (!part.found || !SetTextResult(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
+    if (!part.found || !set_text_result(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
     return EXIT_CLEANUP;
 }
 
@@ -129,9 +129,9 @@ CaseExit case_indexedPart(CallFrame *frame) {
     qchar token[PART_DELIMITER_MAX + 1];
     PartDelimiter<qchar> delimiter;
     LockedText text;
-    if (!FetchDelimitedText(frame, token, &delimiter, &text) || text.count == 0) return EXIT_EMPTY_TEXT;
+    if (!fetchDelimitedText(frame, token, &delimiter, &text) || text.count == 0) return EXIT_EMPTY_TEXT;
     PartFound part = numberedPart(delimiter, text, number);
-    if (!part.found || !SetTextResult(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
+    if (!part.found || !set_text_result(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
     return EXIT_CLEANUP;
 }
 
@@ -142,14 +142,14 @@ CaseExit case_indexOfPart(CallFrame *frame) {
     frame->resultStatus = 0;
     if (frame->paramCount < 3) return EXIT_STATUS;
     qchar partText[PART_TEXT_MAX + 1];
-    size_t partLength = FetchShortText(frame, 1, PART_TEXT_MAX, partText);
+    size_t partLength = fetch_short_text(frame, 1, PART_TEXT_MAX, partText);
     if (partLength == 0) return EXIT_STATUS;
     qchar token[PART_DELIMITER_MAX + 1];
     PartDelimiter<qchar> delimiter;
     LockedText text;
-    if (!FetchDelimitedText(frame, token, &delimiter, &text)) return EXIT_STATUS;
+    if (!fetchDelimitedText(frame, token, &delimiter, &text)) return EXIT_STATUS;
     size_t index = index_of_part(delimiter, text.chars, text.count, partText, partLength);
     if (index == 0) return EXIT_STATUS;
-    SetCountResult(frame->cb, index);
+    set_count_result(frame->cb, index);
     return EXIT_CLEANUP;
 }

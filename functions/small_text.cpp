@@ -23,9 +23,9 @@ CaseExit setLeadingChars(CallFrame *frame, XPHandle *slot, const LockedText &tex
 // The text without its zero characters.  The block is made smaller to fit
 // when it can be; when it cannot, its count is right all the same.
 CaseExit case_stripNullBytes(CallFrame *frame) {
-    XPHandle *slot = FetchTextBlock(frame, 1);
+    XPHandle *slot = fetch_text_block(frame, 1);
     LockedText text;
-    if (!slot || !LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    if (!slot || !lock_text(slot, &text)) return EXIT_EMPTY_TEXT;
     size_t kept = strip_zero_chars(text.chars, text.count);
     SetMemBlockCount(text.block, static_cast<uint32_t>(kept));
     UnlockXPHandle(*slot);
@@ -39,20 +39,20 @@ CaseExit case_stripNullBytes(CallFrame *frame) {
 // left and skipped whole (‹aab› once in ‹aaab›, ‹aa› twice in ‹aaaaa›).
 // An empty pattern occurs 0 times; a failed fetch gives the empty text.
 CaseExit case_howMany(CallFrame *frame) {
-    XPHandle *pattern = FetchTextBlock(frame, 1);
-    XPHandle *source = FetchTextBlock(frame, 2);
+    XPHandle *pattern = fetch_text_block(frame, 1);
+    XPHandle *source = fetch_text_block(frame, 2);
     LockedText p, s;
-    if (!pattern || !source || !LockText(pattern, &p) || !LockText(source, &s)) return EXIT_EMPTY_TEXT;
-    SetCountResult(frame->cb, count_occurrences(p.chars, p.count, s.chars, s.count));
+    if (!pattern || !source || !lock_text(pattern, &p) || !lock_text(source, &s)) return EXIT_EMPTY_TEXT;
+    set_count_result(frame->cb, count_occurrences(p.chars, p.count, s.chars, s.count));
     return EXIT_CLEANUP;
 }
 
 // What follows the last backslash of a path; the whole path when it has none.
 CaseExit case_filenameOfPath(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *slot = FetchTextBlock(frame, 1);
+    XPHandle *slot = fetch_text_block(frame, 1);
     LockedText text;
-    if (!slot || !LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    if (!slot || !lock_text(slot, &text)) return EXIT_EMPTY_TEXT;
     size_t start = filename_start(text.chars, text.count);
     size_t length = text.count - start;
     if (start) memmove(text.chars, text.chars + start, length * sizeof(qchar));
@@ -63,9 +63,9 @@ CaseExit case_filenameOfPath(CallFrame *frame) {
 // none.
 CaseExit case_folderPartOfPath(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *slot = FetchTextBlock(frame, 1);
+    XPHandle *slot = fetch_text_block(frame, 1);
     LockedText text;
-    if (!slot || !LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    if (!slot || !lock_text(slot, &text)) return EXIT_EMPTY_TEXT;
     return setLeadingChars(frame, slot, text, folder_length(text.chars, text.count));
 }
 
@@ -75,16 +75,16 @@ CaseExit case_folderPartOfPath(CallFrame *frame) {
 // (by default middle spaces only).
 CaseExit case_reduceToAlphanumeric(CallFrame *frame) {
     if (frame->paramCount < 1) return EXIT_EMPTY_TEXT;
-    XPHandle *slot = FetchTextBlock(frame, 1);
+    XPHandle *slot = fetch_text_block(frame, 1);
     if (!slot) return EXIT_EMPTY_TEXT;
     qchar keep[KEEP_CHARS_MAX + 1];
-    size_t keepCount = frame->paramCount > 1 ? FetchShortText(frame, 2, KEEP_CHARS_MAX, keep) : 0;
+    size_t keepCount = frame->paramCount > 1 ? fetch_short_text(frame, 2, KEEP_CHARS_MAX, keep) : 0;
     ReduceOptions options;
-    options.keepLeadingSpaces = FlagParam(frame, 3, false);
-    options.keepMiddleSpaces = FlagParam(frame, 4, true);
-    options.keepTrailingSpaces = FlagParam(frame, 5, false);
+    options.keepLeadingSpaces = flag_param(frame, 3, false);
+    options.keepMiddleSpaces = flag_param(frame, 4, true);
+    options.keepTrailingSpaces = flag_param(frame, 5, false);
     LockedText text;
-    if (!LockText(slot, &text)) return EXIT_EMPTY_TEXT;
+    if (!lock_text(slot, &text)) return EXIT_EMPTY_TEXT;
     return setLeadingChars(frame, slot, text,
                            reduce_to_alphanumeric(text.chars, text.count, keep, keepCount, options));
 }

@@ -1,6 +1,6 @@
 // Base64 on arbitrary input, every block kernel the processor runs against
 // the portable code and against a plain reference decoder written here:
-//  - Base64Decode with any capacity writes at most capacity bytes and a NUL
+//  - base64_decode_unwrapped with any capacity writes at most capacity bytes and a NUL
 //    (the destination is a heap buffer of exactly capacity + 1 bytes, so
 //    AddressSanitizer sees one byte too many);
 //  - a kernel's decode writes at most its room and only whole valid groups;
@@ -57,7 +57,7 @@ void checkDecode(const uint8_t *src, size_t n, size_t capacity) {
         const Base64Codec *codec = base64_codec_for(static_cast<Base64Path>(p));
         if (!codec) continue;
         auto dst = exact(capacity + 1);
-        size_t got = Base64DecodeWith(codec, src, n, dst.get(), capacity);
+        size_t got = base64_decode_unwrapped_with(codec, dst.get(), src, n, capacity);
         GH_FUZZ_CHECK(got == want.size());
         GH_FUZZ_CHECK(std::equal(want.begin(), want.end(), dst.get()));
         GH_FUZZ_CHECK(dst[got] == 0);
@@ -104,19 +104,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The input as bytes to encode: every kernel, bytes and characters.
     size_t length = static_cast<size_t>(base64_encoded_length(n));
     auto portable = exact(length);
-    GH_FUZZ_CHECK(base64_encode_text_with(base64_codec_for(BASE64_PORTABLE), text, n, portable.get()) == length);
+    GH_FUZZ_CHECK(base64_encode_text_with(base64_codec_for(BASE64_PORTABLE), portable.get(), text, n) == length);
     for (int p = 0; p < BASE64_PATHS; ++p) {
         const Base64Codec *codec = base64_codec_for(static_cast<Base64Path>(p));
         if (!codec) continue;
         auto out = exact(length);
-        GH_FUZZ_CHECK(base64_encode_text_with(codec, text, n, out.get()) == length);
+        GH_FUZZ_CHECK(base64_encode_text_with(codec, out.get(), text, n) == length);
         GH_FUZZ_CHECK(length == 0 || std::memcmp(out.get(), portable.get(), length) == 0);
     }
     auto terminated = exact(length + 1);
-    GH_FUZZ_CHECK(Base64Encode(text, n, terminated.get()) == length && terminated[length] == 0);
+    GH_FUZZ_CHECK(base64_encode(terminated.get(), text, n) == length && terminated[length] == 0);
     GH_FUZZ_CHECK(length == 0 || std::memcmp(terminated.get(), portable.get(), length) == 0);
     std::unique_ptr<uint32_t[]> wide(new uint32_t[length ? length : 1]);
-    GH_FUZZ_CHECK(base64_encode_text(text, n, wide.get()) == length);
+    GH_FUZZ_CHECK(base64_encode_text(wide.get(), text, n) == length);
     for (size_t i = 0; i < length; ++i) GH_FUZZ_CHECK(wide[i] == portable[i]);
     std::vector<uint8_t> back = reference(portable.get(), length, n);
     GH_FUZZ_CHECK(back.size() == n && std::equal(back.begin(), back.end(), text));

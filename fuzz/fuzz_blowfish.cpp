@@ -1,10 +1,10 @@
 // Blowfish's byte-level pieces on arbitrary input:
-//  - decodeAsText on a heap copy of exactly the text's bytes (nothing past
+//  - blowfish_text_decode on a heap copy of exactly the text's bytes (nothing past
 //    it may be read), against a plain reference of the text form;
-//  - encodeAsText of any bytes fills exactly encodeAsText_size(n) bytes and
+//  - blowfish_text_encode of any bytes fills exactly blowfish_text_size(n) bytes and
 //    decodes back;
 //  - ECB over any number of blocks (four side by side in the library)
-//    equals Blowfish_Encrypt one block at a time, and decrypts back;
+//    equals blowfish_encrypt one block at a time, and decrypts back;
 //  - padding any length and taking the padded length back gives the length;
 //    the unpadded length of any decrypted data is never past the data.
 #include <cstring>
@@ -61,15 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The text form.
     auto text = copyOf(p, n, n);
     std::vector<uint8_t> want = decodeReference(p, n);
-    size_t got = decodeAsText(text.get(), n);
+    size_t got = blowfish_text_decode(text.get(), n);
     GH_FUZZ_CHECK(got == want.size() && std::equal(want.begin(), want.end(), text.get()));
 
-    size_t room = encodeAsText_size(n);
+    size_t room = blowfish_text_size(n);
     GH_FUZZ_CHECK(room == 3 * n + 1);
     auto encoded = copyOf(nullptr, 0, room);
-    encodeAsText(p, n, encoded.get());
+    blowfish_text_encode(p, n, encoded.get());
     GH_FUZZ_CHECK(encoded[room - 1] == 0 && std::strlen(reinterpret_cast<char *>(encoded.get())) == 3 * n);
-    GH_FUZZ_CHECK(decodeAsText(encoded.get(), 3 * n) == n);
+    GH_FUZZ_CHECK(blowfish_text_decode(encoded.get(), 3 * n) == n);
     GH_FUZZ_CHECK(n == 0 || std::memcmp(encoded.get(), p, n) == 0);
 
     // Padding and ECB.
@@ -80,14 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     GH_FUZZ_CHECK(blowfish_unpadded_length(block.get(), padded, &plain) && plain == n);
 
     if (keyLength == 0) return 0;
-    BLOWFISH_CTX ctx;
-    Blowfish_Init(&ctx, key, keyLength);
+    BlowfishContext ctx;
+    blowfish_init(&ctx, key, keyLength);
     blowfish_ecb_encrypt(&ctx, block.get(), padded / 8);
     for (size_t b = 0; b < padded / 8; ++b) {
         uint8_t one[8];
         for (size_t k = 0; k < 8; ++k) one[k] = b * 8 + k < n ? p[b * 8 + k] : static_cast<uint8_t>(padded - n);
         uint32_t l = be32(one), r = be32(one + 4);
-        Blowfish_Encrypt(&ctx, &l, &r);
+        blowfish_encrypt(&ctx, &l, &r);
         GH_FUZZ_CHECK(be32(block.get() + 8 * b) == l && be32(block.get() + 8 * b + 4) == r);
     }
     // Any data decrypted (here the input itself, whole blocks) gives an

@@ -31,12 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (n) std::memcpy(chars.get(), codes.data(), n * 4);
 
     const CharCodecKernels *portable = charcodec_kernels_for(CHARCODEC_PORTABLE);
-    uint64_t length = portable->encoded_length(chars.get(), n);
+    uint64_t length = portable->encodedLength(chars.get(), n);
     GH_FUZZ_CHECK(length >= n && length <= 6 * static_cast<uint64_t>(n));
     std::unique_ptr<uint8_t[]> want(new uint8_t[length ? length : 1]);
     GH_FUZZ_CHECK(portable->encode(chars.get(), n, want.get()) == length);
     std::unique_ptr<uint8_t[]> low(new uint8_t[n ? n : 1]);
-    portable->narrow_low8(chars.get(), n, low.get());
+    portable->narrowLow8(chars.get(), n, low.get());
     for (size_t i = 0; i < n; ++i) GH_FUZZ_CHECK(low[i] == static_cast<uint8_t>(codes[i]));
     size_t r = raw.size();
     std::unique_ptr<uint32_t[]> wideWant(new uint32_t[r ? r : 1]);
@@ -50,15 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         for (size_t from = 0; from <= n && from < 8; ++from) {
             size_t m = n - from;
             const uint32_t *c = chars.get() + from;
-            uint64_t len = portable->encoded_length(c, m);
-            GH_FUZZ_CHECK(k->encoded_length(c, m) == len);
+            uint64_t len = portable->encodedLength(c, m);
+            GH_FUZZ_CHECK(k->encodedLength(c, m) == len);
             std::unique_ptr<uint8_t[]> out(new uint8_t[len ? len : 1]);
             GH_FUZZ_CHECK(k->encode(c, m, out.get()) == len);
             std::unique_ptr<uint8_t[]> ref(new uint8_t[len ? len : 1]);
             portable->encode(c, m, ref.get());
             GH_FUZZ_CHECK(len == 0 || std::memcmp(out.get(), ref.get(), len) == 0);
             std::unique_ptr<uint8_t[]> narrow(new uint8_t[m ? m : 1]);
-            k->narrow_low8(c, m, narrow.get());
+            k->narrowLow8(c, m, narrow.get());
             GH_FUZZ_CHECK(m == 0 || std::memcmp(narrow.get(), low.get() + from, m) == 0);
         }
         for (size_t from = 0; from <= r && from < 8; ++from) {

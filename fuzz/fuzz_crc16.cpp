@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         GH_FUZZ_CHECK(k.msb(k.msb(initial, d, split), d + split, n - split) == msb);
         GH_FUZZ_CHECK(k.lsb(k.lsb(initial, d, split), d + split, n - split) == lsb);
     }
-    GH_FUZZ_CHECK(DoChecksum(d, n, initial) == msb);
-    GH_FUZZ_CHECK(DoChecksum2(d, n) == static_cast<uint16_t>(crc16_lsb_bytewise(0xFFFF, d, n) ^ 0xFFFF));
+    GH_FUZZ_CHECK(crc16_xmodem(d, n, initial) == msb);
+    GH_FUZZ_CHECK(crc16_x25(d, n) == static_cast<uint16_t>(crc16_lsb_bytewise(0xFFFF, d, n) ^ 0xFFFF));
     return 0;
 }

@@ -47,74 +47,76 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ghfuzz::FuzzInput cutInput(cutBytes, header);
     std::vector<size_t> cuts = piecesOf(cutInput, n);
 
-    uint8_t want[DIGEST_MAX_LENGTH], got[DIGEST_MAX_LENGTH];
-    auto algorithm = static_cast<DigestAlgorithm>(which % 5);
-    switch (algorithm) {
-    case DIGEST_MD5: {
-        do_md5(want, d, n);
-        MD5_CTX c;
-        MD5Init(&c);
-        feed(d, cuts, [&](const uint8_t *q, size_t m) { MD5Update(&c, q, m); });
-        MD5Final(got, &c);
+    uint8_t want[HASH_MAX_OUTPUT_SIZE], got[HASH_MAX_OUTPUT_SIZE];
+    static const HashClass *const kHashes[] = {&kMd4Hash, &kMd5Hash, &kSha1Hash, &kSha256Hash,
+                                               &kSha512Hash};
+    const HashClass *hash = kHashes[which % 5];
+    switch (which % 5) {
+    case 1: {
+        md5_digest(want, d, n);
+        Md5Context c;
+        md5_init(&c);
+        feed(d, cuts, [&](const uint8_t *q, size_t m) { md5_update(&c, q, m); });
+        md5_final(&c, got);
         GH_FUZZ_CHECK(std::memcmp(want, got, 16) == 0);
         break;
     }
-    case DIGEST_MD4: {
-        do_md4(want, d, n);
-        MD4_CTX c;
-        MD4Init(&c);
-        feed(d, cuts, [&](const uint8_t *q, size_t m) { MD4Update(&c, q, m); });
-        MD4Final(got, &c);
+    case 0: {
+        md4_digest(want, d, n);
+        Md4Context c;
+        md4_init(&c);
+        feed(d, cuts, [&](const uint8_t *q, size_t m) { md4_update(&c, q, m); });
+        md4_final(&c, got);
         GH_FUZZ_CHECK(std::memcmp(want, got, 16) == 0);
         break;
     }
-    case DIGEST_SHA1: {
-        SHA1_CTX c;
-        SHA1InitWith(&c, sha1_blocks_for(DIGEST_PATH_PORTABLE));
-        SHA1Update(&c, d, n);
-        SHA1Final(want, &c);
-        do_sha1(got, d, n);
+    case 2: {
+        Sha1Context c;
+        sha1_init_with(&c, sha1_blocks_for(DIGEST_PATH_PORTABLE));
+        sha1_update(&c, d, n);
+        sha1_final(&c, want);
+        sha1_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 20) == 0);
         for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha1_blocks_fn f = sha1_blocks_for(static_cast<DigestPath>(path));
+            Sha1BlocksFn f = sha1_blocks_for(static_cast<DigestPath>(path));
             if (!f) continue;
-            SHA1InitWith(&c, f);
-            feed(d, cuts, [&](const uint8_t *q, size_t m) { SHA1Update(&c, q, m); });
-            SHA1Final(got, &c);
+            sha1_init_with(&c, f);
+            feed(d, cuts, [&](const uint8_t *q, size_t m) { sha1_update(&c, q, m); });
+            sha1_final(&c, got);
             GH_FUZZ_CHECK(std::memcmp(want, got, 20) == 0);
         }
         break;
     }
-    case DIGEST_SHA256: {
-        sha256_ctx c;
-        sha256_begin_with(&c, sha256_blocks_for(DIGEST_PATH_PORTABLE));
-        sha256_hash(d, n, &c);
-        sha256_end(want, &c);
-        do_sha256(got, d, n);
+    case 3: {
+        Sha256Context c;
+        sha256_init_with(&c, sha256_blocks_for(DIGEST_PATH_PORTABLE));
+        sha256_update(&c, d, n);
+        sha256_final(&c, want);
+        sha256_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 32) == 0);
         for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha256_blocks_fn f = sha256_blocks_for(static_cast<DigestPath>(path));
+            Sha256BlocksFn f = sha256_blocks_for(static_cast<DigestPath>(path));
             if (!f) continue;
-            sha256_begin_with(&c, f);
-            feed(d, cuts, [&](const uint8_t *q, size_t m) { sha256_hash(q, m, &c); });
-            sha256_end(got, &c);
+            sha256_init_with(&c, f);
+            feed(d, cuts, [&](const uint8_t *q, size_t m) { sha256_update(&c, q, m); });
+            sha256_final(&c, got);
             GH_FUZZ_CHECK(std::memcmp(want, got, 32) == 0);
         }
         break;
     }
-    case DIGEST_SHA512: {
-        sha512_ctx c;
-        sha512_begin_with(&c, sha512_blocks_for(DIGEST_PATH_PORTABLE));
-        sha512_hash(d, n, &c);
-        sha512_end(want, &c);
-        do_sha512(got, d, n);
+    case 4: {
+        Sha512Context c;
+        sha512_init_with(&c, sha512_blocks_for(DIGEST_PATH_PORTABLE));
+        sha512_update(&c, d, n);
+        sha512_final(&c, want);
+        sha512_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 64) == 0);
         for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha512_blocks_fn f = sha512_blocks_for(static_cast<DigestPath>(path));
+            Sha512BlocksFn f = sha512_blocks_for(static_cast<DigestPath>(path));
             if (!f) continue;
-            sha512_begin_with(&c, f);
-            feed(d, cuts, [&](const uint8_t *q, size_t m) { sha512_hash(q, m, &c); });
-            sha512_end(got, &c);
+            sha512_init_with(&c, f);
+            feed(d, cuts, [&](const uint8_t *q, size_t m) { sha512_update(&c, q, m); });
+            sha512_final(&c, got);
             GH_FUZZ_CHECK(std::memcmp(want, got, 64) == 0);
         }
         break;
@@ -123,10 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The run-time-chosen interface, and the wide text form (the low 8 bits
     // of each character up to the first that is zero there).
     DigestContext any;
-    digest_begin(&any, algorithm);
+    digest_init(&any, hash);
     feed(d, cuts, [&](const uint8_t *q, size_t m) { digest_update(&any, q, m); });
-    digest_end(&any, got);
-    GH_FUZZ_CHECK(std::memcmp(want, got, digest_length(algorithm)) == 0);
+    digest_final(&any, got);
+    GH_FUZZ_CHECK(std::memcmp(want, got, hash->outputSize) == 0);
 
     size_t chars = n / 4;
     std::unique_ptr<uint32_t[]> wide(new uint32_t[chars ? chars : 1]);
@@ -135,12 +137,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     while (stop < chars && (wide[stop] & 0xFF)) ++stop;
     std::vector<uint8_t> low(stop);
     for (size_t i = 0; i < stop; ++i) low[i] = static_cast<uint8_t>(wide[i]);
-    digest_begin(&any, algorithm);
+    digest_init(&any, hash);
     GH_FUZZ_CHECK(digest_update_low8_until_zero(&any, wide.get(), chars) == stop);
-    digest_end(&any, got);
-    digest_begin(&any, algorithm);
-    digest_update(&any, low.data(), stop);
-    digest_end(&any, want);
-    GH_FUZZ_CHECK(std::memcmp(want, got, digest_length(algorithm)) == 0);
+    digest_final(&any, got);
+    digest_compute(hash, want, low.data(), stop);
+    GH_FUZZ_CHECK(std::memcmp(want, got, hash->outputSize) == 0);
     return 0;
 }

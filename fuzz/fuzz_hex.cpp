@@ -33,11 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     GH_FUZZ_CHECK(hex_decode_pairs(text.get(), n, out.get()) == n / 2);
     for (size_t i = 0; i + 1 < n; i += 2) {
         GH_FUZZ_CHECK(out[i / 2] == static_cast<uint8_t>(digitRule(p[i]) * 16 + digitRule(p[i + 1])));
-        GH_FUZZ_CHECK(HexToChar(text.get() + i) == out[i / 2]);
+        GH_FUZZ_CHECK(hex_pair_value(text.get() + i) == out[i / 2]);
     }
     for (size_t i = 0; i < n; ++i) {
         bool isDigit = (p[i] >= '0' && p[i] <= '9') || (p[i] >= 'a' && p[i] <= 'f') || (p[i] >= 'A' && p[i] <= 'F');
-        GH_FUZZ_CHECK(IsHex(p[i]) == isDigit);
+        GH_FUZZ_CHECK(is_hex_digit(p[i]) == isDigit);
     }
 
     // Any bytes to digits and back.

@@ -27,7 +27,7 @@ void sthandle(const qchar *s, qchar *counted) {
     counted[0] = static_cast<qchar>(length > 254 ? 254 : length);
 }
 
-void CHRcopyQcharStringToAscii(const qchar *chars, uint8_t *out, bool terminate) {
+void CHRtruncateQcharStringToAscii(const qchar *chars, uint8_t *out, bool terminate) {
     size_t i = 0;
     for (; chars[i]; ++i) out[i] = static_cast<uint8_t>(chars[i]);
     if (terminate) out[i] = 0;
@@ -51,17 +51,11 @@ uint32_t MemBlockCheckedCount(XPHandle h, const void *locked, size_t elementSize
 
 #if GH_WIDE
 
-void myCHRcopyQcharStringToAscii(const qchar *chars, uint32_t *count, uint8_t *out,
+void CHRencodeQcharStringToAscii(const qchar *chars, uint32_t *count, uint8_t *out,
                                  bool terminate) {
     size_t written = qchar_encode(chars, *count, out);
     if (terminate) out[written] = 0;
     *count = static_cast<uint32_t>(written);
-}
-
-void myCHRcopyAsciiStringToQchar(const uint8_t *bytes, uint32_t count, qchar *out,
-                                 bool terminate) {
-    bytes_widen(bytes, count, out);
-    if (terminate) out[count] = 0;
 }
 
 void CHRcopyAsciiStringToQchar(const uint8_t *bytes, qchar *out, bool terminate) {
@@ -91,7 +85,7 @@ bool convertQHStrToAsciiHStr(XPHandle *h) {
         return false;
     }
     uint32_t count = n;
-    myCHRcopyQcharStringToAscii(chars, &count, MemBlockBytes(p), false);
+    CHRencodeQcharStringToAscii(chars, &count, MemBlockBytes(p), false);
     SetMemBlockCount(p, count);
     UnlockXPHandle(fresh);
     UnlockXPHandle(*h);
@@ -114,7 +108,8 @@ bool convertAsciiHStrToQHStr(XPHandle *h) {
         return false;
     }
     SetMemBlockCount(p, n);
-    myCHRcopyAsciiStringToQchar(MemBlockBytes(old), n, MemBlockChars(p), true);
+    CHRcopyAsciiDataToQchar(MemBlockBytes(old), n, MemBlockChars(p));
+    MemBlockChars(p)[n] = 0;
     UnlockXPHandle(fresh);
     UnlockXPHandle(*h);
     DisposeXPHandle(*h);
@@ -141,7 +136,7 @@ size_t CHRcharToOschar(const qchar *chars, uint16_t *out) {
 
 #else  // byte build
 
-void myCHRcopyQcharStringToAscii(const qchar *chars, uint32_t *count, uint8_t *out,
+void CHRencodeQcharStringToAscii(const qchar *chars, uint32_t *count, uint8_t *out,
                                  bool terminate) {
     if (*count) memmove(out, chars, *count);
     if (terminate) out[*count] = 0;

@@ -25,14 +25,15 @@ size_t OMstrlen(const qchar *s);
 // before the zero, at most 254; 255 elements are copied at most.
 void sthandle(const qchar *s, qchar *counted);
 
-// Encodes *count characters as bytes (a copy in the byte build), then a NUL if
-// terminate is set; *count becomes the number of bytes written, NUL excluded.
-void myCHRcopyQcharStringToAscii(const qchar *chars, uint32_t *count, uint8_t *out,
+// Encodes *count characters as bytes, characters above 255 in their
+// multi-byte forms (a copy in the byte build), then a NUL if terminate is
+// set; *count becomes the number of bytes written, NUL excluded.
+void CHRencodeQcharStringToAscii(const qchar *chars, uint32_t *count, uint8_t *out,
                                  bool terminate);
 
-// One byte per character (its low 8 bits) up to the zero character; then a
-// NUL if terminate is set.
-void CHRcopyQcharStringToAscii(const qchar *chars, uint8_t *out, bool terminate);
+// One byte per character, the character truncated to its low 8 bits, up to
+// the zero character; then a NUL if terminate is set.
+void CHRtruncateQcharStringToAscii(const qchar *chars, uint8_t *out, bool terminate);
 
 // One character per byte for count bytes, no terminator.
 void CHRcopyAsciiDataToQchar(const uint8_t *bytes, size_t count, qchar *out);
@@ -44,11 +45,6 @@ void CHRcopyAsciiDataToQchar(const uint8_t *bytes, size_t count, qchar *out);
 bool convertQHStrToAsciiHStr(XPHandle *h);
 
 #if GH_WIDE
-// Each of count bytes becomes one character of the same value; then a zero
-// character if terminate is set.
-void myCHRcopyAsciiStringToQchar(const uint8_t *bytes, uint32_t count, qchar *out,
-                                 bool terminate);
-
 // One character per byte up to the NUL; then a zero character if terminate.
 void CHRcopyAsciiStringToQchar(const uint8_t *bytes, qchar *out, bool terminate);
 

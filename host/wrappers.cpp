@@ -61,7 +61,7 @@ void getAsciiStringFuncParm(int paramNumber, int max, uint8_t *out, HostCallback
     // the caller wants at most max (as the byte build gives).
     GetFuncParm(paramNumber, HOST_TYPE_TEXT, length, buffer, cb);
     buffer[length + 1] = 0;  // a host that does not terminate cannot run us off the end
-    CHRcopyQcharStringToAscii(buffer, out, true);
+    CHRtruncateQcharStringToAscii(buffer, out, true);
     gh_heap_free(buffer);
 #else
     out[0] = 0;
@@ -190,7 +190,8 @@ void setStringHandleField(int target, XPHandle bytes, HostCallback cb) {
         void *dst = chars ? LockXPHandle(chars) : nullptr;
         if (dst) {
             SetMemBlockCount(dst, n);
-            myCHRcopyAsciiStringToQchar(MemBlockBytes(src), n, MemBlockChars(dst), true);
+            CHRcopyAsciiDataToQchar(MemBlockBytes(src), n, MemBlockChars(dst));
+            MemBlockChars(dst)[n] = 0;
             UnlockXPHandle(chars);
         } else {
             DisposeXPHandle(chars);

@@ -166,7 +166,7 @@ void runSample(void *sample, int path) {
     for (int pass = 0; pass < kSamplePasses; ++pass) {
         switch (F) {
         case CHARCODEC_ENCODED_LENGTH:
-            s->wide[pass] = static_cast<uint32_t>(k->encoded_length(s->chars, kSampleChars));
+            s->wide[pass] = static_cast<uint32_t>(k->encodedLength(s->chars, kSampleChars));
             break;
         case CHARCODEC_ENCODE:
             k->encode(s->chars, kSampleChars, s->bytes);
@@ -175,7 +175,7 @@ void runSample(void *sample, int path) {
             k->widen(s->bytes, kSampleChars, s->wide);
             break;
         default:
-            k->narrow_low8(s->chars, kSampleChars, s->bytes);
+            k->narrowLow8(s->chars, kSampleChars, s->bytes);
             break;
         }
     }
@@ -219,7 +219,7 @@ const PathChoice *charcodec_choice(CharCodecFunction f) {
 }
 
 uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
-    return chosen(CHARCODEC_ENCODED_LENGTH)->encoded_length(chars, n);
+    return chosen(CHARCODEC_ENCODED_LENGTH)->encodedLength(chars, n);
 }
 
 size_t qchar_encode(const uint32_t *chars, size_t n, uint8_t *out) {
@@ -231,5 +231,5 @@ void bytes_widen(const uint8_t *bytes, size_t n, uint32_t *out) {
 }
 
 void qchar_narrow_low8(const uint32_t *chars, size_t n, uint8_t *out) {
-    chosen(CHARCODEC_NARROW_LOW8)->narrow_low8(chars, n, out);
+    chosen(CHARCODEC_NARROW_LOW8)->narrowLow8(chars, n, out);
 }

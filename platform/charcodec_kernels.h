@@ -11,10 +11,10 @@
 // contract and the same result as the portable one.
 struct CharCodecKernels {
     const char *name;
-    uint64_t (*encoded_length)(const uint32_t *chars, size_t n);
+    uint64_t (*encodedLength)(const uint32_t *chars, size_t n);
     size_t (*encode)(const uint32_t *chars, size_t n, uint8_t *out);
     void (*widen)(const uint8_t *bytes, size_t n, uint32_t *out);
-    void (*narrow_low8)(const uint32_t *chars, size_t n, uint8_t *out);
+    void (*narrowLow8)(const uint32_t *chars, size_t n, uint8_t *out);
 };
 
 enum CharCodecPath { CHARCODEC_PORTABLE, CHARCODEC_AVX2, CHARCODEC_AVX512, CHARCODEC_PATHS };

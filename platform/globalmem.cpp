@@ -47,9 +47,9 @@ struct State {
     unsigned long beeps = 0;
     unsigned long lastBeepFrequency = 0;
     unsigned long lastBeepDuration = 0;
-    glyphmem_free_watcher freeWatcher = nullptr;
+    GlyphmemFreeWatcher freeWatcher = nullptr;
     void *freeWatcherContext = nullptr;
-    glyphmem_allocation_watcher allocationWatcher = nullptr;
+    GlyphmemAllocationWatcher allocationWatcher = nullptr;
     void *allocationWatcherContext = nullptr;
 };
 
@@ -122,10 +122,10 @@ private:
 #else
 class Guard {
 public:
-    explicit Guard(State &s) : lock_(s.mu) {}
+    explicit Guard(State &s) : lock(s.mu) {}
 
 private:
-    std::lock_guard<std::mutex> lock_;
+    std::lock_guard<std::mutex> lock;
 };
 #endif
 
@@ -301,12 +301,12 @@ HGLOBAL GlobalFree(HGLOBAL mem) {
     return nullptr;
 }
 
-BOOL Beep(DWORD frequency, DWORD duration_ms) {
+BOOL Beep(DWORD frequency, DWORD durationMs) {
     State &s = state();
     Guard lock(s);
     ++s.beeps;
     s.lastBeepFrequency = frequency;
-    s.lastBeepDuration = duration_ms;
+    s.lastBeepDuration = durationMs;
     return 1;
 }
 
@@ -382,14 +382,14 @@ void glyphmem_resume_injection(void) {
     if (s.paused) --s.paused;
 }
 
-void glyphmem_watch_frees(glyphmem_free_watcher watcher, void *context) {
+void glyphmem_watch_frees(GlyphmemFreeWatcher watcher, void *context) {
     State &s = state();
     Guard lock(s);
     s.freeWatcher = watcher;
     s.freeWatcherContext = context;
 }
 
-void glyphmem_watch_allocations(glyphmem_allocation_watcher watcher, void *context) {
+void glyphmem_watch_allocations(GlyphmemAllocationWatcher watcher, void *context) {
     State &s = state();
     Guard lock(s);
     s.allocationWatcher = watcher;

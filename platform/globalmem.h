@@ -53,7 +53,7 @@ GLYPHMEM_API SIZE_T GlobalSize(HGLOBAL mem);
 GLYPHMEM_API void *GlobalLock(HGLOBAL mem);
 GLYPHMEM_API BOOL GlobalUnlock(HGLOBAL mem);
 GLYPHMEM_API HGLOBAL GlobalFree(HGLOBAL mem);
-GLYPHMEM_API BOOL Beep(DWORD frequency, DWORD duration_ms);
+GLYPHMEM_API BOOL Beep(DWORD frequency, DWORD durationMs);
 
 /* Test controls (glyphmem only; absent on Windows). */
 
@@ -102,16 +102,16 @@ GLYPHMEM_API unsigned long glyphmem_misuse_count(void);
  * the library left in memory it gave back (key material, say).  It runs with
  * the memory manager's lock held and must not call it.  Null stops
  * watching. */
-typedef void (*glyphmem_free_watcher)(const void *data, size_t size, void *context);
-GLYPHMEM_API void glyphmem_watch_frees(glyphmem_free_watcher watcher, void *context);
+typedef void (*GlyphmemFreeWatcher)(const void *data, size_t size, void *context);
+GLYPHMEM_API void glyphmem_watch_frees(GlyphmemFreeWatcher watcher, void *context);
 
 /* Watching allocations: watcher(context) is called at each allocation event
  * that is counted (see glyphmem_events), before it is carried out, so that a
  * test can see where the library allocates (its call stack).  It runs with
  * the memory manager's lock held and must not call it.  Null stops
  * watching. */
-typedef void (*glyphmem_allocation_watcher)(void *context);
-GLYPHMEM_API void glyphmem_watch_allocations(glyphmem_allocation_watcher watcher, void *context);
+typedef void (*GlyphmemAllocationWatcher)(void *context);
+GLYPHMEM_API void glyphmem_watch_allocations(GlyphmemAllocationWatcher watcher, void *context);
 
 /* Beeps sounded (a failed connect), and the last frequency and duration. */
 GLYPHMEM_API unsigned long glyphmem_beep_count(void);

@@ -9,8 +9,8 @@
 
 extern "C" {
 
-void gh_beep(unsigned frequency, unsigned duration_ms) {
-    Beep(frequency, duration_ms);
+void gh_beep(unsigned frequency, unsigned durationMs) {
+    Beep(frequency, durationMs);
 }
 
 #if defined(_WIN32)

@@ -37,7 +37,7 @@ extern "C" {
 
 /* The short audible signal at a failed connect: Beep(1500, 2) on Windows; on
  * other platforms the memory layer counts it (glyphmem_beep_count). */
-void gh_beep(unsigned frequency, unsigned duration_ms);
+void gh_beep(unsigned frequency, unsigned durationMs);
 
 /* The library's ordinary heap, used for temporary buffers that are not
  * MemBlocks (the host wrappers' character buffers and the like).  Every such

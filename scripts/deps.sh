@@ -19,7 +19,7 @@
 set -eu
 
 linux_packages="
-    cmake ninja-build g++ clang git python3 zip valgrind
+    cmake ninja-build g++ clang clang-tidy git python3 zip valgrind
     libgtest-dev googletest libbenchmark-dev libssl-dev
     libcli11-dev nlohmann-json3-dev unicode-data
     python3-ntlm-auth python3-impacket python3-pycryptodome

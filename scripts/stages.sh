@@ -8,6 +8,8 @@
 #                         programs run, otherwise its DLLs checked from their
 #                         files and the i686 Linux build under qemu-i386 as
 #                         well (stage linux-i686)
+#   stage_tidy PRESET     clang-tidy over the library code, from the
+#                         preset's compile commands (scripts/tidy.sh)
 #   stage_note TEXT       adds a line to the summary
 #   stage_summary         prints every stage with its test count and times
 
@@ -37,6 +39,13 @@ stage_preset() {
     gh_count=$(ctest --preset "$gh_preset" -N | sed -n 's/^Total Tests: //p')
     stage_note "$(printf '%-13s %3s tests passed   configure+build %4s s   tests %4s s' \
         "$gh_preset" "$gh_count" $((gh_built - gh_start)) $((gh_tested - gh_built)))"
+}
+
+stage_tidy() {
+    echo "== clang-tidy"
+    gh_start=$(date +%s)
+    scripts/tidy.sh "build/$1"
+    stage_note "$(printf '%-13s library code clean in %s s' clang-tidy $(( $(date +%s) - gh_start )))"
 }
 
 stage_windows() {

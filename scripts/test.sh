@@ -6,6 +6,9 @@
 #     in both builds with the allocation-failure sweep, the tools, and the
 #     same again with the fast paths switched off (GH_FORCE_PORTABLE=1);
 #     the benchmarks are compiled, not run;
+#   - clang-tidy over the library code, from that tree's compile commands:
+#     the naming conventions of the .clang-tidy files and a few bug-finding
+#     checks, warnings as errors (scripts/tidy.sh);
 #   - Linux again under AddressSanitizer, UBSan and LeakSanitizer;
 #   - the concurrency tests under ThreadSanitizer (8 threads, every function;
 #     NTLMresponse on 8 instances at once);
@@ -31,7 +34,9 @@ cd "$(dirname "$0")/.."
 start=$(date +%s)
 scripts/deps.sh
 stage_note "$(printf '%-13s packages checked or installed in %s s' deps $(( $(date +%s) - start )))"
-for preset in linux-debug linux-asan linux-tsan linux-fuzz; do
+stage_preset linux-debug
+stage_tidy linux-debug
+for preset in linux-asan linux-tsan linux-fuzz; do
     stage_preset "$preset"
 done
 stage_windows i686 x86_64

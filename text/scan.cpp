@@ -121,15 +121,15 @@ size_t findPairWide(const uint32_t *s, size_t n, uint32_t a, uint32_t b, size_t 
 
 template <class C>
 size_t copyBreaks(C *dst, const C *src, size_t n, C from, C to, bool dropLf) {
-    return copyBreaksTail(dst, src, n, from, to, dropLf, 0, 0, false);
+    return copy_breaks_tail(dst, src, n, from, to, dropLf, 0, 0, false);
 }
 
 }  // namespace
 
-const ScanKernels<uint8_t> kScanPortable8 = {
+const ScanKernels<uint8_t> kScanPortableU8 = {
     "portable",        findByte,           findEither<uint8_t>, findLastByte, findLastAtMost<uint8_t>,
     countChar<uint8_t>, copyWithout<uint8_t>, copyKeptBytes,     findPairBytes, copyBreaks<uint8_t>};
-const ScanKernels<uint32_t> kScanPortable32 = {
+const ScanKernels<uint32_t> kScanPortableU32 = {
     "portable",          findChar<uint32_t>,    findEither<uint32_t>, findLastChar<uint32_t>,
     findLastAtMost<uint32_t>, countChar<uint32_t>, copyWithout<uint32_t>, copyKeptWide, findPairWide,
     copyBreaks<uint32_t>};
@@ -138,23 +138,23 @@ template <class C>
 bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f) {
     switch (f) {
     case TEXT_SCAN_FIND_CHAR:
-        return k.find_char;
+        return k.findChar;
     case TEXT_SCAN_FIND_EITHER:
-        return k.find_either;
+        return k.findEither;
     case TEXT_SCAN_FIND_LAST_CHAR:
-        return k.find_last_char;
+        return k.findLastChar;
     case TEXT_SCAN_FIND_LAST_AT_MOST:
-        return k.find_last_at_most;
+        return k.findLastAtMost;
     case TEXT_SCAN_COUNT_CHAR:
-        return k.count_char;
+        return k.countChar;
     case TEXT_SCAN_COPY_WITHOUT:
-        return k.copy_without;
+        return k.copyWithout;
     case TEXT_SCAN_COPY_KEPT:
-        return k.copy_kept;
+        return k.copyKept;
     case TEXT_SCAN_FIND_PAIR:
-        return k.find_pair;
+        return k.findPair;
     case TEXT_SCAN_COPY_BREAKS:
-        return k.copy_breaks;
+        return k.copyBreaks;
     default:
         return false;
     }
@@ -191,7 +191,7 @@ struct Width<uint8_t> {
     static PathChoice choices[TEXT_SCAN_FUNCTIONS];
 };
 const ScanKernels<uint8_t> *const Width<uint8_t>::sets[TEXT_SCAN_PATHS] = {
-    &kScanPortable8, &kScanSse2_8, &kScanAvx2_8, &kScanAvx512_8, &kScanAvx512Vbmi2_8};
+    &kScanPortableU8, &kScanSse2U8, &kScanAvx2U8, &kScanAvx512U8, &kScanAvx512Vbmi2U8};
 PathChoice Width<uint8_t>::choices[TEXT_SCAN_FUNCTIONS] = {
     PathChoice("find_char8"),  PathChoice("find_either8"), PathChoice("find_last_char8"),
     PathChoice("find_last_at_most8"), PathChoice("count_char8"), PathChoice("copy_without8"),
@@ -203,7 +203,7 @@ struct Width<uint32_t> {
     static PathChoice choices[TEXT_SCAN_FUNCTIONS];
 };
 const ScanKernels<uint32_t> *const Width<uint32_t>::sets[TEXT_SCAN_PATHS] = {
-    &kScanPortable32, &kScanSse2_32, &kScanAvx2_32, &kScanAvx512_32, &kScanAvx512Vbmi2_32};
+    &kScanPortableU32, &kScanSse2U32, &kScanAvx2U32, &kScanAvx512U32, &kScanAvx512Vbmi2U32};
 PathChoice Width<uint32_t>::choices[TEXT_SCAN_FUNCTIONS] = {
     PathChoice("find_char32"),  PathChoice("find_either32"), PathChoice("find_last_char32"),
     PathChoice("find_last_at_most32"), PathChoice("count_char32"), PathChoice("copy_without32"),
@@ -277,34 +277,34 @@ void runSample(void *sample, int path) {
     size_t sum = 0;
     switch (s->function) {
     case TEXT_SCAN_FIND_CHAR:  // the next line break, again and again; then a long search
-        for (size_t i = 0; i < n; ++i) i += k.find_char(t + i, n - i, C('\n'));
-        sum += k.find_char(t, n, C('\\'));
+        for (size_t i = 0; i < n; ++i) i += k.findChar(t + i, n - i, C('\n'));
+        sum += k.findChar(t, n, C('\\'));
         break;
     case TEXT_SCAN_FIND_EITHER:
-        for (size_t i = 0; i < n; ++i) i += k.find_either(t + i, n - i, C('\r'), C('\n'));
-        sum += k.find_either(t, n, C('{'), C('}'));
+        for (size_t i = 0; i < n; ++i) i += k.findEither(t + i, n - i, C('\r'), C('\n'));
+        sum += k.findEither(t, n, C('{'), C('}'));
         break;
     case TEXT_SCAN_FIND_LAST_CHAR:  // the last of a rare character, and of an absent one
-        sum += k.find_last_char(t, n, C('\n')) + k.find_last_char(t, n, C('\\'));
+        sum += k.findLastChar(t, n, C('\n')) + k.findLastChar(t, n, C('\\'));
         break;
     case TEXT_SCAN_FIND_LAST_AT_MOST:  // the windows of wrapped lines
-        for (size_t i = 0; i + kWindow <= n; i += kWindow) sum += k.find_last_at_most(t + i, kWindow, C(' '));
+        for (size_t i = 0; i + kWindow <= n; i += kWindow) sum += k.findLastAtMost(t + i, kWindow, C(' '));
         break;
     case TEXT_SCAN_COUNT_CHAR:
-        sum += k.count_char(t, n, C(',')) + k.count_char(t, n, C('\n'));
+        sum += k.countChar(t, n, C(',')) + k.countChar(t, n, C('\n'));
         break;
     case TEXT_SCAN_COPY_WITHOUT:
-        sum += k.copy_without(s->work, t, n, C(0));
+        sum += k.copyWithout(s->work, t, n, C(0));
         break;
     case TEXT_SCAN_COPY_KEPT:
-        sum += k.copy_kept(s->work, t, n, s->keep);
+        sum += k.copyKept(s->work, t, n, s->keep);
         break;
     case TEXT_SCAN_FIND_PAIR:  // the candidates of a short token, again and again; then a long search
-        for (size_t i = 0; i + 1 < n; ++i) i += k.find_pair(t + i, n - i - 1, C('e'), C(','), 1);
-        sum += k.find_pair(t, n - 5, C('x'), C('q'), 5);
+        for (size_t i = 0; i + 1 < n; ++i) i += k.findPair(t + i, n - i - 1, C('e'), C(','), 1);
+        sum += k.findPair(t, n - 5, C('x'), C('q'), 5);
         break;
     default:  // CR LF to LF
-        sum += k.copy_breaks(s->work, t, n, C('\r'), C('\n'), true);
+        sum += k.copyBreaks(s->work, t, n, C('\r'), C('\n'), true);
         break;
     }
     s->sink += sum;
@@ -373,63 +373,63 @@ const PathChoice *scan_choice32(TextScanFunction f) {
     return &Width<uint32_t>::choices[f];
 }
 
-size_t scan_find_char(const uint8_t *s, size_t n, uint8_t c) { return chosen<uint8_t>(TEXT_SCAN_FIND_CHAR).find_char(s, n, c); }
+size_t scan_find_char(const uint8_t *s, size_t n, uint8_t c) { return chosen<uint8_t>(TEXT_SCAN_FIND_CHAR).findChar(s, n, c); }
 size_t scan_find_char(const uint32_t *s, size_t n, uint32_t c) {
-    return chosen<uint32_t>(TEXT_SCAN_FIND_CHAR).find_char(s, n, c);
+    return chosen<uint32_t>(TEXT_SCAN_FIND_CHAR).findChar(s, n, c);
 }
 
 size_t scan_find_either(const uint8_t *s, size_t n, uint8_t a, uint8_t b) {
-    return chosen<uint8_t>(TEXT_SCAN_FIND_EITHER).find_either(s, n, a, b);
+    return chosen<uint8_t>(TEXT_SCAN_FIND_EITHER).findEither(s, n, a, b);
 }
 size_t scan_find_either(const uint32_t *s, size_t n, uint32_t a, uint32_t b) {
-    return chosen<uint32_t>(TEXT_SCAN_FIND_EITHER).find_either(s, n, a, b);
+    return chosen<uint32_t>(TEXT_SCAN_FIND_EITHER).findEither(s, n, a, b);
 }
 
 size_t scan_find_last_char(const uint8_t *s, size_t n, uint8_t c) {
-    return chosen<uint8_t>(TEXT_SCAN_FIND_LAST_CHAR).find_last_char(s, n, c);
+    return chosen<uint8_t>(TEXT_SCAN_FIND_LAST_CHAR).findLastChar(s, n, c);
 }
 size_t scan_find_last_char(const uint32_t *s, size_t n, uint32_t c) {
-    return chosen<uint32_t>(TEXT_SCAN_FIND_LAST_CHAR).find_last_char(s, n, c);
+    return chosen<uint32_t>(TEXT_SCAN_FIND_LAST_CHAR).findLastChar(s, n, c);
 }
 
 size_t scan_find_last_at_most(const uint8_t *s, size_t n, uint8_t limit) {
-    return chosen<uint8_t>(TEXT_SCAN_FIND_LAST_AT_MOST).find_last_at_most(s, n, limit);
+    return chosen<uint8_t>(TEXT_SCAN_FIND_LAST_AT_MOST).findLastAtMost(s, n, limit);
 }
 size_t scan_find_last_at_most(const uint32_t *s, size_t n, uint32_t limit) {
-    return chosen<uint32_t>(TEXT_SCAN_FIND_LAST_AT_MOST).find_last_at_most(s, n, limit);
+    return chosen<uint32_t>(TEXT_SCAN_FIND_LAST_AT_MOST).findLastAtMost(s, n, limit);
 }
 
 size_t scan_find_pair(const uint8_t *s, size_t n, uint8_t a, uint8_t b, size_t gap) {
-    return chosen<uint8_t>(TEXT_SCAN_FIND_PAIR).find_pair(s, n, a, b, gap);
+    return chosen<uint8_t>(TEXT_SCAN_FIND_PAIR).findPair(s, n, a, b, gap);
 }
 size_t scan_find_pair(const uint32_t *s, size_t n, uint32_t a, uint32_t b, size_t gap) {
-    return chosen<uint32_t>(TEXT_SCAN_FIND_PAIR).find_pair(s, n, a, b, gap);
+    return chosen<uint32_t>(TEXT_SCAN_FIND_PAIR).findPair(s, n, a, b, gap);
 }
 
-size_t scan_count_char(const uint8_t *s, size_t n, uint8_t c) { return chosen<uint8_t>(TEXT_SCAN_COUNT_CHAR).count_char(s, n, c); }
+size_t scan_count_char(const uint8_t *s, size_t n, uint8_t c) { return chosen<uint8_t>(TEXT_SCAN_COUNT_CHAR).countChar(s, n, c); }
 size_t scan_count_char(const uint32_t *s, size_t n, uint32_t c) {
-    return chosen<uint32_t>(TEXT_SCAN_COUNT_CHAR).count_char(s, n, c);
+    return chosen<uint32_t>(TEXT_SCAN_COUNT_CHAR).countChar(s, n, c);
 }
 
 size_t scan_copy_without(uint8_t *dst, const uint8_t *src, size_t n, uint8_t c) {
-    return chosen<uint8_t>(TEXT_SCAN_COPY_WITHOUT).copy_without(dst, src, n, c);
+    return chosen<uint8_t>(TEXT_SCAN_COPY_WITHOUT).copyWithout(dst, src, n, c);
 }
 size_t scan_copy_without(uint32_t *dst, const uint32_t *src, size_t n, uint32_t c) {
-    return chosen<uint32_t>(TEXT_SCAN_COPY_WITHOUT).copy_without(dst, src, n, c);
+    return chosen<uint32_t>(TEXT_SCAN_COPY_WITHOUT).copyWithout(dst, src, n, c);
 }
 
 size_t scan_copy_breaks(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from, uint8_t to, bool dropLf) {
-    return chosen<uint8_t>(TEXT_SCAN_COPY_BREAKS).copy_breaks(dst, src, n, from, to, dropLf);
+    return chosen<uint8_t>(TEXT_SCAN_COPY_BREAKS).copyBreaks(dst, src, n, from, to, dropLf);
 }
 size_t scan_copy_breaks(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
-    return chosen<uint32_t>(TEXT_SCAN_COPY_BREAKS).copy_breaks(dst, src, n, from, to, dropLf);
+    return chosen<uint32_t>(TEXT_SCAN_COPY_BREAKS).copyBreaks(dst, src, n, from, to, dropLf);
 }
 
 size_t scan_copy_kept(uint8_t *dst, const uint8_t *src, size_t n, const CharKeepSet &keep) {
-    return chosen<uint8_t>(TEXT_SCAN_COPY_KEPT).copy_kept(dst, src, n, keep);
+    return chosen<uint8_t>(TEXT_SCAN_COPY_KEPT).copyKept(dst, src, n, keep);
 }
 size_t scan_copy_kept(uint32_t *dst, const uint32_t *src, size_t n, const CharKeepSet &keep) {
-    return chosen<uint32_t>(TEXT_SCAN_COPY_KEPT).copy_kept(dst, src, n, keep);
+    return chosen<uint32_t>(TEXT_SCAN_COPY_KEPT).copyKept(dst, src, n, keep);
 }
 
 // The spans are short (the spaces at a text's ends): no kernels.

@@ -248,7 +248,7 @@ GH_SCAN_TARGET size_t copyBreaksBytes(uint8_t *dst, const uint8_t *src, size_t n
         store(block, y);
         for (unsigned k = 0; k < 32; k += 8) o += compress8(dst + o, block + k, (~drop >> k) & 0xFF);
     }
-    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+    return copy_breaks_tail(dst, src, n, from, to, dropLf, i, o, carry != 0);
 }
 
 GH_SCAN_TARGET size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
@@ -268,19 +268,19 @@ GH_SCAN_TARGET size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t 
             o += compressLanes(dst + o, y, ~drop & 0xFF);
         }
     }
-    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+    return copy_breaks_tail(dst, src, n, from, to, dropLf, i, o, carry != 0);
 }
 
 }  // namespace
 
-const ScanKernels<uint8_t> kScanAvx2_8 = {
+const ScanKernels<uint8_t> kScanAvx2U8 = {
     "avx2",     findChar<Bytes>,  findEither<Bytes>, findLastChar<Bytes>, findLastAtMost<Bytes>,
     countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes};
-const ScanKernels<uint32_t> kScanAvx2_32 = {
+const ScanKernels<uint32_t> kScanAvx2U32 = {
     "avx2",    findChar<Wide>,  findEither<Wide>, findLastChar<Wide>, findLastAtMost<Wide>,
     countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide};
 
 #else
-const ScanKernels<uint8_t> kScanAvx2_8 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-const ScanKernels<uint32_t> kScanAvx2_32 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint8_t> kScanAvx2U8 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint32_t> kScanAvx2U32 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif

@@ -171,7 +171,7 @@ GH_SCAN_TARGET size_t copyBreaksBytes(uint8_t *dst, const uint8_t *src, size_t n
             o += compress16(dst + o, block + k, keep16);
         }
     }
-    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+    return copy_breaks_tail(dst, src, n, from, to, dropLf, i, o, carry != 0);
 }
 
 GH_SCAN_TARGET size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
@@ -191,19 +191,19 @@ GH_SCAN_TARGET size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t 
             o += compressLanes(dst + o, y, ~drop & 0xFFFF);
         }
     }
-    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+    return copy_breaks_tail(dst, src, n, from, to, dropLf, i, o, carry != 0);
 }
 
 }  // namespace
 
-const ScanKernels<uint8_t> kScanAvx512_8 = {
+const ScanKernels<uint8_t> kScanAvx512U8 = {
     "avx512",   findChar<Bytes>,  findEither<Bytes>, findLastChar<Bytes>, findLastAtMost<Bytes>,
     countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes};
-const ScanKernels<uint32_t> kScanAvx512_32 = {
+const ScanKernels<uint32_t> kScanAvx512U32 = {
     "avx512",  findChar<Wide>,  findEither<Wide>, findLastChar<Wide>, findLastAtMost<Wide>,
     countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide};
 
 #else
-const ScanKernels<uint8_t> kScanAvx512_8 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-const ScanKernels<uint32_t> kScanAvx512_32 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint8_t> kScanAvx512U8 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint32_t> kScanAvx512U32 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif

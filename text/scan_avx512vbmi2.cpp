@@ -73,19 +73,19 @@ GH_SCAN_TARGET size_t copyBreaksBytes(uint8_t *dst, const uint8_t *src, size_t n
         __m512i y = _mm512_mask_mov_epi8(x, static_cast<__mmask64>(froms), vt);
         o = keepBlock(dst, o, nullptr, y, ~drop);
     }
-    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+    return copy_breaks_tail(dst, src, n, from, to, dropLf, i, o, carry != 0);
 }
 
 }  // namespace
 
-const ScanKernels<uint8_t> kScanAvx512Vbmi2_8 = {"avx512vbmi2", nullptr, nullptr, nullptr,         nullptr, nullptr,
+const ScanKernels<uint8_t> kScanAvx512Vbmi2U8 = {"avx512vbmi2", nullptr, nullptr, nullptr,         nullptr, nullptr,
                                                  copyWithoutBytes, copyKeptBytes, nullptr, copyBreaksBytes};
 
 #else
-const ScanKernels<uint8_t> kScanAvx512Vbmi2_8 = {"avx512vbmi2", nullptr, nullptr, nullptr, nullptr,
+const ScanKernels<uint8_t> kScanAvx512Vbmi2U8 = {"avx512vbmi2", nullptr, nullptr, nullptr, nullptr,
                                                  nullptr,       nullptr, nullptr, nullptr, nullptr};
 #endif
 
 // No 32-bit character copy gains from byte compression.
-const ScanKernels<uint32_t> kScanAvx512Vbmi2_32 = {"avx512vbmi2", nullptr, nullptr, nullptr, nullptr,
+const ScanKernels<uint32_t> kScanAvx512Vbmi2U32 = {"avx512vbmi2", nullptr, nullptr, nullptr, nullptr,
                                                    nullptr,       nullptr, nullptr, nullptr, nullptr};

@@ -20,15 +20,15 @@
 template <class C>
 struct ScanKernels {
     const char *name;
-    size_t (*find_char)(const C *s, size_t n, C c);
-    size_t (*find_either)(const C *s, size_t n, C a, C b);
-    size_t (*find_last_char)(const C *s, size_t n, C c);
-    size_t (*find_last_at_most)(const C *s, size_t n, C limit);
-    size_t (*count_char)(const C *s, size_t n, C c);
-    size_t (*copy_without)(C *dst, const C *src, size_t n, C c);
-    size_t (*copy_kept)(C *dst, const C *src, size_t n, const CharKeepSet &keep);
-    size_t (*find_pair)(const C *s, size_t n, C a, C b, size_t gap);
-    size_t (*copy_breaks)(C *dst, const C *src, size_t n, C from, C to, bool dropLf);
+    size_t (*findChar)(const C *s, size_t n, C c);
+    size_t (*findEither)(const C *s, size_t n, C a, C b);
+    size_t (*findLastChar)(const C *s, size_t n, C c);
+    size_t (*findLastAtMost)(const C *s, size_t n, C limit);
+    size_t (*countChar)(const C *s, size_t n, C c);
+    size_t (*copyWithout)(C *dst, const C *src, size_t n, C c);
+    size_t (*copyKept)(C *dst, const C *src, size_t n, const CharKeepSet &keep);
+    size_t (*findPair)(const C *s, size_t n, C a, C b, size_t gap);
+    size_t (*copyBreaks)(C *dst, const C *src, size_t n, C from, C to, bool dropLf);
 };
 
 // The paths, the conventional (widest) one last here; a chooser lists them
@@ -83,8 +83,8 @@ bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f);
 // (afterBreak: src[i - 1] was `from`): the portable kernel from the start,
 // the vector kernels for what is left after their last whole block.
 template <class C>
-inline size_t copyBreaksTail(C *dst, const C *src, size_t n, C from, C to, bool dropLf, size_t i, size_t o,
-                             bool afterBreak) {
+inline size_t copy_breaks_tail(C *dst, const C *src, size_t n, C from, C to, bool dropLf, size_t i, size_t o,
+                               bool afterBreak) {
     for (; i < n; ++i) {
         C x = src[i];
         bool isBreak = x == from;
@@ -96,7 +96,7 @@ inline size_t copyBreaksTail(C *dst, const C *src, size_t n, C from, C to, bool 
     return o;
 }
 
-extern const ScanKernels<uint8_t> kScanPortable8, kScanSse2_8, kScanAvx2_8, kScanAvx512_8, kScanAvx512Vbmi2_8;
-extern const ScanKernels<uint32_t> kScanPortable32, kScanSse2_32, kScanAvx2_32, kScanAvx512_32, kScanAvx512Vbmi2_32;
+extern const ScanKernels<uint8_t> kScanPortableU8, kScanSse2U8, kScanAvx2U8, kScanAvx512U8, kScanAvx512Vbmi2U8;
+extern const ScanKernels<uint32_t> kScanPortableU32, kScanSse2U32, kScanAvx2U32, kScanAvx512U32, kScanAvx512Vbmi2U32;
 
 #endif

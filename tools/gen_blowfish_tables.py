@@ -57,10 +57,10 @@ def main():
             row = ", ".join("0x%08X" % v for v in values[i:i + 4])
             out.write("%s%s,\n" % (indent, row))
 
-    out.write("const uint32_t BLOWFISH_INITIAL_P[18] = {\n")
+    out.write("const uint32_t kBlowfishInitialP[18] = {\n")
     table(words[:P_WORDS], "    ")
     out.write("};\n\n")
-    out.write("const uint32_t BLOWFISH_INITIAL_S[4][256] = {\n")
+    out.write("const uint32_t kBlowfishInitialS[4][256] = {\n")
     for box in range(4):
         start = P_WORDS + 256 * box
         out.write("    {\n")

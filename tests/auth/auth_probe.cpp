@@ -1,4 +1,4 @@
-// Answers requests on standard input with the pure functions of hmac_md5.h
+// Answers requests on standard input with the pure functions of auth/hmac.h
 // and ntlm.h, one line each, for cross_check.py:
 //
 //   hmac KEY TEXT                             -> HMAC-MD5, hexadecimal
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "auth/hmac_md5.h"
+#include "auth/hmac.h"
 #include "auth/ntlm.h"
 #include "tests/support/hex.h"
 
@@ -51,7 +51,7 @@ int main() {
             in >> key >> text;
             std::vector<uint8_t> k = bytes(key), t = bytes(text);
             uint8_t out[16];
-            hmac_md5(t.data(), t.size(), k.data(), k.size(), out);
+            hmac_compute(&kMd5Hash, out, k.data(), k.size(), t.data(), t.size());
             std::cout << hex(out, 16) << "\n";
         } else if (what == "ntlm") {
             std::string challenge, user, password, workstation, clientChallenge;

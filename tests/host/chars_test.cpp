@@ -130,13 +130,13 @@ TEST_F(CharsTest, FileNamesAsUtf16) {
 TEST_F(CharsTest, CopiesBetweenCharactersAndBytes) {
     const qchar chars[] = {0x141, 'B', 0xE9, 0};
     uint8_t bytes[8];
-    CHRcopyQcharStringToAscii(chars, bytes, true);
+    CHRtruncateQcharStringToAscii(chars, bytes, true);
     EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 4), (std::vector<uint8_t>{0x41, 'B', 0xE9, 0}));
 
     const qchar encoded[] = {0x20AC, 'a'};
     uint32_t count = 2;
     uint8_t out[16];
-    myCHRcopyQcharStringToAscii(encoded, &count, out, true);
+    CHRencodeQcharStringToAscii(encoded, &count, out, true);
     EXPECT_EQ(count, 4u);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 5), (std::vector<uint8_t>{0xE2, 0x82, 0xAC, 'a', 0}));
 

@@ -33,7 +33,7 @@ Bytes randomBytes(size_t n, uint32_t seed) {
 
 std::string encodeWith(const Base64Codec *codec, const Bytes &in) {
     std::string out(base64_encoded_length(in.size()) + 8, '\x7f');
-    size_t n = base64_encode_text_with(codec, in.data(), in.size(), reinterpret_cast<uint8_t *>(&out[0]));
+    size_t n = base64_encode_text_with(codec, reinterpret_cast<uint8_t *>(&out[0]), in.data(), in.size());
     EXPECT_EQ(n, base64_encoded_length(in.size()));
     EXPECT_EQ(out.substr(n), std::string(8, '\x7f')) << "wrote past the text";
     out.resize(n);
@@ -43,8 +43,8 @@ std::string encodeWith(const Base64Codec *codec, const Bytes &in) {
 // Decodes with a guard zone after capacity + 1 bytes, which must stay intact.
 Bytes decodeWith(const Base64Codec *codec, const std::string &text, size_t capacity) {
     Bytes out(capacity + 1 + 16, 0xEE);
-    size_t n = Base64DecodeWith(codec, reinterpret_cast<const uint8_t *>(text.data()), text.size(),
-                                out.data(), capacity);
+    size_t n = base64_decode_unwrapped_with(codec, out.data(), reinterpret_cast<const uint8_t *>(text.data()),
+                                            text.size(), capacity);
     EXPECT_LE(n, capacity);
     EXPECT_EQ(out[n], 0) << "no NUL after the bytes";
     for (size_t i = capacity + 1; i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE) << "wrote past capacity";
@@ -101,12 +101,12 @@ TEST(Base64, PublicFunctionsTerminateAndCount) {
     const uint8_t man[] = {'M', 'a', 'n'};
     EXPECT_EQ(base64_encode(out, man, 2), 4u);
     EXPECT_STREQ(reinterpret_cast<char *>(out), "TWE=");
-    EXPECT_EQ(Base64Encode(man, 0, out), 0u);
+    EXPECT_EQ(base64_encode(out, man, 0), 0u);
     EXPECT_EQ(out[0], 0);
     // A 100-byte value: 136 characters on one line.
     Bytes hundred = randomBytes(100, 1);
     std::string text(200, '\0');
-    EXPECT_EQ(Base64Encode(hundred.data(), 100, reinterpret_cast<uint8_t *>(&text[0])), 136u);
+    EXPECT_EQ(base64_encode(reinterpret_cast<uint8_t *>(&text[0]), hundred.data(), 100), 136u);
     EXPECT_EQ(strlen(text.c_str()), 136u);
     EXPECT_EQ(text.find_first_of("\r\n "), std::string::npos);
 }
@@ -134,7 +134,7 @@ TEST(Base64, EveryByteValueAtEveryOffsetBothWays) {
         std::string expected = opensslEncode(in);
         for (const Base64Codec *codec : codecs()) {
             std::string text(expected.size(), '\0');
-            base64_encode_text_with(codec, buffer.data() + offset, 256, reinterpret_cast<uint8_t *>(&text[0]));
+            base64_encode_text_with(codec, reinterpret_cast<uint8_t *>(&text[0]), buffer.data() + offset, 256);
             ASSERT_EQ(text, expected) << codec->name << " offset=" << offset;
             std::string shifted = std::string(offset, ' ') + expected;  // leading blanks are skipped
             ASSERT_EQ(decodeWith(codec, shifted), in) << codec->name << " offset=" << offset;
@@ -164,7 +164,7 @@ TEST(Base64, EncodesStraightToWideCharacters) {
         Bytes in = randomBytes(n, static_cast<uint32_t>(n));
         std::string expected = opensslEncode(in);
         std::vector<uint32_t> wide(expected.size() + 4, 0xEEEEEEEE);
-        ASSERT_EQ(base64_encode_text(in.data(), n, wide.data()), expected.size());
+        ASSERT_EQ(base64_encode_text(wide.data(), in.data(), n), expected.size());
         ASSERT_EQ(std::string(wide.begin(), wide.begin() + static_cast<long>(expected.size())), expected) << n;
         ASSERT_EQ(wide[expected.size()], 0xEEEEEEEEu) << "wrote past the text";
     }
@@ -245,7 +245,7 @@ TEST(Base64, DecoderEdges) {
         // Decoding stops at the given length even when the bytes go on.
         std::string twice = "TWFuTWFu";
         Bytes out(16);
-        EXPECT_EQ(Base64DecodeWith(codec, reinterpret_cast<const uint8_t *>(twice.data()), 4, out.data(), 15), 3u);
+        EXPECT_EQ(base64_decode_unwrapped_with(codec, out.data(), reinterpret_cast<const uint8_t *>(twice.data()), 4, 15), 3u);
     }
     // A long text with a capacity of 1020 gives exactly 1020 bytes.
     Bytes in = randomBytes(2000, 9);
@@ -257,12 +257,12 @@ TEST(Base64, DecoderEdges) {
 
 TEST(Base64, RemoveBreaksAndDecodeAcrossLines) {
     std::string s = "TW\r\nFu\rTW\nFu\r";
-    size_t kept = removeBreaks(reinterpret_cast<uint8_t *>(&s[0]), s.size());
+    size_t kept = base64_remove_breaks(reinterpret_cast<uint8_t *>(&s[0]), s.size());
     EXPECT_EQ(s.substr(0, kept), "TWFuTWFu");
     EXPECT_EQ(s[kept], '\0');
     std::string none = "TWFu";
-    EXPECT_EQ(removeBreaks(reinterpret_cast<uint8_t *>(&none[0]), 4), 4u);
-    EXPECT_EQ(removeBreaks(nullptr, 0), 0u);
+    EXPECT_EQ(base64_remove_breaks(reinterpret_cast<uint8_t *>(&none[0]), 4), 4u);
+    EXPECT_EQ(base64_remove_breaks(nullptr, 0), 0u);
 
     // Wrapped at 76 characters as mail does: the same bytes.
     Bytes in = randomBytes(5000, 11);
@@ -290,8 +290,8 @@ TEST(Base64, DecodeWithBreaksIsRemoveBreaksThenDecode) {
         size_t capacity = rng() % 3 ? text.size() : rng() % 40;
         std::string copy = text;
         Bytes expected(capacity + 1), got(capacity + 1);
-        size_t kept = removeBreaks(reinterpret_cast<uint8_t *>(&copy[0]), copy.size());
-        expected.resize(Base64Decode(reinterpret_cast<const uint8_t *>(copy.data()), kept, expected.data(), capacity));
+        size_t kept = base64_remove_breaks(reinterpret_cast<uint8_t *>(&copy[0]), copy.size());
+        expected.resize(base64_decode_unwrapped(expected.data(), reinterpret_cast<const uint8_t *>(copy.data()), kept, capacity));
         got.resize(base64_decode(got.data(), reinterpret_cast<uint8_t *>(&text[0]), text.size(), capacity));
         ASSERT_EQ(got, expected) << text;
     }

@@ -36,8 +36,8 @@ std::string ToHex(const Bytes &b) {
 }
 
 Bytes OurEcbEncrypt(const Bytes &key, Bytes data) {
-    BLOWFISH_CTX ctx;
-    Blowfish_Init(&ctx, key.data(), key.size());
+    BlowfishContext ctx;
+    blowfish_init(&ctx, key.data(), key.size());
     blowfish_ecb_encrypt(&ctx, data.data(), data.size() / 8);
     return data;
 }
@@ -105,10 +105,10 @@ const char *const kVariableKeyCiphers[] = {
 };
 
 TEST(Blowfish, InitialTablesAreTheDigitsOfPi) {
-    EXPECT_EQ(BLOWFISH_INITIAL_P[0], 0x243F6A88u);
-    EXPECT_EQ(BLOWFISH_INITIAL_P[17], 0x8979FB1Bu);
-    EXPECT_EQ(BLOWFISH_INITIAL_S[0][0], 0xD1310BA6u);
-    EXPECT_EQ(BLOWFISH_INITIAL_S[3][255], 0x3AC372E6u);
+    EXPECT_EQ(kBlowfishInitialP[0], 0x243F6A88u);
+    EXPECT_EQ(kBlowfishInitialP[17], 0x8979FB1Bu);
+    EXPECT_EQ(kBlowfishInitialS[0][0], 0xD1310BA6u);
+    EXPECT_EQ(kBlowfishInitialS[3][255], 0x3AC372E6u);
 }
 
 TEST(Blowfish, PublishedEcbVectors) {
@@ -119,16 +119,16 @@ TEST(Blowfish, PublishedEcbVectors) {
         // The typed-in vector is first checked by the independent implementation.
         EXPECT_EQ(ToHex(OpensslEcbEncrypt(key, plain)), v.cipher);
 
-        BLOWFISH_CTX ctx;
-        Blowfish_Init(&ctx, key.data(), key.size());
+        BlowfishContext ctx;
+        blowfish_init(&ctx, key.data(), key.size());
         uint32_t l = uint32_t{plain[0]} << 24 | plain[1] << 16 | plain[2] << 8 | plain[3];
         uint32_t r = uint32_t{plain[4]} << 24 | plain[5] << 16 | plain[6] << 8 | plain[7];
         const uint32_t l0 = l, r0 = r;
-        Blowfish_Encrypt(&ctx, &l, &r);
+        blowfish_encrypt(&ctx, &l, &r);
         Bytes cipher = FromHex(v.cipher);
         EXPECT_EQ(l, uint32_t{cipher[0]} << 24 | cipher[1] << 16 | cipher[2] << 8 | cipher[3]);
         EXPECT_EQ(r, uint32_t{cipher[4]} << 24 | cipher[5] << 16 | cipher[6] << 8 | cipher[7]);
-        Blowfish_Decrypt(&ctx, &l, &r);
+        blowfish_decrypt(&ctx, &l, &r);
         EXPECT_EQ(l, l0);
         EXPECT_EQ(r, r0);
 
@@ -158,8 +158,8 @@ TEST(Blowfish, AgreesWithOpensslOnRandomKeysAndData) {
         padded.resize(data.size() + blowfish_pad_length(data.size()));
         ASSERT_EQ(blowfish_pad(padded.data(), data.size()), padded.size());
 
-        BLOWFISH_CTX ctx;
-        Blowfish_Init(&ctx, key.data(), key.size());
+        BlowfishContext ctx;
+        blowfish_init(&ctx, key.data(), key.size());
         Bytes ours = padded;
         blowfish_ecb_encrypt(&ctx, ours.data(), ours.size() / 8);
         ASSERT_EQ(ours, OpensslEcbEncrypt(key, padded)) << "key length " << key.size();
@@ -186,8 +186,8 @@ TEST(Blowfish, KeysBeyond72BytesActLikeTheirFirst72) {
 // blocks around the width of the interleave, both ways.
 TEST(Blowfish, EcbLoopMatchesOneBlockAtATime) {
     const uint8_t key[] = "interleave";
-    BLOWFISH_CTX ctx;
-    Blowfish_Init(&ctx, key, sizeof key - 1);
+    BlowfishContext ctx;
+    blowfish_init(&ctx, key, sizeof key - 1);
     for (size_t blocks = 0; blocks <= 13; ++blocks) {
         Bytes data(8 * blocks + 1);
         for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 11 + blocks);
@@ -196,7 +196,7 @@ TEST(Blowfish, EcbLoopMatchesOneBlockAtATime) {
             uint8_t *p = &expected[8 * b];
             uint32_t l = uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
             uint32_t r = uint32_t{p[4]} << 24 | p[5] << 16 | p[6] << 8 | p[7];
-            Blowfish_Encrypt(&ctx, &l, &r);
+            blowfish_encrypt(&ctx, &l, &r);
             for (int i = 0; i < 4; ++i) {
                 p[i] = static_cast<uint8_t>(l >> (24 - 8 * i));
                 p[4 + i] = static_cast<uint8_t>(r >> (24 - 8 * i));
@@ -243,24 +243,24 @@ TEST(BlowfishPadding, OutOfRangeLastBytesAreRejected) {
 
 std::string Decode(std::string text) {
     Bytes b(text.begin(), text.end());
-    size_t n = decodeAsText(b.data(), b.size());
+    size_t n = blowfish_text_decode(b.data(), b.size());
     return std::string(b.begin(), b.begin() + static_cast<long>(n));
 }
 
 TEST(BlowfishText, EncodesEveryByteAsPercentAndUppercaseDigits) {
     Bytes in = {0x00, 0x0F, 0xA5, 0xFF};
-    Bytes out(encodeAsText_size(in.size()), 0x55);
-    encodeAsText(in.data(), in.size(), out.data());
+    Bytes out(blowfish_text_size(in.size()), 0x55);
+    blowfish_text_encode(in.data(), in.size(), out.data());
     EXPECT_EQ(std::string(reinterpret_cast<char *>(out.data())), "%00%0F%A5%FF");
     EXPECT_EQ(out.back(), 0);
-    EXPECT_EQ(encodeAsText_size(0), 1u);
-    EXPECT_EQ(encodeAsText_size(SIZE_MAX / 3), 0u);  // would overflow
+    EXPECT_EQ(blowfish_text_size(0), 1u);
+    EXPECT_EQ(blowfish_text_size(SIZE_MAX / 3), 0u);  // would overflow
 
     Bytes all(256);
     for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
-    Bytes text(encodeAsText_size(all.size()));
-    encodeAsText(all.data(), all.size(), text.data());
-    size_t n = decodeAsText(text.data(), text.size());
+    Bytes text(blowfish_text_size(all.size()));
+    blowfish_text_encode(all.data(), all.size(), text.data());
+    size_t n = blowfish_text_decode(text.data(), text.size());
     EXPECT_EQ(Bytes(text.begin(), text.begin() + static_cast<long>(n)), all);
 }
 
@@ -298,7 +298,7 @@ TEST(BlowfishText, DecoderMatchesItsRuleOnRandomTexts) {
             }
         }
         Bytes work = text;
-        size_t n = decodeAsText(work.data(), work.size());
+        size_t n = blowfish_text_decode(work.data(), work.size());
         ASSERT_EQ(Bytes(work.begin(), work.begin() + static_cast<long>(n)), expected)
             << std::string(text.begin(), text.end());
     }
@@ -314,7 +314,7 @@ TEST(BlowfishText, NeverReadsPastTheText) {
     // The bytes after the given length are not looked at, even when they
     // would complete an escape.
     Bytes b = {'%', '4', '1'};
-    EXPECT_EQ(decodeAsText(b.data(), 2), 2u);
+    EXPECT_EQ(blowfish_text_decode(b.data(), 2), 2u);
     EXPECT_EQ(b[0], '%');
 }
 

@@ -112,7 +112,7 @@ TEST(CharCodec, EveryKernelMatchesPortableAtEveryLengthAndAlignment) {
                     const uint32_t *chars = buffer.data() + offset;
 
                     uint64_t length = qchar_encoded_length_portable(chars, n);
-                    ASSERT_EQ(k->encoded_length(chars, n), length) << "n=" << n << " mix=" << mix;
+                    ASSERT_EQ(k->encodedLength(chars, n), length) << "n=" << n << " mix=" << mix;
                     Bytes expected(length), out(offset + length + 8, 0xEE);
                     qchar_encode_portable(chars, n, expected.data());
                     ASSERT_EQ(k->encode(chars, n, out.data() + offset), length);
@@ -121,7 +121,7 @@ TEST(CharCodec, EveryKernelMatchesPortableAtEveryLengthAndAlignment) {
 
                     Bytes low(offset + n + 8, 0xEE), lowExpected(n);
                     qchar_narrow_low8_portable(chars, n, lowExpected.data());
-                    k->narrow_low8(chars, n, low.data() + offset);
+                    k->narrowLow8(chars, n, low.data() + offset);
                     ASSERT_EQ(Bytes(low.begin() + static_cast<long>(offset), low.end() - 8), lowExpected);
                     ASSERT_EQ(Bytes(low.end() - 8, low.end()), Bytes(8, 0xEE));
 
@@ -143,7 +143,7 @@ TEST(CharCodec, LargeMixedTextsAgree) {
         Bytes expected(qchar_encoded_length_portable(text.data(), text.size()));
         qchar_encode_portable(text.data(), text.size(), expected.data());
         for (const CharCodecKernels *k : allKernels()) {
-            ASSERT_EQ(k->encoded_length(text.data(), text.size()), expected.size()) << k->name;
+            ASSERT_EQ(k->encodedLength(text.data(), text.size()), expected.size()) << k->name;
             Bytes out(expected.size());
             ASSERT_EQ(k->encode(text.data(), text.size(), out.data()), out.size()) << k->name;
             ASSERT_EQ(out, expected) << k->name << " mix=" << mix;

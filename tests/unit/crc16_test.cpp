@@ -37,15 +37,15 @@ std::vector<Crc16Variant> AllVariants() {
 }
 
 TEST(Crc16, CheckValues) {
-    EXPECT_EQ(DoChecksum(kCheck, 9, 0), 0x31C3);
-    EXPECT_EQ(DoChecksum2(kCheck, 9), 0x906E);
+    EXPECT_EQ(crc16_xmodem(kCheck, 9, 0), 0x31C3);
+    EXPECT_EQ(crc16_x25(kCheck, 9), 0x906E);
     for (const Crc16Variant &v : AllVariants()) {
         SCOPED_TRACE(v.name);
         EXPECT_EQ(v.msb(0, kCheck, 9), 0x31C3);
         EXPECT_EQ(v.lsb(0xFFFF, kCheck, 9) ^ 0xFFFF, 0x906E);
     }
-    EXPECT_EQ(DoChecksum(nullptr, 0, 0x1234), 0x1234);  // nothing to add
-    EXPECT_EQ(DoChecksum2(nullptr, 0), 0x0000);
+    EXPECT_EQ(crc16_xmodem(nullptr, 0, 0x1234), 0x1234);  // nothing to add
+    EXPECT_EQ(crc16_x25(nullptr, 0), 0x0000);
 }
 
 struct XmodemVector {
@@ -64,7 +64,7 @@ TEST(Crc16, XmodemMatchesBinasciiCrcHqx) {
         for (size_t i = 0; i + 1 < hex.size(); i += 2) {
             data.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
         }
-        EXPECT_EQ(DoChecksum(data.data(), data.size(), v.initial), v.crc) << data.size();
+        EXPECT_EQ(crc16_xmodem(data.data(), data.size(), v.initial), v.crc) << data.size();
         for (const Crc16Variant &k : AllVariants()) {
             EXPECT_EQ(k.msb(v.initial, data.data(), data.size()), v.crc) << k.name << " " << data.size();
         }
@@ -89,7 +89,7 @@ TEST(Crc16, EveryKernelMatchesTheBytewiseOne) {
         }
     }
     for (size_t n : {0, 1, 2, 63, 64, 65, 200, 600}) {
-        EXPECT_EQ(DoChecksum2(buffer.data(), n), X25Bitwise(buffer.data(), n)) << n;
+        EXPECT_EQ(crc16_x25(buffer.data(), n), X25Bitwise(buffer.data(), n)) << n;
     }
 }
 

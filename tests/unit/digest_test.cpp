@@ -57,7 +57,7 @@ Bytes feed(size_t n, const uint8_t *data, size_t len, const std::vector<size_t> 
     }
     update(&ctx, data + at, len - at);
     Bytes out(n);
-    fin(out.data(), &ctx);
+    fin(&ctx, out.data());
     return out;
 }
 
@@ -65,7 +65,7 @@ std::vector<Variant> variants() {
     std::vector<Variant> v;
     v.push_back({"MD4", 16,
                  [](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
-                     return feed<MD4_CTX>(16, d, n, p, MD4Init, MD4Update, MD4Final);
+                     return feed<Md4Context>(16, d, n, p, md4_init, md4_update, md4_final);
                  },
                  [](const uint8_t *d, size_t n) {
                      Bytes o(16);
@@ -74,7 +74,7 @@ std::vector<Variant> variants() {
                  }});
     v.push_back({"MD5", 16,
                  [](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
-                     return feed<MD5_CTX>(16, d, n, p, MD5Init, MD5Update, MD5Final);
+                     return feed<Md5Context>(16, d, n, p, md5_init, md5_update, md5_final);
                  },
                  [](const uint8_t *d, size_t n) {
                      Bytes o(16);
@@ -84,12 +84,12 @@ std::vector<Variant> variants() {
     for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
         DigestPath dp = static_cast<DigestPath>(path);
         std::string suffix = std::string("/") + digest_path_name(dp);
-        if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+        if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
             v.push_back({"SHA1" + suffix, 20,
                          [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
-                             return feed<SHA1_CTX>(
-                                 20, d, n, p, [f](SHA1_CTX *c) { SHA1InitWith(c, f); }, SHA1Update,
-                                 SHA1Final);
+                             return feed<Sha1Context>(
+                                 20, d, n, p, [f](Sha1Context *c) { sha1_init_with(c, f); }, sha1_update,
+                                 sha1_final);
                          },
                          [](const uint8_t *d, size_t n) {
                              Bytes o(20);
@@ -97,13 +97,12 @@ std::vector<Variant> variants() {
                              return o;
                          }});
         }
-        if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+        if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
             v.push_back({"SHA256" + suffix, 32,
                          [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
-                             return feed<sha256_ctx>(
-                                 32, d, n, p, [f](sha256_ctx *c) { sha256_begin_with(c, f); },
-                                 [](sha256_ctx *c, const uint8_t *x, size_t k) { sha256_hash(x, k, c); },
-                                 sha256_end);
+                             return feed<Sha256Context>(
+                                 32, d, n, p, [f](Sha256Context *c) { sha256_init_with(c, f); },
+                                 sha256_update, sha256_final);
                          },
                          [](const uint8_t *d, size_t n) {
                              Bytes o(32);
@@ -111,13 +110,12 @@ std::vector<Variant> variants() {
                              return o;
                          }});
         }
-        if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+        if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
             v.push_back({"SHA512" + suffix, 64,
                          [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
-                             return feed<sha512_ctx>(
-                                 64, d, n, p, [f](sha512_ctx *c) { sha512_begin_with(c, f); },
-                                 [](sha512_ctx *c, const uint8_t *x, size_t k) { sha512_hash(x, k, c); },
-                                 sha512_end);
+                             return feed<Sha512Context>(
+                                 64, d, n, p, [f](Sha512Context *c) { sha512_init_with(c, f); },
+                                 sha512_update, sha512_final);
                          },
                          [](const uint8_t *d, size_t n) {
                              Bytes o(64);
@@ -215,16 +213,16 @@ TEST(DigestKnownAnswers, Fips180Examples) {
 TEST(DigestKnownAnswers, OneCallFormsUseTheChosenSteps) {
     Bytes abc = bytesOf("abc");
     uint8_t out[64];
-    do_md4(out, abc.data(), 3);
+    md4_digest(out, abc.data(), 3);
     EXPECT_EQ(hex(Bytes(out, out + 16)), "a448017aaf21d8525fc10ae87aa6729d");
-    do_md5(out, abc.data(), 3);
+    md5_digest(out, abc.data(), 3);
     EXPECT_EQ(hex(Bytes(out, out + 16)), "900150983cd24fb0d6963f7d28e17f72");
-    do_sha1(out, abc.data(), 3);
+    sha1_digest(out, abc.data(), 3);
     EXPECT_EQ(hex(Bytes(out, out + 20)), "a9993e364706816aba3e25717850c26c9cd0d89d");
-    do_sha256(out, abc.data(), 3);
+    sha256_digest(out, abc.data(), 3);
     EXPECT_EQ(hex(Bytes(out, out + 32)),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    do_sha512(out, nullptr, 0);  // a null pointer with length 0 is the empty message
+    sha512_digest(out, nullptr, 0);  // a null pointer with length 0 is the empty message
     EXPECT_EQ(hex(Bytes(out, out + 64)),
               "cf83e1357eefb8bdf1542850d66d8007d620e4050b5715dc83f4a921d36ce9ce"
               "47d0d13c5d85f2b0ff8318d2877eec2f63b931bd47417a81a538327af927da3e");
@@ -285,53 +283,53 @@ TEST(DigestAgainstOpenSSL, LengthCountersCarry) {
     uint8_t a[64], b[64];
     // 2^32 - 512 bits: one block short of the low word's end.
     {
-        MD5_CTX c;
-        MD5Init(&c);
+        Md5Context c;
+        md5_init(&c);
         c.count[0] = 0xFFFFFE00u;
-        MD5Update(&c, tail.data(), tail.size());
-        MD5Final(a, &c);
+        md5_update(&c, tail.data(), tail.size());
+        md5_final(&c, a);
         ref_digest_after_counter(REF_MD5, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
         EXPECT_EQ(0, memcmp(a, b, 16)) << "MD5";
     }
     {
-        MD4_CTX c;
-        MD4Init(&c);
+        Md4Context c;
+        md4_init(&c);
         c.count[0] = 0xFFFFFE00u;
-        MD4Update(&c, tail.data(), tail.size());
-        MD4Final(a, &c);
+        md4_update(&c, tail.data(), tail.size());
+        md4_final(&c, a);
         ref_digest_after_counter(REF_MD4, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
         EXPECT_EQ(0, memcmp(a, b, 16)) << "MD4";
     }
     for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
         DigestPath dp = static_cast<DigestPath>(path);
-        if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
-            SHA1_CTX c;
-            SHA1InitWith(&c, f);
+        if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
+            Sha1Context c;
+            sha1_init_with(&c, f);
             c.count[0] = 0xFFFFFE00u;
-            SHA1Update(&c, tail.data(), tail.size());
-            SHA1Final(a, &c);
+            sha1_update(&c, tail.data(), tail.size());
+            sha1_final(&c, a);
             ref_digest_after_counter(REF_SHA1, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
             EXPECT_EQ(0, memcmp(a, b, 20)) << "SHA-1 " << digest_path_name(dp);
         }
-        if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+        if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
             // 2^32 - 64 bytes: the byte counter's low word is about to carry,
             // and the bit count already needs both words.
-            sha256_ctx c;
-            sha256_begin_with(&c, f);
+            Sha256Context c;
+            sha256_init_with(&c, f);
             c.count[0] = 0xFFFFFFC0u;
-            sha256_hash(tail.data(), tail.size(), &c);
-            sha256_end(a, &c);
+            sha256_update(&c, tail.data(), tail.size());
+            sha256_final(&c, a);
             ref_digest_after_counter(REF_SHA256, 0, 0xFFFFFFC0ull * 8, tail.data(), tail.size(), b);
             EXPECT_EQ(0, memcmp(a, b, 32)) << "SHA-256 " << digest_path_name(dp);
         }
-        if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+        if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
             // 2^64 - 128 bytes: the byte counter's low word is about to
             // carry, and its bit count overflowed into the high word long ago.
-            sha512_ctx c;
-            sha512_begin_with(&c, f);
+            Sha512Context c;
+            sha512_init_with(&c, f);
             c.count[0] = 0xFFFFFFFFFFFFFF80ull;
-            sha512_hash(tail.data(), tail.size(), &c);
-            sha512_end(a, &c);
+            sha512_update(&c, tail.data(), tail.size());
+            sha512_final(&c, a);
             ref_digest_after_counter(REF_SHA512, 7, 0xFFFFFFFFFFFFFC00ull, tail.data(), tail.size(),
                                      b);
             EXPECT_EQ(0, memcmp(a, b, 64)) << "SHA-512 " << digest_path_name(dp);
@@ -347,21 +345,21 @@ TEST(DigestBlockSteps, EveryStepMatchesThePortableOne) {
     for (int path = 1; path < DIGEST_PATH_COUNT; ++path) {
         DigestPath dp = static_cast<DigestPath>(path);
         for (size_t blocks = 1; blocks <= 9; ++blocks) {
-            if (sha1_blocks_fn f = sha1_blocks_for(dp)) {
+            if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
                 uint32_t a[5], b[5];
                 for (int i = 0; i < 5; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
                 f(a, data.data(), blocks);
                 sha1_blocks_portable(b, data.data(), blocks);
                 EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-1 " << digest_path_name(dp) << ", " << blocks;
             }
-            if (sha256_blocks_fn f = sha256_blocks_for(dp)) {
+            if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
                 uint32_t a[8], b[8];
                 for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
                 f(a, data.data(), blocks);
                 sha256_blocks_portable(b, data.data(), blocks);
                 EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-256 " << digest_path_name(dp) << ", " << blocks;
             }
-            if (sha512_blocks_fn f = sha512_blocks_for(dp)) {
+            if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
                 uint64_t a[8], b[8];
                 for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint64_t>(rng()) << 32 | rng();
                 f(a, data.data(), blocks);
@@ -385,36 +383,36 @@ bool allZero(const Ctx &c) {
 TEST(DigestContexts, FinalWipesTheContextAndAWipedContextStaysHarmless) {
     Bytes m = bytesOf("key material");
     uint8_t out[64];
-    MD4_CTX c4;
-    MD4Init(&c4);
-    MD4Update(&c4, m.data(), m.size());
-    MD4Final(out, &c4);
+    Md4Context c4;
+    md4_init(&c4);
+    md4_update(&c4, m.data(), m.size());
+    md4_final(&c4, out);
     EXPECT_TRUE(allZero(c4));
-    MD5_CTX c5;
-    MD5Init(&c5);
-    MD5Update(&c5, m.data(), m.size());
-    MD5Final(out, &c5);
+    Md5Context c5;
+    md5_init(&c5);
+    md5_update(&c5, m.data(), m.size());
+    md5_final(&c5, out);
     EXPECT_TRUE(allZero(c5));
-    SHA1_CTX c1;
-    SHA1Init(&c1);
-    SHA1Update(&c1, m.data(), m.size());
-    SHA1Final(out, &c1);
+    Sha1Context c1;
+    sha1_init(&c1);
+    sha1_update(&c1, m.data(), m.size());
+    sha1_final(&c1, out);
     EXPECT_TRUE(allZero(c1));
-    sha256_ctx c256;
-    sha256_begin(&c256);
-    sha256_hash(m.data(), m.size(), &c256);
-    sha256_end(out, &c256);
+    Sha256Context c256;
+    sha256_init(&c256);
+    sha256_update(&c256, m.data(), m.size());
+    sha256_final(&c256, out);
     EXPECT_TRUE(allZero(c256));
-    sha512_ctx c512;
-    sha512_begin(&c512);
-    sha512_hash(m.data(), m.size(), &c512);
-    sha512_end(out, &c512);
+    Sha512Context c512;
+    sha512_init(&c512);
+    sha512_update(&c512, m.data(), m.size());
+    sha512_final(&c512, out);
     EXPECT_TRUE(allZero(c512));
     // Reused without a new begin: no block step is left; nothing crashes.
     Bytes big(300, 'x');
-    sha256_hash(big.data(), big.size(), &c256);
-    sha512_hash(big.data(), big.size(), &c512);
-    SHA1Update(&c1, big.data(), big.size());
+    sha256_update(&c256, big.data(), big.size());
+    sha512_update(&c512, big.data(), big.size());
+    sha1_update(&c1, big.data(), big.size());
 }
 
 // Each digest's steps that this CPU runs, in the conventional order.
@@ -443,11 +441,11 @@ TEST(DigestPaths, EachDigestTakesTheStepItsTimingsPick) {
     EXPECT_EQ(sha512_blocks_chosen(),
               sha512_blocks_for(static_cast<DigestPath>(gh_path_chosen(*sha512_path_choice()))))
         << sha512;
-    SHA1_CTX c1;
-    SHA1Init(&c1);
+    Sha1Context c1;
+    sha1_init(&c1);
     EXPECT_EQ(c1.blocks, sha1_blocks_chosen());
-    sha512_ctx c512;
-    sha512_begin(&c512);
+    Sha512Context c512;
+    sha512_init(&c512);
     EXPECT_EQ(c512.blocks, sha512_blocks_chosen());
 }
 

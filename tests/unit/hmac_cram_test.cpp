@@ -1,4 +1,4 @@
-// HMAC-MD5 against RFC 2202, CRAM-MD5 against RFC 2195, and the byte forms
+// HMAC-MD5 against RFC 2202, HMAC-SHA-256 and -512 against RFC 4231, CRAM-MD5 against RFC 2195, and the byte forms
 // of names and passwords (UTF-16LE with capitals, CRAM's one byte a
 // character or UTF-8).
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 
 #include "auth/auth_text.h"
 #include "auth/cram_md5.h"
-#include "auth/hmac_md5.h"
+#include "auth/hmac.h"
 #include "auth/unicode_upper.h"
 #include "tests/support/hex.h"
 
@@ -45,17 +45,57 @@ std::vector<HmacCase> rfc2202() {
 TEST(HmacMd5, Rfc2202InOneCallAndInPieces) {
     for (const HmacCase &c : rfc2202()) {
         uint8_t out[16];
-        hmac_md5(c.text.data(), c.text.size(), c.key.data(), c.key.size(), out);
+        hmac_compute(&kMd5Hash, out, c.key.data(), c.key.size(), c.text.data(), c.text.size());
         EXPECT_EQ(hex(out, 16), c.digest);
         for (size_t split = 0; split <= c.text.size(); split += 7) {
-            HMAC_MD5_CTX ctx;
-            hmac_md5_begin(&ctx, c.key.data(), c.key.size());
-            hmac_md5_update(&ctx, c.text.data(), split);
-            hmac_md5_update(&ctx, c.text.data() + split, c.text.size() - split);
-            hmac_md5_end(&ctx, out);
+            HmacContext ctx;
+            hmac_init(&ctx, &kMd5Hash, c.key.data(), c.key.size());
+            hmac_update(&ctx, c.text.data(), split);
+            hmac_update(&ctx, c.text.data() + split, c.text.size() - split);
+            hmac_final(&ctx, out);
             EXPECT_EQ(hex(out, 16), c.digest) << "split at " << split;
         }
     }
+}
+
+// RFC 4231, test cases 1, 2 and 6: the same code over a hash with another
+// block (SHA-512's 128 bytes) and a key longer than either block.
+TEST(Hmac, Rfc4231OverSha256AndSha512) {
+    const struct {
+        Bytes key, text;
+        const char *sha256, *sha512;
+    } cases[] = {
+        {Bytes(20, 0x0b), bytesOf("Hi There"),
+         "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7",
+         "87aa7cdea5ef619d4ff0b4241a1d6cb02379f4e2ce4ec2787ad0b30545e17cde"
+         "daa833b7d6b8a702038b274eaea3f4e4be9d914eeb61f1702e696c203a126854"},
+        {bytesOf("Jefe"), bytesOf("what do ya want for nothing?"),
+         "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843",
+         "164b7a7bfcf819e2e395fbe73b56e0a387bd64222e831fd610270cd7ea250554"
+         "9758bf75c05a994a6d034f65f8f0e6fdcaeab1a34d4a6b4b636e070a38bce737"},
+        {Bytes(131, 0xaa), bytesOf("Test Using Larger Than Block-Size Key - Hash Key First"),
+         "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54",
+         "80b24263c7c1a3ebb71493c1dd7be8b49b46d1f41b4aeec1121b013783f8f352"
+         "6b56d037e05f2598bd0fd2215d6a1e5295e64f73f63f0aec8b915a985d786598"},
+    };
+    for (const auto &c : cases) {
+        uint8_t out[64];
+        hmac_compute(&kSha256Hash, out, c.key.data(), c.key.size(), c.text.data(), c.text.size());
+        EXPECT_EQ(hex(out, 32), c.sha256);
+        hmac_compute(&kSha512Hash, out, c.key.data(), c.key.size(), c.text.data(), c.text.size());
+        EXPECT_EQ(hex(out, 64), c.sha512);
+    }
+}
+
+TEST(Hmac, FinalWipesTheContext) {
+    HmacContext ctx;
+    const uint8_t key[3] = {'k', 'e', 'y'};
+    uint8_t out[16];
+    hmac_init(&ctx, &kMd5Hash, key, sizeof key);
+    hmac_update(&ctx, key, sizeof key);
+    hmac_final(&ctx, out);
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(&ctx);
+    for (size_t i = 0; i < sizeof ctx; ++i) ASSERT_EQ(p[i], 0) << i;
 }
 
 TEST(HmacMd5, AKeyOverOneBlockIsItsDigestAndOneOfABlockIsNot) {
@@ -63,9 +103,9 @@ TEST(HmacMd5, AKeyOverOneBlockIsItsDigestAndOneOfABlockIsNot) {
     for (size_t n : {64u, 65u, 200u}) {
         Bytes key(n, 'k');
         uint8_t keyDigest[16], viaKey[16], viaDigest[16];
-        do_md5(keyDigest, key.data(), key.size());
-        hmac_md5(text.data(), text.size(), key.data(), key.size(), viaKey);
-        hmac_md5(text.data(), text.size(), keyDigest, 16, viaDigest);
+        md5_digest(keyDigest, key.data(), key.size());
+        hmac_compute(&kMd5Hash, viaKey, key.data(), key.size(), text.data(), text.size());
+        hmac_compute(&kMd5Hash, viaDigest, keyDigest, 16, text.data(), text.size());
         EXPECT_EQ(hex(viaKey, 16) == hex(viaDigest, 16), n > 64) << n;
     }
 }

@@ -118,10 +118,10 @@ TEST(ResultSizes, BlowfishPaddingAndTextForm) {
     EXPECT_EQ(blowfish_padded_length(UINT32_MAX), k2p32);
     EXPECT_FALSE(FitsHostCount(blowfish_padded_length(UINT32_MAX - 7)));
 
-    EXPECT_TRUE(FitsHostCount(encodeAsText_length(blowfish_padded_length(1431655759u))));
-    EXPECT_FALSE(FitsHostCount(encodeAsText_length(blowfish_padded_length(1431655760u))));
-    EXPECT_NE(encodeAsText_size((SIZE_MAX - 1) / 3), 0u);
-    EXPECT_EQ(encodeAsText_size((SIZE_MAX - 1) / 3 + 1), 0u);
+    EXPECT_TRUE(FitsHostCount(blowfish_text_length(blowfish_padded_length(1431655759u))));
+    EXPECT_FALSE(FitsHostCount(blowfish_text_length(blowfish_padded_length(1431655760u))));
+    EXPECT_NE(blowfish_text_size((SIZE_MAX - 1) / 3), 0u);
+    EXPECT_EQ(blowfish_text_size((SIZE_MAX - 1) / 3 + 1), 0u);
 }
 
 // NTLMresponse: every field of its answer has a 16-bit length, so the

@@ -99,28 +99,28 @@ TYPED_TEST(TextScans, SearchesAndCountsMatchThePortableKernels) {
         size_t gap = 1 + this->rng() % 70;
         for (const ScanKernels<C> *k : fastSets<C>()) {
             SCOPED_TRACE(std::string(k->name) + " n=" + std::to_string(n) + " round " + std::to_string(round));
-            if (k->find_char) {
-                ASSERT_EQ(k->find_char(s, n, c), portable.find_char(s, n, c));
+            if (k->findChar) {
+                ASSERT_EQ(k->findChar(s, n, c), portable.findChar(s, n, c));
             }
-            if (k->find_either) {
-                ASSERT_EQ(k->find_either(s, n, c, d), portable.find_either(s, n, c, d));
+            if (k->findEither) {
+                ASSERT_EQ(k->findEither(s, n, c, d), portable.findEither(s, n, c, d));
             }
-            if (k->find_last_char) {
-                ASSERT_EQ(k->find_last_char(s, n, c), portable.find_last_char(s, n, c));
+            if (k->findLastChar) {
+                ASSERT_EQ(k->findLastChar(s, n, c), portable.findLastChar(s, n, c));
             }
             for (C limit : limits) {
-                if (k->find_last_at_most) {
-                    ASSERT_EQ(k->find_last_at_most(s, n, limit), portable.find_last_at_most(s, n, limit));
+                if (k->findLastAtMost) {
+                    ASSERT_EQ(k->findLastAtMost(s, n, limit), portable.findLastAtMost(s, n, limit));
                 }
             }
-            if (k->count_char) {
-                ASSERT_EQ(k->count_char(s, n, c), portable.count_char(s, n, c));
+            if (k->countChar) {
+                ASSERT_EQ(k->countChar(s, n, c), portable.countChar(s, n, c));
             }
             // A pair search reads gap characters beyond its length.
-            if (k->find_pair && n > gap) {
-                ASSERT_EQ(k->find_pair(s, n - gap, c, d, gap), portable.find_pair(s, n - gap, c, d, gap));
+            if (k->findPair && n > gap) {
+                ASSERT_EQ(k->findPair(s, n - gap, c, d, gap), portable.findPair(s, n - gap, c, d, gap));
                 if (n > 1) {
-                    ASSERT_EQ(k->find_pair(s, n - 1, d, c, 1), portable.find_pair(s, n - 1, d, c, 1));
+                    ASSERT_EQ(k->findPair(s, n - 1, d, c, 1), portable.findPair(s, n - 1, d, c, 1));
                 }
             }
         }
@@ -134,8 +134,8 @@ TYPED_TEST(TextScans, CountsSurviveLongRunsOfMatches) {
         std::vector<C> t(n, C(','));
         t[n / 2] = C('a');
         for (const ScanKernels<C> *k : fastSets<C>()) {
-            if (k->count_char) {
-                EXPECT_EQ(k->count_char(t.data(), n, C(',')), n - 1) << k->name;
+            if (k->countChar) {
+                EXPECT_EQ(k->countChar(t.data(), n, C(',')), n - 1) << k->name;
             }
         }
     }
@@ -177,20 +177,20 @@ TYPED_TEST(TextScans, CopiesMatchThePortableKernels) {
         using Copy = std::function<size_t(C *, const C *, size_t)>;
         for (const ScanKernels<C> *k : fastSets<C>()) {
             SCOPED_TRACE(std::string(k->name) + " n=" + std::to_string(n) + " round " + std::to_string(round));
-            if (k->copy_without) {
-                checkCopy<C, Copy>(t, offset, [&](C *o, const C *s, size_t m) { return k->copy_without(o, s, m, c); },
-                                   [&](C *o, const C *s, size_t m) { return portable.copy_without(o, s, m, c); },
+            if (k->copyWithout) {
+                checkCopy<C, Copy>(t, offset, [&](C *o, const C *s, size_t m) { return k->copyWithout(o, s, m, c); },
+                                   [&](C *o, const C *s, size_t m) { return portable.copyWithout(o, s, m, c); },
                                    "copy_without");
             }
-            if (k->copy_kept) {
-                checkCopy<C, Copy>(t, offset, [&](C *o, const C *s, size_t m) { return k->copy_kept(o, s, m, keep); },
-                                   [&](C *o, const C *s, size_t m) { return portable.copy_kept(o, s, m, keep); },
+            if (k->copyKept) {
+                checkCopy<C, Copy>(t, offset, [&](C *o, const C *s, size_t m) { return k->copyKept(o, s, m, keep); },
+                                   [&](C *o, const C *s, size_t m) { return portable.copyKept(o, s, m, keep); },
                                    "copy_kept");
             }
-            if (k->copy_breaks) {
+            if (k->copyBreaks) {
                 checkCopy<C, Copy>(
-                    t, offset, [&](C *o, const C *s, size_t m) { return k->copy_breaks(o, s, m, from, to, dropLf); },
-                    [&](C *o, const C *s, size_t m) { return portable.copy_breaks(o, s, m, from, to, dropLf); },
+                    t, offset, [&](C *o, const C *s, size_t m) { return k->copyBreaks(o, s, m, from, to, dropLf); },
+                    [&](C *o, const C *s, size_t m) { return portable.copyBreaks(o, s, m, from, to, dropLf); },
                     "copy_breaks");
             }
             if (::testing::Test::HasFatalFailure()) return;
@@ -215,7 +215,7 @@ TYPED_TEST(TextScans, PortableCopiesFollowTheirContracts) {
                 expected.push_back(t[i]);
             }
         }
-        out.resize(portable.copy_breaks(out.data(), t.data(), t.size(), C(13), C('|'), true));
+        out.resize(portable.copyBreaks(out.data(), t.data(), t.size(), C(13), C('|'), true));
         ASSERT_EQ(out, expected) << round;
     }
 }
