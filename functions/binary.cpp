@@ -13,7 +13,7 @@ namespace {
 
 // Parameter n fetched as a text or binary block into a working slot; null
 // when the host delivers nothing.
-XPHandle *fetch_block(CallFrame *frame, int n, int type) {
+XPHandle *fetchBlock(CallFrame *frame, int n, int type) {
     XPHandle h = nullptr;
     GetFuncParmBlock(ParamNumber(n), type, &h, frame->cb);
     return KeepBlock(frame, h);
@@ -33,7 +33,7 @@ bool integerAt(CallFrame *frame, size_t width, uint32_t *value) {
     int16_t field = GetParamFieldNumber(ParamNumber(1), frame->cb);
     bool binary = field < 0 || IsThisFieldType(field, HOST_KIND_BINARY_15, frame->cb) ||
                   IsThisFieldType(field, HOST_KIND_BINARY_14, frame->cb);
-    XPHandle *slot = fetch_block(frame, 1, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK);
+    XPHandle *slot = fetchBlock(frame, 1, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK);
     void *p = slot ? LockXPHandle(*slot) : nullptr;
     if (!p) return false;
     size_t elementSize = binary ? 1 : sizeof(qchar);

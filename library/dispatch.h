@@ -12,6 +12,6 @@ struct CatalogueEntry {
 };
 
 // The entry for function number 1..38, or null for any other number.
-const CatalogueEntry *FindCatalogueEntry(int number);
+const CatalogueEntry *find_catalogue_entry(int number);
 
 #endif

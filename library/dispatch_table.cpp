@@ -31,7 +31,7 @@ static_assert(numberedInOrder(), "catalogue rows are numbered 1, 2, 3, ... in or
 
 }  // namespace
 
-const CatalogueEntry *FindCatalogueEntry(int number) {
+const CatalogueEntry *find_catalogue_entry(int number) {
     if (number < 1 || number > GH_FUNCTION_COUNT) return nullptr;
     return &kCatalogue[number - 1];
 }

@@ -47,7 +47,7 @@ void call(void **instanceSlot, HostCallback cb) {
     frame.instance = &static_cast<InstanceContext *>(*instanceSlot)->state;
     int32_t function = GetPackageId(cb);
     frame.paramCount = static_cast<int16_t>(GetFuncParmInt2(HOST_PARAM_COUNT, cb));
-    const CatalogueEntry *entry = FindCatalogueEntry(static_cast<int16_t>(function));
+    const CatalogueEntry *entry = find_catalogue_entry(static_cast<int16_t>(function));
     // A number outside the catalogue, or a function not built, sets no result.
     CaseExit exit = entry && entry->run ? entry->run(&frame) : EXIT_CLEANUP;
     LeaveCall(&frame, exit);

@@ -63,18 +63,18 @@ TEST(Dispatch, CatalogueStringsNameTheDispatchedFunctions) {
     const ghemu::Catalogue &catalogue = ghtest::inProcessLibrary().catalogue();
     ASSERT_EQ(catalogue.functions().size(), static_cast<size_t>(GH_FUNCTION_COUNT));
     for (int n = 1; n <= GH_FUNCTION_COUNT; ++n) {
-        const CatalogueEntry *entry = FindCatalogueEntry(n);
+        const CatalogueEntry *entry = find_catalogue_entry(n);
         ASSERT_NE(entry, nullptr);
         EXPECT_EQ(catalogue.find(n)->name, entry->name) << n;
     }
-    EXPECT_EQ(FindCatalogueEntry(0), nullptr);
-    EXPECT_EQ(FindCatalogueEntry(GH_FUNCTION_COUNT + 1), nullptr);
+    EXPECT_EQ(find_catalogue_entry(0), nullptr);
+    EXPECT_EQ(find_catalogue_entry(GH_FUNCTION_COUNT + 1), nullptr);
 
     // The same for the library file of this build, as a host reads it.
     auto file = ghemu::Library::load(ghemu::libraryPathNextToExecutable(GH_WIDE), kBuild);
     ASSERT_EQ(file->catalogue().functions().size(), static_cast<size_t>(GH_FUNCTION_COUNT));
     for (int n = 1; n <= GH_FUNCTION_COUNT; ++n) {
-        EXPECT_EQ(file->catalogue().find(n)->name, FindCatalogueEntry(n)->name) << n;
+        EXPECT_EQ(file->catalogue().find(n)->name, find_catalogue_entry(n)->name) << n;
         EXPECT_EQ(file->catalogue().find(n)->stringId, static_cast<uint32_t>(12061 + n - 1));
     }
 }
@@ -99,7 +99,7 @@ TEST(Dispatch, FunctionNumber65537RunsFunctionOne) {
     auto one = callWith(1);
     auto big = callWith(65537);
     EXPECT_EQ(big, one);
-    if (FindCatalogueEntry(1)->run) {
+    if (find_catalogue_entry(1)->run) {
         EXPECT_NE(big, callWith(39));  // splitstring did something
     }
 }
