@@ -34,8 +34,10 @@ class CMakeBackend:
         self._selection = {}
 
     def describe(self, room):
-        return "ninja -C %s %s && ctest -R '%s'" % (
-            self.build, " ".join(self.targets(room)) or "(all)", self.tests_regex(room))
+        gtest_filter = rooms.gtest_filter(room)
+        return "ninja -C %s %s && %sctest -R '%s'" % (
+            self.build, " ".join(self.targets(room)) or "(targets known once configured)",
+            "GTEST_FILTER='%s' " % gtest_filter if gtest_filter else "", self.tests_regex(room))
 
     def prepare(self, root, exclude, log):
         changed = sync_tree(root, self.src, exclude)
@@ -88,7 +90,11 @@ class CMakeBackend:
                    "--stop-on-failure", "-j%d" % self.test_jobs]
         if timeout:
             command += ["--timeout", str(int(timeout) + 1)]
-        return run(command, cwd=self.build, env=self.env, timeout=timeout)
+        env = dict(self.env)
+        gtest_filter = rooms.gtest_filter(room)
+        if gtest_filter:
+            env["GTEST_FILTER"] = gtest_filter
+        return run(command, cwd=self.build, env=env, timeout=timeout)
 
 
 class CommandBackend:
