@@ -90,6 +90,9 @@ def main(argv=None):
         print(text, file=sys.stderr, flush=True)
 
     mutants = generate(args, log)
+    if not mutants:
+        log("no source to mutate under %s" % (", ".join(args.paths) or "the rooms"))
+        return 2
     chosen = select(mutants, args.sample, args.seed)
     equivalents = load_equivalents(args.equivalents)
     state_path = os.path.join(args.work, "state.jsonl")
@@ -140,6 +143,9 @@ def main(argv=None):
     except KeyboardInterrupt:
         log("interrupted: the results so far are in %s (--resume goes on)" % state_path)
         return 130
+    except RuntimeError as e:
+        log("mutate: %s" % e)
+        return 2
     finally:
         if state.records:
             ran = [e for e in state.records.values()]

@@ -105,8 +105,6 @@ def _constant_mutant(s, i, add):
     text = s.text(i)
     if _is_one(s, i) and s.text(i - 1) in "+-" and s.is_binary(i - 1) and s.text(i + 1) in AFTER_ONE:
         return  # the boundary operator drops this `+ 1`
-    if s.text(i - 1) == "[" and _declares_array(s, i - 1):
-        return
     parsed = _integer_value(text)
     if parsed is None:
         return
@@ -120,11 +118,6 @@ def _constant_mutant(s, i, add):
     else:
         new = value + 1
     add("cst", i, i, _format_like(digits, new) + suffix)
-
-
-def _declares_array(s, bracket):
-    """T name[N]: an array size, which mutated only changes unused room."""
-    return s.kind(bracket - 1) == IDENT and (s.kind(bracket - 2) == IDENT or s.text(bracket - 2) in ("*", "&"))
 
 
 def _integer_value(text):

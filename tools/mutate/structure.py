@@ -52,6 +52,11 @@ QUALIFIERS = {"const", "noexcept", "override", "final", "mutable", "volatile", "
 TABLE_NUMBERS = 16  # a brace list with more numbers than this is a table
 
 
+def _maybe_vector(name):
+    """SIMD vector types (__m256i, or an alias such as V) take no `return {};`."""
+    return name.startswith("__m") or (len(name) == 1 and name.isupper())
+
+
 class StructureError(Exception):
     pass
 
@@ -171,6 +176,8 @@ class Structure:
                 self._freeze(i, j)
             elif t.text == "[" and self.text(i + 1) == "[":
                 self._freeze(i, self.match[i])
+            elif t.text == "[" and self._declares_array(i):
+                self._freeze(i, self.match[i])
             elif t.text in ("(", "{") and t.kind == PUNCT:
                 self._mark_table(i)
             if t.text == "(" and self.text(i - 1) in CONTROL:
@@ -180,6 +187,11 @@ class Structure:
         for i, flag in enumerate(self.template):
             if flag:
                 self.frozen[i] = True
+
+    def _declares_array(self, bracket):
+        """T name[N]: an array's size, which mutated only wastes or overruns room."""
+        return (self.kind(bracket - 1) == IDENT and self.kind(bracket - 2) == IDENT
+                and self.text(bracket - 2) not in KEYWORDS - TYPE_WORDS)
 
     def _freeze(self, a, b):
         for k in range(a, min(b, len(self.tokens) - 1) + 1):
@@ -262,7 +274,7 @@ class Structure:
             return "bool"
         if core and all(w in INTEGRAL_WORDS for w in core):
             return "integral"
-        if all(self._is_plain_type_word(w) for w in core):
+        if all(self._is_plain_type_word(w) for w in core) and not _maybe_vector(core[-1]):
             return "value"
         return None
 

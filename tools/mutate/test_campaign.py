@@ -126,13 +126,14 @@ class EndToEndTest(unittest.TestCase):
         self.assertEqual(verdicts, {
             (21, "neg", "killed"), (22, "neg", "killed"), (29, "neg", "build_failed"),
             (13, "ret", "survived"), (20, "ret", "killed"), (26, "ret", "survived"),
-            (34, "ret", "survived"), (39, "ret", "survived"), (43, "ret", "timeout")})
+            (34, "ret", "survived"), (39, "ret", "survived"), (43, "ret", "timeout"),
+            (53, "ret", "survived")})
         # The developer's file and the work copy are as they were.
         self.assertEqual(digest(sample), before)
         copy = os.path.join(self.work, "src", "core", "sample.cpp")
         self.assertEqual(digest(copy), before)
         with open(os.path.join(self.work, "report.md")) as f:
-            self.assertIn("## Survivors (4)", f.read())
+            self.assertIn("## Survivors (5)", f.read())
 
         # Resumed: nothing left to run; one mutant declared equivalent leaves the score.
         survivor = next(r for r in records.values() if r["status"] == "survived")

@@ -57,18 +57,19 @@ class GeneratorTest(unittest.TestCase):
         # Comments, #include and #define, template<...>, std::atomic<int>.
         for line in (1, 2, 3, 4, 5, 10, 12, 19):
             self.assertEqual(by_line[line], [], lines[line - 1])
-        # Inside the raw string, the char literal, the declarations and casts.
-        for line in (44, 45, 49, 50):
+        # Inside the raw string, the char literal, the declarations and casts,
+        # an array's size.
+        for line in (44, 45, 49, 50, 54):
             self.assertEqual(by_line[line], [], lines[line - 1])
         casts = [(m.start(), m.end()) for m in re.finditer(r"static_cast<\w+>", self.text)]
-        self.assertEqual(len(casts), 2)
+        self.assertEqual(len(casts), 3)
         for m in self.mutants:
             self.assertFalse(any(a <= m.start < b for a, b in casts), "in a cast: %s" % m.id)
         # `+ 1` is dropped by the boundary operator, not also made `+ 0`.
         self.assertNotIn((47, "cst", "1", "0"), changes(self.mutants))
         # No declaration is deleted, no `return` either.
         self.assertEqual(sorted(m.line for m in self.mutants if m.op == "del"),
-                         [29, 40, 46, 47, 48])
+                         [29, 40, 46, 47, 48, 55])
 
     def test_mutants_are_splices(self):
         for m in self.mutants:

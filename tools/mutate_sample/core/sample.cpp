@@ -49,3 +49,9 @@ void fill(uint8_t *out, size_t n, const char *text) {
     (void)label;
     (void)quote;
 }
+
+size_t first_byte(const char *text) {
+    uint8_t copy[kWidth + 1];
+    copy[0] = static_cast<uint8_t>(text[0]);
+    return copy[0];
+}
