@@ -140,7 +140,7 @@ def failed_tests(output):
 
 
 class Campaign:
-    def __init__(self, backends, state, root, exclude=(), timeout_factor=3.0, min_timeout=10.0,
+    def __init__(self, backends, state, root, exclude=(), timeout_factor=3.0, min_timeout=30.0,
                  log=None):
         self.backends = backends
         self.state = state

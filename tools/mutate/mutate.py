@@ -38,7 +38,7 @@ def parse_args(argv):
     p.add_argument("--equivalents", help="equivalent mutants (default: ROOT/tests/mutation_equivalents.txt)")
     p.add_argument("--timeout-factor", type=float, default=3.0,
                    help="a mutant's tests may take this many times the baseline (default 3)")
-    p.add_argument("--min-timeout", type=float, default=10.0, help="but never less, in seconds (default 10)")
+    p.add_argument("--min-timeout", type=float, default=30.0, help="but never less, in seconds (default 30)")
     p.add_argument("--build-command", help="shell command replacing the CMake build ({src} {build} {room})")
     p.add_argument("--test-command", help="shell command replacing ctest ({src} {build} {room} {tests})")
     mode = p.add_mutually_exclusive_group()
