@@ -11,31 +11,34 @@
 #include "host/host_callback.h"
 #include "resources/catalogue.h"
 
-static_assert(GLYPHHERDER_MSG_CONNECT == GH_MSG_CONNECT && GLYPHHERDER_MSG_CALL == GH_MSG_CALL &&
-                  GLYPHHERDER_MSG_DISCONNECT == GH_MSG_DISCONNECT,
+// Two numbers of different enumerations, compared as numbers.
+#define GH_SAME(a, b) (static_cast<long>(a) == static_cast<long>(b))
+
+static_assert(GH_SAME(GLYPHHERDER_MSG_CONNECT, GH_MSG_CONNECT) && GH_SAME(GLYPHHERDER_MSG_CALL, GH_MSG_CALL) &&
+                  GH_SAME(GLYPHHERDER_MSG_DISCONNECT, GH_MSG_DISCONNECT),
               "messages");
 
-static_assert(GLYPHHERDER_OP_GET_FLD_REF == HOST_OP_GET_FLD_REF && GLYPHHERDER_OP_SET_FLD_VAL == HOST_OP_SET_FLD_VAL &&
-                  GLYPHHERDER_OP_SET_FLD_NUMBER == HOST_OP_SET_FLD_NUMBER &&
-                  GLYPHHERDER_OP_GET_FLD_VAL == HOST_OP_GET_FLD_VAL &&
-                  GLYPHHERDER_OP_GET_FLD_INFO == HOST_OP_GET_FLD_INFO &&
-                  GLYPHHERDER_OP_GET_PACKAGE_ID == HOST_OP_GET_PACKAGE_ID &&
-                  GLYPHHERDER_OP_GET_FUNC_PARM == HOST_OP_GET_FUNC_PARM,
+static_assert(GH_SAME(GLYPHHERDER_OP_GET_FLD_REF, HOST_OP_GET_FLD_REF) && GH_SAME(GLYPHHERDER_OP_SET_FLD_VAL, HOST_OP_SET_FLD_VAL) &&
+                  GH_SAME(GLYPHHERDER_OP_SET_FLD_NUMBER, HOST_OP_SET_FLD_NUMBER) &&
+                  GH_SAME(GLYPHHERDER_OP_GET_FLD_VAL, HOST_OP_GET_FLD_VAL) &&
+                  GH_SAME(GLYPHHERDER_OP_GET_FLD_INFO, HOST_OP_GET_FLD_INFO) &&
+                  GH_SAME(GLYPHHERDER_OP_GET_PACKAGE_ID, HOST_OP_GET_PACKAGE_ID) &&
+                  GH_SAME(GLYPHHERDER_OP_GET_FUNC_PARM, HOST_OP_GET_FUNC_PARM),
               "callback operations");
 
-static_assert(GLYPHHERDER_RESULT == HOST_RESULT && GLYPHHERDER_PARAM_COUNT == HOST_PARAM_COUNT &&
-                  GLYPHHERDER_PARAM_FIRST == HOST_PARAM_FIRST,
+static_assert(GH_SAME(GLYPHHERDER_RESULT, HOST_RESULT) && GH_SAME(GLYPHHERDER_PARAM_COUNT, HOST_PARAM_COUNT) &&
+                  GH_SAME(GLYPHHERDER_PARAM_FIRST, HOST_PARAM_FIRST),
               "value numbers");
 
-static_assert(GLYPHHERDER_TYPE_NUMBER == HOST_TYPE_NUMBER && GLYPHHERDER_TYPE_TEXT == HOST_TYPE_TEXT &&
-                  GLYPHHERDER_TYPE_LENGTH == HOST_TYPE_LENGTH && GLYPHHERDER_TYPE_TEXT_BLOCK == HOST_TYPE_TEXT_BLOCK &&
-                  GLYPHHERDER_TYPE_BINARY_BLOCK == HOST_TYPE_BINARY_BLOCK &&
-                  GLYPHHERDER_TYPE_DATA_LENGTH == HOST_TYPE_DATA_LENGTH &&
-                  GLYPHHERDER_TYPE_FIELD_NUMBER == HOST_TYPE_FIELD_NUMBER,
+static_assert(GH_SAME(GLYPHHERDER_TYPE_NUMBER, HOST_TYPE_NUMBER) && GH_SAME(GLYPHHERDER_TYPE_TEXT, HOST_TYPE_TEXT) &&
+                  GH_SAME(GLYPHHERDER_TYPE_LENGTH, HOST_TYPE_LENGTH) && GH_SAME(GLYPHHERDER_TYPE_TEXT_BLOCK, HOST_TYPE_TEXT_BLOCK) &&
+                  GH_SAME(GLYPHHERDER_TYPE_BINARY_BLOCK, HOST_TYPE_BINARY_BLOCK) &&
+                  GH_SAME(GLYPHHERDER_TYPE_DATA_LENGTH, HOST_TYPE_DATA_LENGTH) &&
+                  GH_SAME(GLYPHHERDER_TYPE_FIELD_NUMBER, HOST_TYPE_FIELD_NUMBER),
               "type codes");
 
-static_assert(GLYPHHERDER_KIND_BINARY_14 == HOST_KIND_BINARY_14 && GLYPHHERDER_KIND_BINARY_15 == HOST_KIND_BINARY_15 &&
-                  GLYPHHERDER_KIND_BINARY_16 == HOST_KIND_BINARY_16,
+static_assert(GH_SAME(GLYPHHERDER_KIND_BINARY_14, HOST_KIND_BINARY_14) && GH_SAME(GLYPHHERDER_KIND_BINARY_15, HOST_KIND_BINARY_15) &&
+                  GH_SAME(GLYPHHERDER_KIND_BINARY_16, HOST_KIND_BINARY_16),
               "binary field kinds");
 
 // The entry point and the callback, calling conventions included.
@@ -46,14 +49,14 @@ static_assert(std::is_same<GlyphHerderEntryPoint, decltype(&glyphHerder)>::value
 // The records.
 #define GH_AT(record, field, offset) static_assert(offsetof(record, field) == (offset), #record "." #field)
 static_assert(sizeof(GlyphHerderParamInfoWide) == PARAM_INFO_SIZE_WIDE, "ParamInfoRecord, wide");
-static_assert(GLYPHHERDER_PARAM_INFO_SIZE_WIDE == PARAM_INFO_SIZE_WIDE, "ParamInfoRecord size, wide");
+static_assert(GH_SAME(GLYPHHERDER_PARAM_INFO_SIZE_WIDE, PARAM_INFO_SIZE_WIDE), "ParamInfoRecord size, wide");
 GH_AT(GlyphHerderParamInfoWide, nameLength, PARAM_INFO_NAME_LENGTH_WIDE);
 GH_AT(GlyphHerderParamInfoWide, fieldNumber, PARAM_INFO_FIELD_WIDE);
 GH_AT(GlyphHerderParamInfoWide, kind, PARAM_INFO_KIND_WIDE);
 GH_AT(GlyphHerderParamInfoWide, request, PARAM_INFO_REQUEST_WIDE);
 GH_AT(GlyphHerderParamInfoWide, status, PARAM_INFO_STATUS_WIDE);
 static_assert(sizeof(GlyphHerderParamInfoByte) == PARAM_INFO_SIZE_BYTE, "ParamInfoRecord, byte");
-static_assert(GLYPHHERDER_PARAM_INFO_SIZE_BYTE == PARAM_INFO_SIZE_BYTE, "ParamInfoRecord size, byte");
+static_assert(GH_SAME(GLYPHHERDER_PARAM_INFO_SIZE_BYTE, PARAM_INFO_SIZE_BYTE), "ParamInfoRecord size, byte");
 GH_AT(GlyphHerderParamInfoByte, nameLength, PARAM_INFO_NAME_LENGTH_BYTE);
 GH_AT(GlyphHerderParamInfoByte, fieldNumber, PARAM_INFO_FIELD_BYTE);
 GH_AT(GlyphHerderParamInfoByte, kind, PARAM_INFO_KIND_BYTE);
@@ -63,8 +66,8 @@ static_assert(sizeof(GlyphHerderCountedTextWide) == 4 * COUNTED_TEXT_ELEMENTS, "
 static_assert(sizeof(GlyphHerderCountedTextByte) == COUNTED_TEXT_ELEMENTS, "CountedText255, byte");
 
 // The catalogue.
-static_assert(GLYPHHERDER_DESCRIPTOR_SIZE == GH_DESCRIPTOR_SIZE && GLYPHHERDER_FIRST_STRING_ID == GH_CATALOGUE_FIRST_ID &&
-                  GLYPHHERDER_FUNCTION_COUNT == GH_FUNCTION_COUNT && GLYPHHERDER_LAST_STRING_ID == GH_CATALOGUE_LAST_ID,
+static_assert(GH_SAME(GLYPHHERDER_DESCRIPTOR_SIZE, GH_DESCRIPTOR_SIZE) && GH_SAME(GLYPHHERDER_FIRST_STRING_ID, GH_CATALOGUE_FIRST_ID) &&
+                  GH_SAME(GLYPHHERDER_FUNCTION_COUNT, GH_FUNCTION_COUNT) && GH_SAME(GLYPHHERDER_LAST_STRING_ID, GH_CATALOGUE_LAST_ID),
               "catalogue numbers");
 static_assert(sizeof(GlyphHerderCatalogueString) == sizeof(GlyphCatalogueString), "catalogue string");
 GH_AT(GlyphHerderCatalogueString, id, offsetof(GlyphCatalogueString, id));
