@@ -28,7 +28,8 @@ if(NOT WIN32)
     #    may need, and the oldest glibc it runs on); not in the sanitizer
     #    builds, whose runtimes expect the shared C++ runtime.
     #  - Its run path is $ORIGIN, in the build tree too, so that installing
-    #    rewrites nothing and no build folder is written into it.
+    #    rewrites nothing and no build folder is written into it; it carries
+    #    no build ID (cmake/Reproducible.cmake).
     function(gh_shipped)
         foreach(target ${ARGN})
             set_target_properties(${target} PROPERTIES
@@ -39,6 +40,9 @@ if(NOT WIN32)
                 target_link_options(${target} PRIVATE
                     -static-libstdc++ -static-libgcc -Wl,--as-needed)
             endif()
+            # No build ID: it hashes the debug information too, which the
+            # package strips but whose paths vary (cmake/Reproducible.cmake).
+            target_link_options(${target} PRIVATE -Wl,--build-id=none)
         endforeach()
     endfunction()
     gh_shipped(glyphHerderU glyphHerder glyphmem_shipped glyphhost)

@@ -181,14 +181,19 @@ if [ $rebuild = yes ]; then
     echo "== the same bytes from a second build tree"
     preset=$(basename "$linux_tree")
     again="build/repro-$preset"
-    cmake --preset "$preset" -B "$again" >/dev/null
+    # With the compiler launcher (ccache) of the first tree, if it had one.
+    launcher=$(sed -n 's/^CMAKE_CXX_COMPILER_LAUNCHER:[A-Z]*=//p' "$linux_tree/CMakeCache.txt")
+    cmake --preset "$preset" -B "$again" ${launcher:+-DCMAKE_CXX_COMPILER_LAUNCHER="$launcher"} \
+        ${launcher:+-DCMAKE_C_COMPILER_LAUNCHER="$launcher"} >/dev/null
     cmake --build "$again" -j2 --target glyphHerderU glyphHerder glyphmem_shipped glyphhost gh_release_readme >/dev/null
     scripts/release.sh --linux --reuse --no-test --linux-tree "$again" --out "$again/packages" >/dev/null
     cmp "$out/$tarball" "$again/packages/$tarball" || fail "$tarball differs when built in $again"
     echo "ok: $tarball, built again in $again"
     if [ -n "$windows" ] && command -v x86_64-w64-mingw32-g++ >/dev/null; then
         again=build/repro-mingw-x86_64
-        cmake --preset mingw-x86_64 -B "$again" >/dev/null
+        launcher=$(sed -n 's/^CMAKE_CXX_COMPILER_LAUNCHER:[A-Z]*=//p' build/mingw-x86_64/CMakeCache.txt 2>/dev/null || true)
+        cmake --preset mingw-x86_64 -B "$again" ${launcher:+-DCMAKE_CXX_COMPILER_LAUNCHER="$launcher"} \
+            ${launcher:+-DCMAKE_C_COMPILER_LAUNCHER="$launcher"} >/dev/null
         cmake --build "$again" -j2 --target glyphHerderU >/dev/null
         cmp "$windows/x64/glyphHerderU.dll" "$again/bin/glyphHerderU.dll" ||
             fail "x64/glyphHerderU.dll differs when built in $again"
