@@ -24,7 +24,7 @@ for file in "$@"; do
     line=$(grep -v '^#' "$needs" | awk -v n="$name" '$1 == n')
     if [ -z "$line" ]; then fail "$name is not in $needs"; continue; fi
     floor=$(echo "$line" | awk '{print $2}')
-    allowed=$(echo "$line" | cut -d' ' -f3- | tr -s ' ')
+    allowed=$(echo "$line" | awk '{for (i = 3; i < NF; i++) printf "%s ", $i; print $NF}')
 
     needed=$(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
     for lib in $needed; do
