@@ -18,6 +18,8 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 # libgcc, libstdc++ and libwinpthread go inside every binary: a user installs
 # the DLL and nothing else.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# No link time in the PE header: two builds of one commit give the same bytes.
+add_link_options(-Wl,--no-insert-timestamp)
 
 # Where a release puts this architecture's DLLs.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

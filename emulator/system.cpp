@@ -3,7 +3,9 @@
 // command line and output.
 //
 // Linux: the library exports its catalogue as the data symbols of
-// resources/catalogue.h, read with dlsym; glyphmem offers the test controls.
+// resources/catalogue.h, read with dlsym; the test build of glyphmem offers
+// the test controls, looked up with dlsym, so that glyphhost runs with the
+// shipped build too (which has none).
 // Windows: the catalogue is the "Q7INF" raw-data resource and the string
 // table (language 1033); kernel32's memory manager has no test controls.
 #include "emulator/system.h"
@@ -201,20 +203,68 @@ Utf8Arguments::Utf8Arguments(int argc, char **argv) : strings_(argv, argv + argc
 
 void useExactOutput() {}
 
-bool memoryControlsAvailable() { return true; }
+namespace {
 
-MemoryCounters memoryCounters() {
-    MemoryCounters c;
-    c.blocks = glyphmem_live_blocks();
-    c.heap = glyphmem_live_heap();
-    c.misuse = glyphmem_misuse_count();
-    c.events = glyphmem_events();
+// The test controls of the glyphmem this process loaded, or all null.
+struct MemoryControls {
+    decltype(&glyphmem_live_blocks) liveBlocks = nullptr;
+    decltype(&glyphmem_live_heap) liveHeap = nullptr;
+    decltype(&glyphmem_misuse_count) misuseCount = nullptr;
+    decltype(&glyphmem_events) events = nullptr;
+    decltype(&glyphmem_fail_nth) failNth = nullptr;
+    decltype(&glyphmem_watch_allocations) watchAllocations = nullptr;
+    decltype(&glyphmem_pause_injection) pause = nullptr;
+    decltype(&glyphmem_resume_injection) resume = nullptr;
+    bool complete = false;
+};
+
+template <class F>
+void lookUp(F &f, const char *name) {
+    void *symbol = dlsym(RTLD_DEFAULT, name);
+    static_assert(sizeof f == sizeof symbol, "function and data pointers differ in size");
+    __builtin_memcpy(&f, &symbol, sizeof f);
+}
+
+const MemoryControls &controls() {
+    static const MemoryControls c = [] {
+        MemoryControls m;
+        lookUp(m.liveBlocks, "glyphmem_live_blocks");
+        lookUp(m.liveHeap, "glyphmem_live_heap");
+        lookUp(m.misuseCount, "glyphmem_misuse_count");
+        lookUp(m.events, "glyphmem_events");
+        lookUp(m.failNth, "glyphmem_fail_nth");
+        lookUp(m.watchAllocations, "glyphmem_watch_allocations");
+        lookUp(m.pause, "glyphmem_pause_injection");
+        lookUp(m.resume, "glyphmem_resume_injection");
+        m.complete = m.liveBlocks && m.liveHeap && m.misuseCount && m.events && m.failNth &&
+                     m.watchAllocations && m.pause && m.resume;
+        return m;
+    }();
     return c;
 }
 
-void failNthAllocation(unsigned long n) { glyphmem_fail_nth(n); }
+}  // namespace
 
-void watchAllocations(void (*fn)(void *), void *context) { glyphmem_watch_allocations(fn, context); }
+bool memoryControlsAvailable() { return controls().complete; }
+
+MemoryCounters memoryCounters() {
+    MemoryCounters c;
+    const MemoryControls &m = controls();
+    if (!m.complete) return c;
+    c.blocks = m.liveBlocks();
+    c.heap = m.liveHeap();
+    c.misuse = m.misuseCount();
+    c.events = m.events();
+    return c;
+}
+
+void failNthAllocation(unsigned long n) {
+    if (controls().complete) controls().failNth(n);
+}
+
+void watchAllocations(void (*fn)(void *), void *context) {
+    if (controls().complete) controls().watchAllocations(fn, context);
+}
 
 std::vector<uintptr_t> libraryStackOffsets(const void *inLibrary) {
     Dl_info library;
@@ -265,8 +315,12 @@ std::vector<std::string> describeLibraryOffsets(const std::string &path, const s
     return out;
 }
 
-PausedInjection::PausedInjection() { glyphmem_pause_injection(); }
-PausedInjection::~PausedInjection() { glyphmem_resume_injection(); }
+PausedInjection::PausedInjection() {
+    if (controls().complete) controls().pause();
+}
+PausedInjection::~PausedInjection() {
+    if (controls().complete) controls().resume();
+}
 
 #endif
 

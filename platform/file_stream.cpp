@@ -146,11 +146,15 @@ int gh_file_stream(const char *path, GhFileSink sink, void *user) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return GH_FILE_OPEN_FAILED;
     int status = GH_FILE_OK;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) status = GH_FILE_OPEN_FAILED;
+    // statx rather than fstat: fstat is a glibc 2.33 symbol, statx one of
+    // 2.28, the oldest glibc the shipped library then runs on.
+    struct statx st;
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_SIZE, &st) != 0 || !S_ISREG(st.stx_mode)) {
+        status = GH_FILE_OPEN_FAILED;
+    }
     uint8_t *buffer = status ? nullptr : static_cast<uint8_t *>(gh_heap_alloc(GH_FILE_CHUNK));
     if (!status && !buffer) status = GH_FILE_NO_MEMORY;
-    uint64_t remaining = status ? 0 : static_cast<uint64_t>(st.st_size);
+    uint64_t remaining = status ? 0 : static_cast<uint64_t>(st.stx_size);
     while (status == GH_FILE_OK && remaining) {
         ssize_t got = read(fd, buffer, chunkFor(remaining));
         if (got < 0) {

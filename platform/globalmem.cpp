@@ -2,23 +2,33 @@
 //
 // One shared library, linked by the library and by every host, so that a
 // block allocated on one side is freed or read on the other, as with
-// kernel32 on Windows.  See globalmem.h for the semantics.
+// kernel32 on Windows.  See globalmem.h for the semantics and for its two
+// builds: the shipped one, and the test one (GLYPHMEM_TEST_CONTROLS) with
+// the test controls, the fill of undefined memory and moves on every resize.
 //
 // Every block is registered in a table keyed by its handle, so that a handle
 // that is not a live block (a double free) is refused and counted instead of
 // corrupting memory.  Nothing here throws: the table's allocation failures
-// turn into failed allocations.
+// turn into failed allocations.  Nothing here needs the C++ runtime either
+// (a pthread mutex, malloc), so that the shipped build needs only libc.
 #include "platform/globalmem.h"
+
+#include <pthread.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <new>
-#include <unordered_map>
+
+#include "platform/handle_table.h"
 
 namespace {
+
+#ifdef GLYPHMEM_TEST_CONTROLS
+constexpr bool kTestBuild = true;
+#else
+constexpr bool kTestBuild = false;
+#endif
 
 // Filled into memory that Windows leaves undefined, so code that wrongly
 // relies on zeroes fails in tests.
@@ -32,14 +42,14 @@ struct Block {
 };
 
 struct State {
-    std::mutex mu;
-    std::unordered_map<void *, Block *> blocks;  // handle -> block
+    pthread_mutex_t mu = PTHREAD_MUTEX_INITIALIZER;
+    glyphmem::HandleTable<Block> blocks;  // handle -> block
     size_t liveBytes = 0;
     size_t liveHeap = 0;
     size_t liveHeapBytes = 0;
     size_t peakBytes = 0;   // of liveBytes + liveHeapBytes
-    bool fill = true;       // the fill of undefined memory
-    bool moveOnResize = true;
+    bool fill = kTestBuild;  // the fill of undefined memory
+    bool moveOnResize = kTestBuild;
     unsigned long events = 0;
     unsigned long failCountdown = 0;
     unsigned long paused = 0;
@@ -53,10 +63,10 @@ struct State {
     void *allocationWatcherContext = nullptr;
 };
 
-State &state() {
-    static State s;  // constructed on first use, never destroyed early
-    return s;
-}
+// Constant-initialised: ready before any constructor runs, never destroyed.
+State gState;
+
+State &state() { return gState; }
 
 // The one lock, held while the table and the counters are used.
 //
@@ -98,7 +108,7 @@ class Guard {
 public:
     explicit Guard(State &s) : s_(s), hidden_(unordered()) {
         if (hidden_) AnnotateIgnoreSyncBegin(__FILE__, __LINE__);
-        s_.mu.lock();
+        pthread_mutex_lock(&s_.mu);
         if (hidden_) {
             AnnotateIgnoreReadsBegin(__FILE__, __LINE__);
             AnnotateIgnoreWritesBegin(__FILE__, __LINE__);
@@ -109,7 +119,7 @@ public:
             AnnotateIgnoreWritesEnd(__FILE__, __LINE__);
             AnnotateIgnoreReadsEnd(__FILE__, __LINE__);
         }
-        s_.mu.unlock();
+        pthread_mutex_unlock(&s_.mu);
         if (hidden_) AnnotateIgnoreSyncEnd(__FILE__, __LINE__);
     }
     Guard(const Guard &) = delete;
@@ -122,10 +132,13 @@ private:
 #else
 class Guard {
 public:
-    explicit Guard(State &s) : lock(s.mu) {}
+    explicit Guard(State &s) : s_(s) { pthread_mutex_lock(&s_.mu); }
+    ~Guard() { pthread_mutex_unlock(&s_.mu); }
+    Guard(const Guard &) = delete;
+    Guard &operator=(const Guard &) = delete;
 
 private:
-    std::lock_guard<std::mutex> lock;
+    State &s_;
 };
 #endif
 
@@ -138,7 +151,7 @@ void notePeak(State &s) {
 // Counts one allocation event and says whether injection fails it.
 // Called with the mutex held.
 bool injectFailure(State &s) {
-    if (s.paused) return false;
+    if (!kTestBuild || s.paused) return false;
     ++s.events;
     if (s.allocationWatcher) s.allocationWatcher(s.allocationWatcherContext);
     if (s.failCountdown && --s.failCountdown == 0) return true;
@@ -147,12 +160,12 @@ bool injectFailure(State &s) {
 
 void noteMisuse(State &s, const char *what, const void *handle) {
     ++s.misuse;
-    std::fprintf(stderr, "glyphmem: %s: %p is not a live block\n", what, handle);
+    // Windows refuses such a handle silently; the test build says so.
+    if (kTestBuild) std::fprintf(stderr, "glyphmem: %s: %p is not a live block\n", what, handle);
 }
 
 Block *find(State &s, void *handle) {
-    auto it = s.blocks.find(handle);
-    return it == s.blocks.end() ? nullptr : it->second;
+    return s.blocks.find(handle);
 }
 
 unsigned char *allocData(const State &s, size_t bytes, bool zero) {
@@ -176,22 +189,20 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
     State &s = state();
     Guard lock(s);
     if (injectFailure(s)) return nullptr;
-    Block *b = new (std::nothrow) Block{};
+    auto *b = static_cast<Block *>(std::calloc(1, sizeof(Block)));
     if (!b) return nullptr;
     b->data = allocData(s, bytes, (flags & GMEM_ZEROINIT) != 0);
     if (!b->data) {
-        delete b;
+        std::free(b);
         return nullptr;
     }
     b->size = bytes;
     b->moveable = (flags & GMEM_MOVEABLE) != 0;
     // A moveable block's handle is its record, never its data address.
     void *handle = b->moveable ? static_cast<void *>(b) : static_cast<void *>(b->data);
-    try {
-        s.blocks.emplace(handle, b);
-    } catch (...) {
+    if (!s.blocks.insert(handle, b)) {
         std::free(b->data);
-        delete b;
+        std::free(b);
         return nullptr;
     }
     s.liveBytes += bytes;
@@ -232,9 +243,7 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
     void *handle = mem;
     if (!b->moveable) {
         // A fixed block's handle is its address, which changes.
-        try {
-            s.blocks.emplace(data, b);
-        } catch (...) {
+        if (!s.blocks.insert(data, b)) {
             std::free(data);
             return nullptr;
         }
@@ -297,17 +306,51 @@ HGLOBAL GlobalFree(HGLOBAL mem) {
     s.liveBytes -= b->size;
     if (s.freeWatcher) s.freeWatcher(b->data, b->size, s.freeWatcherContext);
     std::free(b->data);
-    delete b;
+    std::free(b);
     return nullptr;
 }
 
-BOOL Beep(DWORD frequency, DWORD durationMs) {
+void *glyphmem_heap_alloc(size_t bytes) {
+    State &s = state();
+    bool fill;
+    {
+        Guard lock(s);
+        if (injectFailure(s)) return nullptr;
+        fill = s.fill;
+    }
+    if (bytes > SIZE_MAX - kHeapHeader) return nullptr;
+    auto *base = static_cast<unsigned char *>(std::malloc(kHeapHeader + bytes));
+    if (!base) return nullptr;
+    std::memcpy(base, &bytes, sizeof bytes);
+    unsigned char *p = base + kHeapHeader;
+    if (fill) std::memset(p, kUndefinedFill, bytes);
+    Guard lock(s);
+    ++s.liveHeap;
+    s.liveHeapBytes += bytes;
+    notePeak(s);
+    return p;
+}
+
+void glyphmem_heap_free(void *p) {
+    if (!p) return;
+    unsigned char *base = static_cast<unsigned char *>(p) - kHeapHeader;
+    size_t bytes;
+    std::memcpy(&bytes, base, sizeof bytes);
+    std::free(base);
+    State &s = state();
+    Guard lock(s);
+    if (s.liveHeap) --s.liveHeap;
+    s.liveHeapBytes = s.liveHeapBytes >= bytes ? s.liveHeapBytes - bytes : 0;
+}
+
+#ifdef GLYPHMEM_TEST_CONTROLS
+
+void glyphmem_beep(unsigned long frequency, unsigned long durationMs) {
     State &s = state();
     Guard lock(s);
     ++s.beeps;
     s.lastBeepFrequency = frequency;
     s.lastBeepDuration = durationMs;
-    return 1;
 }
 
 size_t glyphmem_live_blocks(void) {
@@ -420,37 +463,6 @@ unsigned long glyphmem_last_beep_duration(void) {
     return s.lastBeepDuration;
 }
 
-void *glyphmem_heap_alloc(size_t bytes) {
-    State &s = state();
-    bool fill;
-    {
-        Guard lock(s);
-        if (injectFailure(s)) return nullptr;
-        fill = s.fill;
-    }
-    if (bytes > SIZE_MAX - kHeapHeader) return nullptr;
-    auto *base = static_cast<unsigned char *>(std::malloc(kHeapHeader + bytes));
-    if (!base) return nullptr;
-    std::memcpy(base, &bytes, sizeof bytes);
-    unsigned char *p = base + kHeapHeader;
-    if (fill) std::memset(p, kUndefinedFill, bytes);
-    Guard lock(s);
-    ++s.liveHeap;
-    s.liveHeapBytes += bytes;
-    notePeak(s);
-    return p;
-}
-
-void glyphmem_heap_free(void *p) {
-    if (!p) return;
-    unsigned char *base = static_cast<unsigned char *>(p) - kHeapHeader;
-    size_t bytes;
-    std::memcpy(&bytes, base, sizeof bytes);
-    std::free(base);
-    State &s = state();
-    Guard lock(s);
-    if (s.liveHeap) --s.liveHeap;
-    s.liveHeapBytes = s.liveHeapBytes >= bytes ? s.liveHeapBytes - bytes : 0;
-}
+#endif  // GLYPHMEM_TEST_CONTROLS
 
 }  // extern "C"

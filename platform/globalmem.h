@@ -12,10 +12,19 @@
  *  - A GlobalReAlloc that fails returns null and leaves the block and its
  *    handle as they were.
  *
- * glyphmem goes further than Windows in ways that catch faults in tests:
- * moveable blocks always move on resize (stale addresses are caught by ASan
- * and valgrind), and memory that Windows leaves undefined is filled with a
- * non-zero pattern instead of whatever happened to be there. */
+ * glyphmem comes in two builds of this one source, both named
+ * libglyphmem.so.1 (their SONAME), so that either serves the libraries:
+ *
+ *  - the shipped build (target glyphmem_shipped) exports the six Global
+ *    calls and the library's ordinary heap (glyphmem_heap_alloc/free), and
+ *    nothing else (platform/glyphmem.map); it behaves as Windows does;
+ *  - the test build (target glyphmem_test, GLYPHMEM_TEST_CONTROLS) adds the
+ *    test controls declared below and goes further than Windows in ways that
+ *    catch faults: moveable blocks always move on resize (stale addresses
+ *    are caught by ASan and valgrind), and memory that Windows leaves
+ *    undefined is filled with a non-zero pattern instead of whatever
+ *    happened to be there.  The tests, the tools and the build tree's bin/
+ *    use it; it is never shipped. */
 #ifndef GH_GLOBALMEM_H
 #define GH_GLOBALMEM_H
 
@@ -53,9 +62,14 @@ GLYPHMEM_API SIZE_T GlobalSize(HGLOBAL mem);
 GLYPHMEM_API void *GlobalLock(HGLOBAL mem);
 GLYPHMEM_API BOOL GlobalUnlock(HGLOBAL mem);
 GLYPHMEM_API HGLOBAL GlobalFree(HGLOBAL mem);
-GLYPHMEM_API BOOL Beep(DWORD frequency, DWORD durationMs);
 
-/* Test controls (glyphmem only; absent on Windows). */
+/* The library's ordinary heap (behind gh_heap_alloc on this platform). */
+GLYPHMEM_API void *glyphmem_heap_alloc(size_t bytes);
+GLYPHMEM_API void glyphmem_heap_free(void *p);
+
+/* Test controls: exported by the test build only (absent on Windows and from
+ * the shipped libglyphmem.so.1).  A program that may run with either build
+ * looks them up with dlsym instead of linking to them (emulator/system.cpp). */
 
 /* Blocks allocated with GlobalAlloc and not yet freed, and their bytes. */
 GLYPHMEM_API size_t glyphmem_live_blocks(void);
@@ -113,14 +127,14 @@ GLYPHMEM_API void glyphmem_watch_frees(GlyphmemFreeWatcher watcher, void *contex
 typedef void (*GlyphmemAllocationWatcher)(void *context);
 GLYPHMEM_API void glyphmem_watch_allocations(GlyphmemAllocationWatcher watcher, void *context);
 
-/* Beeps sounded (a failed connect), and the last frequency and duration. */
+/* The beep at a failed connect: the library calls glyphmem_beep when the
+ * process offers it (a weak reference, platform/platform.cpp), which only
+ * the test build does; it counts beeps and keeps the last frequency and
+ * duration. */
+GLYPHMEM_API void glyphmem_beep(unsigned long frequency, unsigned long durationMs);
 GLYPHMEM_API unsigned long glyphmem_beep_count(void);
 GLYPHMEM_API unsigned long glyphmem_last_beep_frequency(void);
 GLYPHMEM_API unsigned long glyphmem_last_beep_duration(void);
-
-/* The library's ordinary heap (behind gh_heap_alloc on this platform). */
-GLYPHMEM_API void *glyphmem_heap_alloc(size_t bytes);
-GLYPHMEM_API void glyphmem_heap_free(void *p);
 
 #ifdef __cplusplus
 }

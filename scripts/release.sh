@@ -3,21 +3,29 @@
 # of CMakeLists.txt), into out/:
 #
 #   glyphHerder-<version>-windows.zip
-#       README.txt, functions.md, SHA256SUMS,
+#       README.txt, functions.md, LICENSE, CHANGELOG.md, SHA256SUMS,
+#       include/glyphherder.h, examples/host.c,
 #       x86/glyphHerderU.dll, x86/glyphHerder.dll,
 #       x64/glyphHerderU.dll, x64/glyphHerder.dll
 #   glyphHerder-<version>-linux-<cpu>.tar.gz
-#       README.txt, functions.md, SHA256SUMS, glyphHerderU.so, glyphHerder.so,
-#       libglyphmem.so, glyphhost
-#   SHA256SUMS                   the checksums of the two archives
+#       README.txt, functions.md, LICENSE, CHANGELOG.md, SHA256SUMS,
+#       include/glyphherder.h, examples/host.c,
+#       glyphHerderU.so, glyphHerder.so, libglyphmem.so.1, glyphhost
+#   SHA256SUMS                   the checksums of the archives
 #
 # Each package's SHA256SUMS holds the checksum of every other file in it.
 # The Windows DLLs come from the presets mingw-i686 and mingw-x86_64, the
 # Linux files from linux-release.  After packing, scripts/check-release.sh
-# unpacks both packages and tries them.
+# unpacks the packages and tries them.
 #
-#   scripts/release.sh [--no-test] [--reuse] [--linux-tree DIR] [--out DIR]
+# The packages are reproducible: the same commit gives the same bytes,
+# whatever the build folder and the time.  Every file and archive entry is
+# dated SOURCE_DATE_EPOCH (default: the time of the last commit), with fixed
+# owners, modes and order; gzip stores no name or time.
 #
+#   scripts/release.sh [--linux] [--no-test] [--reuse] [--linux-tree DIR] [--out DIR]
+#
+#   --linux           the Linux package alone (no Windows toolchain needed)
 #   --no-test         neither run the build trees' tests nor check the packages
 #   --reuse           pack what the build trees hold, without configuring or
 #                     building them (they must exist)
@@ -29,11 +37,13 @@ cd "$(dirname "$0")/.."
 
 run_tests=yes
 reuse=no
+windows=yes
 linux_tree=build/linux-release
 out=out
-usage="usage: scripts/release.sh [--no-test] [--reuse] [--linux-tree DIR] [--out DIR]"
+usage="usage: scripts/release.sh [--linux] [--no-test] [--reuse] [--linux-tree DIR] [--out DIR]"
 while [ $# -gt 0 ]; do
     case $1 in
+        --linux) windows=no ;;
         --no-test) run_tests=no ;;
         --reuse) reuse=yes ;;
         --linux-tree) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; linux_tree=$2; shift ;;
@@ -43,9 +53,14 @@ while [ $# -gt 0 ]; do
     shift
 done
 
-windows_trees="build/mingw-i686 build/mingw-x86_64"
+windows_trees=""
+presets=linux-release
+if [ $windows = yes ]; then
+    windows_trees="build/mingw-i686 build/mingw-x86_64"
+    presets="$presets mingw-i686 mingw-x86_64"
+fi
 if [ $reuse = no ]; then
-    for preset in linux-release mingw-i686 mingw-x86_64; do
+    for preset in $presets; do
         echo "== $preset"
         cmake --preset "$preset" >/dev/null
         cmake --build --preset "$preset"
@@ -63,37 +78,63 @@ for tree in $linux_tree $windows_trees; do
     version=$v
 done
 
+# The one date of every file: the commit's, so that a rebuild matches.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || echo 315532800)
+fi
+export SOURCE_DATE_EPOCH
+
 # Writes DIR/SHA256SUMS: every file of DIR but that one, by its path in DIR.
 checksums() {
     (cd "$1" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
         xargs -d '\n' sha256sum > SHA256SUMS)
 }
 
+# Gives every file and folder of DIR fixed modes and the one date.
+normalise() {
+    find "$1" -type d -exec chmod 755 {} +
+    find "$1" -type f -perm /111 -exec chmod 755 {} +
+    find "$1" -type f ! -perm /111 -exec chmod 644 {} +
+    find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+}
+
 mkdir -p "$out"
 stage="$out/stage"
-windows="glyphHerder-$version-windows"
-linux="glyphHerder-$version-linux-$(uname -m)"
-rm -rf "${stage:?}" "$out/$windows.zip" "$out/$linux.tar.gz" "$out/SHA256SUMS"
+windows_name="glyphHerder-$version-windows"
+linux_name="glyphHerder-$version-linux-$(uname -m)"
+rm -rf "${stage:?}" "$out/$windows_name.zip" "$out/$linux_name.tar.gz" "$out/SHA256SUMS"
+archives=""
 
-echo "== $windows.zip"
-for tree in $windows_trees; do
-    cmake --install "$tree" --prefix "$stage/$windows" --component release >/dev/null
-done
-checksums "$stage/$windows"
-(cd "$stage" && zip -q -r -X "../$windows.zip" "$windows")
-python3 -m zipfile -l "$out/$windows.zip"
+if [ $windows = yes ]; then
+    echo "== $windows_name.zip"
+    for tree in $windows_trees; do
+        cmake --install "$tree" --prefix "$stage/$windows_name" --component release >/dev/null
+    done
+    checksums "$stage/$windows_name"
+    normalise "$stage/$windows_name"
+    # zip stores local time: UTC, so that the entries' times do not depend
+    # on the machine's zone; -X leaves out owners and extra times.
+    (cd "$stage" && find "$windows_name" | LC_ALL=C sort |
+        TZ=UTC zip -q -X -@ "../$windows_name.zip")
+    python3 -m zipfile -l "$out/$windows_name.zip"
+    archives="$windows_name.zip"
+fi
 
-echo "== $linux.tar.gz"
-cmake --install "$linux_tree" --prefix "$stage/$linux" --component release --strip >/dev/null
-checksums "$stage/$linux"
-tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner -czf "$out/$linux.tar.gz" "$linux"
-tar -tvzf "$out/$linux.tar.gz"
+echo "== $linux_name.tar.gz"
+cmake --install "$linux_tree" --prefix "$stage/$linux_name" --component release --strip >/dev/null
+checksums "$stage/$linux_name"
+normalise "$stage/$linux_name"
+tar -C "$stage" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
+    --format=gnu -cf - "$linux_name" | gzip -9 -n > "$out/$linux_name.tar.gz"
+tar -tvzf "$out/$linux_name.tar.gz"
+archives="$archives $linux_name.tar.gz"
 
 rm -rf "${stage:?}"
-(cd "$out" && sha256sum "$windows.zip" "$linux.tar.gz" > SHA256SUMS)
+# shellcheck disable=SC2086 # the archive names hold no spaces
+(cd "$out" && sha256sum $archives > SHA256SUMS)
 echo "== $out/SHA256SUMS"
 cat "$out/SHA256SUMS"
 
 if [ $run_tests = yes ]; then
-    scripts/check-release.sh "$out"
+    scripts/check-release.sh --linux-tree "$linux_tree" "$out"
 fi

@@ -20,7 +20,8 @@
 #     files only and the library's 32-bit code is tested by an i686 Linux
 #     build under qemu-i386 instead (scripts/test-windows.sh);
 #   - the release packages made from those trees (the Linux one from
-#     linux-debug), unpacked and tried (scripts/check-release.sh).
+#     linux-debug), unpacked and tried, and built again in second trees to
+#     show the same bytes come out (scripts/check-release.sh).
 #
 #   scripts/test.sh
 #
@@ -44,7 +45,7 @@ stage_windows i686 x86_64
 echo "== release packages"
 packed=$(date +%s)
 scripts/release.sh --reuse --no-test --linux-tree build/linux-debug --out build/packages >/dev/null
-scripts/check-release.sh build/packages
+scripts/check-release.sh --linux-tree build/linux-debug build/packages
 stage_note "$(printf '%-13s packed, unpacked and tried in %s s' packages $(( $(date +%s) - packed )))"
 stage_summary
 echo "== every test passed in $(( $(date +%s) - start )) s"
