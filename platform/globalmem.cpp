@@ -106,39 +106,39 @@ bool unordered() {
 
 class Guard {
 public:
-    explicit Guard(State &s) : s_(s), hidden_(unordered()) {
-        if (hidden_) AnnotateIgnoreSyncBegin(__FILE__, __LINE__);
-        pthread_mutex_lock(&s_.mu);
-        if (hidden_) {
+    explicit Guard(State &s) : locked(s), hidden(unordered()) {
+        if (hidden) AnnotateIgnoreSyncBegin(__FILE__, __LINE__);
+        pthread_mutex_lock(&locked.mu);
+        if (hidden) {
             AnnotateIgnoreReadsBegin(__FILE__, __LINE__);
             AnnotateIgnoreWritesBegin(__FILE__, __LINE__);
         }
     }
     ~Guard() {
-        if (hidden_) {
+        if (hidden) {
             AnnotateIgnoreWritesEnd(__FILE__, __LINE__);
             AnnotateIgnoreReadsEnd(__FILE__, __LINE__);
         }
-        pthread_mutex_unlock(&s_.mu);
-        if (hidden_) AnnotateIgnoreSyncEnd(__FILE__, __LINE__);
+        pthread_mutex_unlock(&locked.mu);
+        if (hidden) AnnotateIgnoreSyncEnd(__FILE__, __LINE__);
     }
     Guard(const Guard &) = delete;
     Guard &operator=(const Guard &) = delete;
 
 private:
-    State &s_;
-    bool hidden_;
+    State &locked;
+    bool hidden;
 };
 #else
 class Guard {
 public:
-    explicit Guard(State &s) : s_(s) { pthread_mutex_lock(&s_.mu); }
-    ~Guard() { pthread_mutex_unlock(&s_.mu); }
+    explicit Guard(State &s) : locked(s) { pthread_mutex_lock(&locked.mu); }
+    ~Guard() { pthread_mutex_unlock(&locked.mu); }
     Guard(const Guard &) = delete;
     Guard &operator=(const Guard &) = delete;
 
 private:
-    State &s_;
+    State &locked;
 };
 #endif
 

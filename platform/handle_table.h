@@ -19,7 +19,7 @@ public:
     HandleTable(const HandleTable &) = delete;
     HandleTable &operator=(const HandleTable &) = delete;
 
-    size_t size() const { return live_; }
+    size_t size() const { return liveSlots; }
 
     // The record of handle, or null.
     Record *find(const void *handle) const {
@@ -30,12 +30,12 @@ public:
     // Adds a handle that is not in the table; false when memory runs out
     // (the table is then as it was).
     bool insert(const void *handle, Record *record) {
-        if ((used_ + 1) * 4 > capacity_ * 3 && !grow()) return false;
-        size_t i = home(handle, capacity_);
-        while (slots_[i].key && slots_[i].key != removed()) i = (i + 1) & (capacity_ - 1);
-        if (!slots_[i].key) ++used_;
-        slots_[i] = Slot{handle, record};
-        ++live_;
+        if ((usedSlots + 1) * 4 > slotCount * 3 && !grow()) return false;
+        size_t i = home(handle, slotCount);
+        while (slotArray[i].key && slotArray[i].key != removed()) i = (i + 1) & (slotCount - 1);
+        if (!slotArray[i].key) ++usedSlots;
+        slotArray[i] = Slot{handle, record};
+        ++liveSlots;
         return true;
     }
 
@@ -43,7 +43,7 @@ public:
         Slot *s = slotOf(handle);
         if (!s) return;
         *s = Slot{removed(), nullptr};
-        --live_;
+        --liveSlots;
     }
 
 private:
@@ -61,36 +61,36 @@ private:
     }
 
     Slot *slotOf(const void *handle) const {
-        if (!capacity_ || !handle || handle == removed()) return nullptr;
-        for (size_t i = home(handle, capacity_);; i = (i + 1) & (capacity_ - 1)) {
-            if (slots_[i].key == handle) return &slots_[i];
-            if (!slots_[i].key) return nullptr;
+        if (!slotCount || !handle || handle == removed()) return nullptr;
+        for (size_t i = home(handle, slotCount);; i = (i + 1) & (slotCount - 1)) {
+            if (slotArray[i].key == handle) return &slotArray[i];
+            if (!slotArray[i].key) return nullptr;
         }
     }
 
     // Rebuilds the table at twice the live count or more (erased slots go).
     bool grow() {
         size_t capacity = 16;
-        while (capacity < (live_ + 1) * 4) capacity *= 2;
+        while (capacity < (liveSlots + 1) * 4) capacity *= 2;
         auto *slots = static_cast<Slot *>(std::calloc(capacity, sizeof(Slot)));
         if (!slots) return false;
-        for (size_t i = 0; i < capacity_; ++i) {
-            if (!slots_[i].key || slots_[i].key == removed()) continue;
-            size_t j = home(slots_[i].key, capacity);
+        for (size_t i = 0; i < slotCount; ++i) {
+            if (!slotArray[i].key || slotArray[i].key == removed()) continue;
+            size_t j = home(slotArray[i].key, capacity);
             while (slots[j].key) j = (j + 1) & (capacity - 1);
-            slots[j] = slots_[i];
+            slots[j] = slotArray[i];
         }
-        std::free(slots_);
-        slots_ = slots;
-        capacity_ = capacity;
-        used_ = live_;
+        std::free(slotArray);
+        slotArray = slots;
+        slotCount = capacity;
+        usedSlots = liveSlots;
         return true;
     }
 
-    Slot *slots_ = nullptr;
-    size_t capacity_ = 0;  // a power of two, or 0
-    size_t used_ = 0;      // live and erased slots
-    size_t live_ = 0;
+    Slot *slotArray = nullptr;
+    size_t slotCount = 0;  // a power of two, or 0
+    size_t usedSlots = 0;      // live and erased slots
+    size_t liveSlots = 0;
 };
 
 }  // namespace glyphmem
