@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include "emulator/host_args.h"
+#include "emulator/kernel_paths.h"
 #include "emulator/library.h"
 #include "emulator/reference.h"
 
@@ -27,6 +28,10 @@ const char *kDescription =
     "  glyphhost [OPTIONS] call NAME [ARG...] [:: NAME [ARG...]]...\n"
     "                                                calls functions, one after another, on one instance\n"
     "  glyphhost [OPTIONS] run FILE                  calls from a script (FILE - reads standard input)\n"
+    "  glyphhost paths                               the fast paths of each kernel on this processor, the one\n"
+    "                                                the library takes and why (GH_FORCE_PATH=kernel:path,...\n"
+    "                                                and GH_FORCE_PORTABLE=1 change it; a force that cannot be\n"
+    "                                                followed is an error)\n"
     "\n"
     "NAME is a catalogue name or a function number.  Options go before NAME.\n"
     "\n"
@@ -292,7 +297,8 @@ int run(int argc, char **argv) {
     CLI::App *helpCmd = app.add_subcommand("help", "print the reference entry of a function");
     std::string helpName;
     helpCmd->add_option("name", helpName, "a function's name or number (none: list them all)");
-    for (CLI::App *sub : {listCmd, callCmd, runCmd, helpCmd}) sub->fallthrough();
+    CLI::App *pathsCmd = app.add_subcommand("paths", "print each kernel's paths, the one taken and why");
+    for (CLI::App *sub : {listCmd, callCmd, runCmd, helpCmd, pathsCmd}) sub->fallthrough();
 
     std::vector<std::string> words;
     std::vector<std::string> args = separateCallWords(argc, argv, &words);
@@ -314,6 +320,12 @@ int run(int argc, char **argv) {
     if (helpCmd->parsed()) {
         help(helpName);
         return 0;
+    }
+    if (pathsCmd->parsed()) {
+        std::vector<std::string> problems = ghemu::reportKernelPaths(std::cout);
+        std::cout.flush();
+        for (const std::string &p : problems) std::fprintf(stderr, "glyphhost: error: %s\n", p.c_str());
+        return problems.empty() ? 0 : 1;
     }
     if (callCmd->parsed()) {
         if (words.empty()) throw ghemu::ArgumentError("call needs a function name");
