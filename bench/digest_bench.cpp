@@ -82,43 +82,37 @@ void registerAll() {
         MD5Final(out, &c);
     });
     addOpenSSL("MD5", EVP_md5());
-    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
-        DigestPath path = static_cast<DigestPath>(p);
-        std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha1_blocks_fn f = sha1_blocks_for(path)) {
-            addBenchmark("digest/SHA1" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+    for (int i = 0; i < gSha1Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha1Kernel, i)) continue;
+        sha1_blocks_fn f = sha1_blocks_of(gSha1Kernel.paths[i]);
+        addBenchmark(std::string("digest/SHA1/") + gSha1Kernel.paths[i].name, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 SHA1_CTX c;
                 SHA1InitWith(&c, f);
                 SHA1Update(&c, d, n);
                 SHA1Final(out, &c);
-            });
-        }
+        });
     }
     addOpenSSL("SHA1", EVP_sha1());
-    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
-        DigestPath path = static_cast<DigestPath>(p);
-        std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha256_blocks_fn f = sha256_blocks_for(path)) {
-            addBenchmark("digest/SHA256" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+    for (int i = 0; i < gSha256Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha256Kernel, i)) continue;
+        sha256_blocks_fn f = sha256_blocks_of(gSha256Kernel.paths[i]);
+        addBenchmark(std::string("digest/SHA256/") + gSha256Kernel.paths[i].name, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 sha256_ctx c;
                 sha256_begin_with(&c, f);
                 sha256_hash(d, n, &c);
                 sha256_end(out, &c);
-            });
-        }
+        });
     }
     addOpenSSL("SHA256", EVP_sha256());
-    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
-        DigestPath path = static_cast<DigestPath>(p);
-        std::string suffix = std::string("/") + digest_path_name(path);
-        if (sha512_blocks_fn f = sha512_blocks_for(path)) {
-            addBenchmark("digest/SHA512" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+    for (int i = 0; i < gSha512Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha512Kernel, i)) continue;
+        sha512_blocks_fn f = sha512_blocks_of(gSha512Kernel.paths[i]);
+        addBenchmark(std::string("digest/SHA512/") + gSha512Kernel.paths[i].name, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 sha512_ctx c;
                 sha512_begin_with(&c, f);
                 sha512_hash(d, n, &c);
                 sha512_end(out, &c);
-            });
-        }
+        });
     }
     addOpenSSL("SHA512", EVP_sha512());
 }

@@ -70,14 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     case DIGEST_SHA1: {
         SHA1_CTX c;
-        SHA1InitWith(&c, sha1_blocks_for(DIGEST_PATH_PORTABLE));
+        SHA1InitWith(&c, sha1_blocks_of(gSha1Kernel.paths[gSha1Kernel.count - 1]));
         SHA1Update(&c, d, n);
         SHA1Final(want, &c);
         do_sha1(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 20) == 0);
-        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha1_blocks_fn f = sha1_blocks_for(static_cast<DigestPath>(path));
-            if (!f) continue;
+        for (int path = 0; path < gSha1Kernel.count; ++path) {
+            if (!gh_kernel_path_runs(gSha1Kernel, path)) continue;
+            sha1_blocks_fn f = sha1_blocks_of(gSha1Kernel.paths[path]);
             SHA1InitWith(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { SHA1Update(&c, q, m); });
             SHA1Final(got, &c);
@@ -87,14 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     case DIGEST_SHA256: {
         sha256_ctx c;
-        sha256_begin_with(&c, sha256_blocks_for(DIGEST_PATH_PORTABLE));
+        sha256_begin_with(&c, sha256_blocks_of(gSha256Kernel.paths[gSha256Kernel.count - 1]));
         sha256_hash(d, n, &c);
         sha256_end(want, &c);
         do_sha256(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 32) == 0);
-        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha256_blocks_fn f = sha256_blocks_for(static_cast<DigestPath>(path));
-            if (!f) continue;
+        for (int path = 0; path < gSha256Kernel.count; ++path) {
+            if (!gh_kernel_path_runs(gSha256Kernel, path)) continue;
+            sha256_blocks_fn f = sha256_blocks_of(gSha256Kernel.paths[path]);
             sha256_begin_with(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { sha256_hash(q, m, &c); });
             sha256_end(got, &c);
@@ -104,14 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     case DIGEST_SHA512: {
         sha512_ctx c;
-        sha512_begin_with(&c, sha512_blocks_for(DIGEST_PATH_PORTABLE));
+        sha512_begin_with(&c, sha512_blocks_of(gSha512Kernel.paths[gSha512Kernel.count - 1]));
         sha512_hash(d, n, &c);
         sha512_end(want, &c);
         do_sha512(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 64) == 0);
-        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            sha512_blocks_fn f = sha512_blocks_for(static_cast<DigestPath>(path));
-            if (!f) continue;
+        for (int path = 0; path < gSha512Kernel.count; ++path) {
+            if (!gh_kernel_path_runs(gSha512Kernel, path)) continue;
+            sha512_blocks_fn f = sha512_blocks_of(gSha512Kernel.paths[path]);
             sha512_begin_with(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { sha512_hash(q, m, &c); });
             sha512_end(got, &c);
