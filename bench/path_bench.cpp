@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <functional>
@@ -56,7 +57,13 @@ void add(const std::string &kernel, const std::string &path, Run run) {
     benchmark::RegisterBenchmark(("paths/" + kernel + "/" + path).c_str(), run)->MinTime(0.2);
 }
 
-constexpr size_t kBytes = 1 << 20;
+// 1 MiB, or GH_PATHS_BYTES bytes (to see where a path wins on small values).
+size_t bytesFromEnvironment() {
+    const char *v = getenv("GH_PATHS_BYTES");
+    long n = v ? strtol(v, nullptr, 10) : 0;
+    return n >= 1024 ? static_cast<size_t>(n) / 64 * 64 : size_t{1} << 20;
+}
+const size_t kBytes = bytesFromEnvironment();
 
 template <class Fn>
 Run digestRun(Fn fn, size_t bytes) {

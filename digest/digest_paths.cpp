@@ -1,4 +1,5 @@
-// The block steps of each digest, best first (platform/kernels.h).
+// The block steps of each digest, best first (platform/kernels.h; the
+// figures in bench/README.md).
 #include "digest/digest_paths.h"
 
 #include "platform/cpu_features.h"
@@ -17,7 +18,6 @@ const sha512_blocks_fn kSha512Portable = sha512_blocks_portable;
 #if GH_DIGEST_X86
 const sha1_blocks_fn kSha1ShaNi = sha1_blocks_shani;
 const sha256_blocks_fn kSha256ShaNi = sha256_blocks_shani;
-const sha512_blocks_fn kSha512Avx512 = sha512_blocks_avx512;
 const sha512_blocks_fn kSha512Avx2 = sha512_blocks_avx2;
 const sha512_blocks_fn kSha512Bmi2 = sha512_blocks_bmi2;
 #endif
@@ -38,7 +38,6 @@ const KernelPath kSha256Paths[] = {
 
 const KernelPath kSha512Paths[] = {
 #if GH_DIGEST_X86
-    {"avx512", CPU_AVX512VL | CPU_AVX2 | CPU_BMI2, &kSha512Avx512},
     {"avx2", CPU_AVX2 | CPU_BMI2, &kSha512Avx2},
     {"bmi2", CPU_BMI2, &kSha512Bmi2},
 #endif

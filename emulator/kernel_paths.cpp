@@ -34,7 +34,11 @@ std::vector<std::string> reportKernelPaths(std::ostream &out) {
             line.resize(18, ' ');
             line += "needs " + featureNames(p.needs);
             uint64_t lacking = p.needs & ~used;
-            if (lacking) line += ", not here: no " + featureNames(lacking);
+            if (lacking) {
+                line += ", not here: no " + featureNames(lacking);
+            } else if (gh_kernel_passed_over(*k, i)) {
+                line += ", passed over here: slower on this processor than a later path";
+            }
             out << line << "\n";
         }
     }

@@ -25,13 +25,25 @@ enum : uint32_t {
 
 const char *const kFeatureNames[CPU_FEATURE_COUNT] = {"sse2", "ssse3", "sse41", "pclmul", "bmi2", "sha",
                                                       "avx2", "avx512vl", "avx512bw", "avx512vbmi",
-                                                      "avx512vbmi2"};
+                                                      "avx512vbmi2", "avx512_halves"};
 
 #if GH_X86
 // Run only where the OS has enabled XGETBV (OSXSAVE); the attribute lets the
 // compiler emit the instruction without a global -mxsave.
 __attribute__((target("xsave"))) unsigned long long readXcr0() {
     return __builtin_ia32_xgetbv(0);
+}
+
+// AuthenticAMD, family 19h (base 0Fh + extended 0Ah): Zen 3 and Zen 4, of
+// which only Zen 4 has AVX-512.
+bool amdFamily19h() {
+    unsigned a, b, c, d;
+    if (!__get_cpuid(0, &a, &b, &c, &d)) return false;
+    bool amd = b == 0x68747541u && d == 0x69746e65u && c == 0x444d4163u;  // "Auth" "enti" "cAMD"
+    if (!amd || !__get_cpuid(1, &a, &b, &c, &d)) return false;
+    unsigned family = (a >> 8) & 0xF;
+    if (family == 0xF) family += (a >> 20) & 0xFF;
+    return family == 0x19;
 }
 
 uint64_t detect() {
@@ -61,6 +73,7 @@ uint64_t detect() {
         if ((c >> 1) & 1) f |= CPU_AVX512VBMI;
         if ((c >> 6) & 1) f |= CPU_AVX512VBMI2;
     }
+    if (avx512 && amdFamily19h()) f |= CPU_AVX512_HALVES;
     return f;
 }
 #else

@@ -27,9 +27,13 @@ enum : uint64_t {
     CPU_AVX512VL = 1u << 7,     // F + VL
     CPU_AVX512BW = 1u << 8,     // F + BW + VL
     CPU_AVX512VBMI = 1u << 9,   // the above plus VBMI
-    CPU_AVX512VBMI2 = 1u << 10  // F + BW + VL plus VBMI2 (byte compress and expand)
+    CPU_AVX512VBMI2 = 1u << 10, // F + BW + VL plus VBMI2 (byte compress and expand)
+    // Not an instruction set but how the processor runs one: AVX-512 in two
+    // 256-bit halves (AMD family 19h, Zen 4), where some kernels run no
+    // faster than their AVX2 twins (the kernels' lists say which).
+    CPU_AVX512_HALVES = 1u << 11
 };
-constexpr int CPU_FEATURE_COUNT = 11;
+constexpr int CPU_FEATURE_COUNT = 12;
 
 // The name of feature bit `index` (0 .. CPU_FEATURE_COUNT - 1), as in the
 // kernel paths' names ("avx512bw"), or "?".

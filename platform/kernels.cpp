@@ -31,7 +31,7 @@ Choice decide(const Kernel &k) {
     auto runs = [&](int i) { return portable ? i == k.count - 1 : runsWith(k, i, features); };
     Choice c = {k.count - 1, portable ? KERNEL_HOW_PORTABLE : KERNEL_HOW_PREFERRED, KERNEL_FORCE_NONE, nullptr, 0};
     for (int i = 0; i < k.count; ++i) {
-        if (runs(i)) {
+        if (runs(i) && (i == k.count - 1 || !k.passOver || !k.passOver(k.paths[i].fns, k.slot, features))) {
             c.index = i;
             break;
         }
@@ -77,6 +77,11 @@ const char *gh_kernel_how_name(KernelHow how) {
 bool gh_kernel_has_path(const Kernel &k, int i) {
     if (i < 0 || i >= k.count) return false;
     return i == k.count - 1 || !k.has || k.has(k.paths[i].fns, k.slot);
+}
+
+bool gh_kernel_passed_over(const Kernel &k, int i) {
+    return gh_kernel_has_path(k, i) && i != k.count - 1 && k.passOver &&
+           k.passOver(k.paths[i].fns, k.slot, gh_cpu_feature_bits());
 }
 
 bool gh_kernel_path_runs(const Kernel &k, int i) { return runsWith(k, i, gh_cpu_detected_bits()); }

@@ -13,11 +13,14 @@
 // nothing over the portable code).
 //
 // The choice is deterministic: the first path of the list that this
-// processor runs and that has the kernel's function.  Lists are in
-// preference order, so the order is the policy; where a wider tier loses to
-// a narrower one for some function, the family leaves that function out of
-// the wider tier (the figures are in bench/README.md).  Nothing is timed:
-// the same processor always gets the same paths.
+// processor runs, that has the kernel's function and that the family does
+// not pass over on this processor (`passOver`).  Lists are in preference
+// order, so the order is the policy; where a wider tier loses to a narrower
+// one for some function everywhere measured, the family leaves that
+// function out of the wider tier; where it loses on some processors only,
+// passOver names them (by a CPU_* bit such as CPU_AVX512_HALVES).  The
+// figures are in bench/README.md.  Nothing is timed: the same processor
+// always gets the same paths.
 //
 // Two switches, read at a kernel's first use:
 //   GH_FORCE_PORTABLE=1          every feature reads as absent (cpu_features.h)
@@ -53,7 +56,7 @@ struct KernelPath {
 // Why a kernel has its path.
 enum KernelHow {
     KERNEL_HOW_NONE,       // not chosen yet
-    KERNEL_HOW_PREFERRED,  // the first path of the list this processor runs
+    KERNEL_HOW_PREFERRED,  // the first path of the list this processor runs (and is not passed over)
     KERNEL_HOW_PORTABLE,   // GH_FORCE_PORTABLE=1
     KERNEL_HOW_FORCED      // named by GH_FORCE_PATH
 };
@@ -74,6 +77,10 @@ struct Kernel {
     int count;
     int slot;                                // the function of the tables this kernel is
     bool (*has)(const void *fns, int slot);  // whether a table has it; null: every table does
+    // Whether the default choice skips a path that runs on a processor with
+    // `features` (it measured slower there than a later path); null: never.
+    // Forcing and the tests still reach the path.
+    bool (*passOver)(const void *fns, int slot, uint64_t features);
     std::atomic<int> chosen;                 // index into paths, or kUnchosen / kRecording
     // The record of the choice; complete once `chosen` is >= 0.
     KernelHow how;
@@ -81,13 +88,16 @@ struct Kernel {
     char refusedPath[32];  // the path GH_FORCE_PATH named, when refused (cut short if longer)
 
     constexpr Kernel(const char *kernelName, const KernelPath *list, int listCount, int functionSlot = 0,
-                     bool (*hasFunction)(const void *, int) = nullptr)
+                     bool (*hasFunction)(const void *, int) = nullptr,
+                     bool (*passOverPath)(const void *, int, uint64_t) = nullptr)
         : name(kernelName), paths(list), count(listCount), slot(functionSlot), has(hasFunction),
-          chosen(kUnchosen), how(KERNEL_HOW_NONE), refusal(KERNEL_FORCE_NONE), refusedPath() {}
+          passOver(passOverPath), chosen(kUnchosen), how(KERNEL_HOW_NONE), refusal(KERNEL_FORCE_NONE),
+          refusedPath() {}
     template <size_t N>
     constexpr Kernel(const char *kernelName, const KernelPath (&list)[N], int functionSlot = 0,
-                     bool (*hasFunction)(const void *, int) = nullptr)
-        : Kernel(kernelName, list, static_cast<int>(N), functionSlot, hasFunction) {}
+                     bool (*hasFunction)(const void *, int) = nullptr,
+                     bool (*passOverPath)(const void *, int, uint64_t) = nullptr)
+        : Kernel(kernelName, list, static_cast<int>(N), functionSlot, hasFunction, passOverPath) {}
     Kernel(const Kernel &) = delete;
     Kernel &operator=(const Kernel &) = delete;
 };
@@ -95,6 +105,9 @@ struct Kernel {
 // Whether path i is one of the kernel's: its table has the kernel's
 // function (the portable path always has).
 bool gh_kernel_has_path(const Kernel &k, int i);
+
+// Whether the default choice passes over path i on this processor.
+bool gh_kernel_passed_over(const Kernel &k, int i);
 
 // Whether this processor runs path i of the kernel (one of its own),
 // GH_FORCE_PORTABLE aside: the paths the tests compare with the portable one.

@@ -124,6 +124,18 @@ TEST(KernelChooser, FollowsOrRefusesTheForceSwitch) {
     EXPECT_EQ(d.refusal, KERNEL_FORCE_NO_SUCH_PATH);
 }
 
+bool passOverNarrow(const void *fns, int, uint64_t) { return fns == &kNarrow; }
+
+TEST(KernelChooser, PassesOverWhatTheFamilySaysButCanBeForcedThere) {
+    ForcePath force("fake_forced:narrow");
+    Kernel over("fake_over", kFakePaths, 1, hasFunction, passOverNarrow);
+    Kernel forced("fake_forced", kFakePaths, 1, hasFunction, passOverNarrow);
+    EXPECT_EQ(gh_kernel_path(&over), 3);
+    EXPECT_TRUE(gh_kernel_passed_over(over, 2));
+    EXPECT_TRUE(gh_kernel_path_runs(over, 2));  // and the tests still run it
+    EXPECT_EQ(gh_kernel_path(&forced), portableForced() ? 3 : 2);
+}
+
 TEST(KernelChooser, SplitsTheForceSwitchIntoEntries) {
     ForcePath force(",a:b,,noColon,c:,long_name:path_name,");
     std::vector<std::string> entries;
@@ -159,7 +171,7 @@ int expectedPath(const Kernel &k) {
         if (i >= 0 && runs(i)) return i;
     }
     for (int i = 0; i < k.count; ++i)
-        if (runs(i)) return i;
+        if (runs(i) && (portableForced() || !gh_kernel_passed_over(k, i))) return i;
     return -1;
 }
 
