@@ -142,9 +142,9 @@ const int64_t kConvSizes[] = {4096, 1 << 20, 64 << 20};
 
 int registerAll() {
     for (int64_t n : kBase64Sizes) {
-        for (int p = 0; p < BASE64_PATHS; ++p) {
-            const Base64Codec *codec = base64_codec_for(static_cast<Base64Path>(p));
-            if (!codec) continue;
+        for (int p = gBase64EncodeKernel.count - 1; p >= 0; --p) {
+            if (!gh_kernel_path_runs(gBase64EncodeKernel, p)) continue;
+            const Base64Codec *codec = base64_codec_of(gBase64EncodeKernel.paths[p]);
             benchmark::RegisterBenchmark((std::string("BM_Base64Encode_") + codec->name).c_str(), encodeWith, codec)->Arg(n);
             benchmark::RegisterBenchmark((std::string("BM_Base64Decode_") + codec->name).c_str(), decodeWith, codec)->Arg(n);
         }
@@ -154,9 +154,10 @@ int registerAll() {
     }
     for (int64_t n : kConvSizes) {
         benchmark::RegisterBenchmark("BM_Conv_Memcpy", BM_Conv_Memcpy)->Arg(n);
-        for (int p = 0; p < CHARCODEC_PATHS; ++p) {
-            const CharCodecKernels *k = charcodec_kernels_for(static_cast<CharCodecPath>(p));
-            if (!k) continue;
+        const Kernel &kernel = gCharCodecKernels[CHARCODEC_ENCODE];
+        for (int p = kernel.count - 1; p >= 0; --p) {
+            if (!gh_kernel_path_runs(kernel, p)) continue;
+            const CharCodecKernels *k = &charcodec_set_of(kernel.paths[p]);
             benchmark::RegisterBenchmark((std::string("BM_Conv_WideToBytes_") + k->name).c_str(), wideToBytes, k)->Arg(n);
             benchmark::RegisterBenchmark((std::string("BM_Conv_BytesToWide_") + k->name).c_str(), bytesToWide, k)->Arg(n);
             benchmark::RegisterBenchmark((std::string("BM_Conv_NarrowLow8_") + k->name).c_str(), narrowLow8, k)->Arg(n);

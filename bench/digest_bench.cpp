@@ -82,43 +82,37 @@ void registerAll() {
         md5_final(&c, out);
     });
     addOpenSSL("MD5", EVP_md5());
-    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
-        DigestPath path = static_cast<DigestPath>(p);
-        std::string suffix = std::string("/") + digest_path_name(path);
-        if (Sha1BlocksFn f = sha1_blocks_for(path)) {
-            addBenchmark("digest/SHA1" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+    for (int i = 0; i < gSha1Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha1Kernel, i)) continue;
+        Sha1BlocksFn f = sha1_blocks_of(gSha1Kernel.paths[i]);
+        addBenchmark(std::string("digest/SHA1/") + gSha1Kernel.paths[i].name, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 Sha1Context c;
                 sha1_init_with(&c, f);
                 sha1_update(&c, d, n);
                 sha1_final(&c, out);
-            });
-        }
+        });
     }
     addOpenSSL("SHA1", EVP_sha1());
-    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
-        DigestPath path = static_cast<DigestPath>(p);
-        std::string suffix = std::string("/") + digest_path_name(path);
-        if (Sha256BlocksFn f = sha256_blocks_for(path)) {
-            addBenchmark("digest/SHA256" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+    for (int i = 0; i < gSha256Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha256Kernel, i)) continue;
+        Sha256BlocksFn f = sha256_blocks_of(gSha256Kernel.paths[i]);
+        addBenchmark(std::string("digest/SHA256/") + gSha256Kernel.paths[i].name, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 Sha256Context c;
                 sha256_init_with(&c, f);
                 sha256_update(&c, d, n);
                 sha256_final(&c, out);
-            });
-        }
+        });
     }
     addOpenSSL("SHA256", EVP_sha256());
-    for (int p = 0; p < DIGEST_PATH_COUNT; ++p) {
-        DigestPath path = static_cast<DigestPath>(p);
-        std::string suffix = std::string("/") + digest_path_name(path);
-        if (Sha512BlocksFn f = sha512_blocks_for(path)) {
-            addBenchmark("digest/SHA512" + suffix, [f](const uint8_t *d, size_t n, uint8_t *out) {
+    for (int i = 0; i < gSha512Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha512Kernel, i)) continue;
+        Sha512BlocksFn f = sha512_blocks_of(gSha512Kernel.paths[i]);
+        addBenchmark(std::string("digest/SHA512/") + gSha512Kernel.paths[i].name, [f](const uint8_t *d, size_t n, uint8_t *out) {
                 Sha512Context c;
                 sha512_init_with(&c, f);
                 sha512_update(&c, d, n);
                 sha512_final(&c, out);
-            });
-        }
+        });
     }
     addOpenSSL("SHA512", EVP_sha512());
 }

@@ -7,7 +7,7 @@
 cmake_minimum_required(VERSION 3.20)
 
 set(algorithms text encoding digest auth cipher)
-set(allowed_library   library resources functions host platform)
+set(allowed_library   library resources functions ${algorithms} host platform)
 set(allowed_resources resources platform)
 set(allowed_functions functions ${algorithms} host platform)
 set(allowed_text      text platform)

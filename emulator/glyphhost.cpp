@@ -15,6 +15,7 @@
 
 #include "emulator/host_args.h"
 #include "emulator/host_output.h"
+#include "emulator/kernel_paths.h"
 #include "emulator/library.h"
 #include "emulator/reference.h"
 
@@ -30,6 +31,10 @@ const char *kDescription =
     "  glyphhost [OPTIONS] call [@N] NAME [ARG...] [:: [@N] NAME [ARG...]]...\n"
     "                                                calls functions, one after another\n"
     "  glyphhost [OPTIONS] run FILE                  calls from a script (FILE - reads standard input)\n"
+    "  glyphhost paths                               the fast paths of each kernel on this processor, the one\n"
+    "                                                the library takes and why (GH_FORCE_PATH=kernel:path,...\n"
+    "                                                and GH_FORCE_PORTABLE=1 change it; a force that cannot be\n"
+    "                                                followed is an error)\n"
     "\n"
     "NAME is a catalogue name or a function number.  Options go before the subcommand:\n"
     "every word after NAME is an argument, and one that looks like an option (--name) is\n"
@@ -403,7 +408,8 @@ int run(int argc, char **argv) {
     CLI::App *helpCmd = app.add_subcommand("help", "print the reference entry of a function");
     std::string helpName;
     helpCmd->add_option("name", helpName, "a function's name or number (none: list them all)");
-    for (CLI::App *sub : {listCmd, callCmd, runCmd, helpCmd}) sub->fallthrough();
+    CLI::App *pathsCmd = app.add_subcommand("paths", "print each kernel's paths, the one taken and why");
+    for (CLI::App *sub : {listCmd, callCmd, runCmd, helpCmd, pathsCmd}) sub->fallthrough();
 
     std::vector<std::string> words;
     std::vector<std::string> args = separateCallWords(argc, argv, &words);
@@ -426,6 +432,12 @@ int run(int argc, char **argv) {
     if (helpCmd->parsed()) {
         help(helpName);
         return kOk;
+    }
+    if (pathsCmd->parsed()) {
+        std::vector<std::string> problems = ghemu::reportKernelPaths(std::cout);
+        std::cout.flush();
+        for (const std::string &p : problems) std::fprintf(stderr, "glyphhost: error: %s\n", p.c_str());
+        return problems.empty() ? kOk : kUsage;
     }
     if (callCmd->parsed()) {
         if (words.empty()) throw ghemu::ArgumentError("call needs a function name");

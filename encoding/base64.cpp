@@ -1,5 +1,5 @@
 // Base64: the portable code, the ends of the data around the block kernels,
-// and the choice of kernel.
+// and the kernels behind them.
 #include "encoding/base64.h"
 
 #include <string.h>
@@ -7,7 +7,6 @@
 #include "encoding/base64_codec.h"
 #include "platform/charcodec.h"
 #include "platform/cpu_features.h"
-#include "platform/path_choice.h"
 
 namespace {
 
@@ -119,119 +118,28 @@ size_t decodeGroupsPortable(const uint8_t *src, size_t n, uint8_t *dst, size_t r
     return i;
 }
 
-const Base64Codec kCodecs[BASE64_PATHS] = {
-    {"portable", nullptr, decodeGroupsPortable},
-    {"ssse3", base64_encode_ssse3, base64_decode_ssse3},
-    {"avx2", base64_encode_avx2, base64_decode_avx2},
-    {"avx512vbmi", base64_encode_avx512vbmi, base64_decode_avx512vbmi},
+const Base64Codec kPortable = {"portable", nullptr, decodeGroupsPortable};
+const Base64Codec kSsse3 = {"ssse3", base64_encode_ssse3, base64_decode_ssse3};
+const Base64Codec kAvx2 = {"avx2", base64_encode_avx2, base64_decode_avx2};
+const Base64Codec kAvx512Vbmi = {"avx512vbmi", base64_encode_avx512vbmi, base64_decode_avx512vbmi};
+
+// Each runs about twice as fast as the next (bench/README.md).
+const KernelPath kPaths[] = {
+    {"avx512vbmi", CPU_AVX512VBMI, &kAvx512Vbmi},
+    {"avx2", CPU_AVX2, &kAvx2},
+    {"ssse3", CPU_SSSE3, &kSsse3},
+    {"portable", 0, &kPortable},
 };
-
-bool supported(Base64Path path, const CpuFeatures &f) {
-    switch (path) {
-    case BASE64_PORTABLE:
-        return true;
-    case BASE64_SSSE3:
-        return f.ssse3;
-    case BASE64_AVX2:
-        return f.avx2;
-    case BASE64_AVX512VBMI:
-        return f.avx512vbmi;
-    default:
-        return false;
-    }
-}
-
-// Encoding and decoding are chosen apart (platform/path_choice.h): a
-// processor may favour one width for the one and another for the other.
-PathChoice gEncodeChoice("base64_encode");
-PathChoice gDecodeChoice("base64_decode");
-
-// A few KiB in the first-level cache, gone over 4 times a run: about a
-// microsecond on the fast codecs.
-enum { kSampleBytes = 3072, kSampleText = kSampleBytes / 3 * 4, kSamplePasses = 4 };
-struct EncodeSample {
-    uint8_t bytes[kSampleBytes];
-    uint8_t text[kSampleText];
-};
-struct DecodeSample {
-    uint8_t text[kSampleText];
-    uint8_t bytes[kSampleBytes + 1];  // and the NUL after them
-};
-
-void fillBytes(uint8_t *bytes) {
-    uint32_t x = 0x2545F491u;
-    for (size_t i = 0; i < kSampleBytes; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = static_cast<uint8_t>(x >> 24);
-    }
-}
-
-void prepareEncode(void *sample) { fillBytes(static_cast<EncodeSample *>(sample)->bytes); }
-
-void prepareDecode(void *sample) {
-    DecodeSample *s = static_cast<DecodeSample *>(sample);
-    fillBytes(s->bytes);
-    encodePortable(s->bytes, kSampleBytes, s->text);
-}
-
-void runEncode(void *sample, int path) {
-    EncodeSample *s = static_cast<EncodeSample *>(sample);
-    for (int k = 0; k < kSamplePasses; ++k)
-        base64_encode_text_with(&kCodecs[path], s->text, s->bytes, kSampleBytes);
-}
-
-void runDecode(void *sample, int path) {
-    DecodeSample *s = static_cast<DecodeSample *>(sample);
-    for (int k = 0; k < kSamplePasses; ++k)
-        base64_decode_unwrapped_with(&kCodecs[path], s->bytes, s->text, kSampleText, kSampleBytes);
-}
-
-const char *codecName(int path) { return kCodecs[path].name; }
-
-int choose(PathChoice *choice, void (*prepare)(void *), void (*run)(void *, int), void *sample) {
-    CpuFeatures f = gh_cpu_features();  // none under GH_FORCE_PORTABLE=1
-    int paths[BASE64_PATHS];
-    int count = 0;
-    for (int p = BASE64_PATHS - 1; p >= BASE64_PORTABLE; --p) {  // the widest first
-        if (supported(static_cast<Base64Path>(p), f)) paths[count++] = p;
-    }
-    PathTrial trial = {paths, count, codecName, prepare, run, sample};
-    return gh_path_choose(choice, trial);
-}
-
-int encodePath() {
-    int path = gh_path_chosen(gEncodeChoice);
-    if (path >= 0) return path;
-    EncodeSample sample;
-    return choose(&gEncodeChoice, prepareEncode, runEncode, &sample);
-}
-
-int decodePath() {
-    int path = gh_path_chosen(gDecodeChoice);
-    if (path >= 0) return path;
-    DecodeSample sample;
-    return choose(&gDecodeChoice, prepareDecode, runDecode, &sample);
-}
 
 }  // namespace
 
-const Base64Codec *base64_codec_for(Base64Path path) {
-    if (path < BASE64_PORTABLE || path >= BASE64_PATHS) return nullptr;
-    return supported(path, gh_cpu_detected()) ? &kCodecs[path] : nullptr;
-}
+// Encoding and decoding are chosen apart: a processor may favour one width
+// for the one and another for the other.
+Kernel gBase64EncodeKernel("base64_encode", kPaths);
+Kernel gBase64DecodeKernel("base64_decode", kPaths);
 
-const Base64Codec *base64_encoder() { return &kCodecs[encodePath()]; }
-const Base64Codec *base64_decoder() { return &kCodecs[decodePath()]; }
-
-const PathChoice *base64_encode_choice() {
-    encodePath();
-    return &gEncodeChoice;
-}
-
-const PathChoice *base64_decode_choice() {
-    decodePath();
-    return &gDecodeChoice;
-}
+const Base64Codec *base64_encoder() { return static_cast<const Base64Codec *>(gh_kernel_fns(&gBase64EncodeKernel)); }
+const Base64Codec *base64_decoder() { return static_cast<const Base64Codec *>(gh_kernel_fns(&gBase64DecodeKernel)); }
 
 uint64_t base64_enc_size(uint32_t n) {
     uint64_t estimate = static_cast<uint64_t>(n * 1.3333333) + 3;

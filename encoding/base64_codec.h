@@ -1,5 +1,5 @@
-// The Base64 block kernels and the choice among them.  Internal to
-// encoding/; the tests reach every kernel through base64_codec_for().
+// The Base64 block kernels.  Internal to encoding/; the tests reach every
+// kernel through the kernels' path lists.
 //
 // A kernel handles only whole blocks in the middle of the data; the portable
 // code in base64.cpp does the ends, so every kernel gives exactly the
@@ -9,6 +9,8 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "platform/kernels.h"
 
 struct Base64Codec {
     const char *name;
@@ -24,21 +26,17 @@ struct Base64Codec {
     size_t (*decode)(const uint8_t *src, size_t n, uint8_t *dst, size_t room);
 };
 
-enum Base64Path { BASE64_PORTABLE, BASE64_SSSE3, BASE64_AVX2, BASE64_AVX512VBMI, BASE64_PATHS };
+// Encoding and decoding are each a kernel over one list of codecs
+// (avx512vbmi, avx2, ssse3, portable; platform/kernels.h); a path's table is
+// a Base64Codec.
+extern Kernel gBase64EncodeKernel;
+extern Kernel gBase64DecodeKernel;
 
-// The codec of a path, or null when this processor cannot run it.
-const Base64Codec *base64_codec_for(Base64Path path);
+inline const Base64Codec *base64_codec_of(const KernelPath &p) { return static_cast<const Base64Codec *>(p.fns); }
 
-// The codecs every Base64 function encodes and decodes with: the fastest
-// this processor runs, each timed and chosen once, at its first use
-// (platform/path_choice.h; the portable one under GH_FORCE_PORTABLE=1).
+// The codecs every Base64 function encodes and decodes with.
 const Base64Codec *base64_encoder();
 const Base64Codec *base64_decoder();
-
-// How each was chosen (made now if need be; path numbers are Base64Path).
-struct PathChoice;
-const PathChoice *base64_encode_choice();
-const PathChoice *base64_decode_choice();
 
 // The public functions on a given codec (the tests run each codec through
 // these).

@@ -1,5 +1,5 @@
-// The CRC-16 kernels behind crc16_xmodem and crc16_x25, for the chooser, the
-// tests and the benchmarks.
+// The CRC-16 kernels behind crc16_xmodem and crc16_x25, for the tests and the
+// benchmarks.
 //
 // A kernel continues a CRC register over n more bytes: crc16_msb_* kernels
 // the register of the MSB-first (XMODEM) form, crc16_lsb_* kernels that of
@@ -9,6 +9,8 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "platform/kernels.h"
 
 typedef uint16_t (*Crc16Kernel)(uint16_t crc, const uint8_t *data, size_t n);
 
@@ -28,30 +30,23 @@ uint16_t crc16_lsb_slice16(uint16_t crc, const uint8_t *data, size_t n);
 
 #if defined(__x86_64__) || defined(__i386__)
 #  define GH_CRC16_HAVE_CLMUL 1
-// Carry-less multiplication folding (PCLMULQDQ, SSE4.1); only to be called
+// Carry-less multiplication folding (PCLMULQDQ, SSSE3); only to be called
 // when the CPU has both.
 uint16_t crc16_msb_clmul(uint16_t crc, const uint8_t *data, size_t n);
 uint16_t crc16_lsb_clmul(uint16_t crc, const uint8_t *data, size_t n);
 #endif
 
-// The portable variant (slicing).
-const Crc16Variant *crc16_portable_variant();
+// The kernels of crc16_xmodem (XMODEM) and crc16_x25, over one
+// list of variants, best first (platform/kernels.h); a path's table is a
+// Crc16Variant.  The two forms are chosen apart: the X-25 kernels mirror
+// every byte's bits on the way in, which could change their ranking.
+extern Kernel gCrc16XmodemKernel;
+extern Kernel gCrc16X25Kernel;
 
-// The variants this CPU can run, best first; *count gets their number.  The
-// portable one is always among them.
-const Crc16Variant *crc16_variants(size_t *count);
+inline const Crc16Variant &crc16_variant_of(const KernelPath &p) { return *static_cast<const Crc16Variant *>(p.fns); }
 
-// The kernels crc16_xmodem and crc16_x25 use: the fastest of the variants
-// this CPU runs, each form timed and chosen once, at its first use
-// (platform/path_choice.h; the portable one when the environment variable
-// GH_FORCE_PORTABLE is 1), then fixed for the life of the process.
-Crc16Kernel crc16_chosen_msb();
-Crc16Kernel crc16_chosen_lsb();
-
-// How each was chosen (made now if need be); its paths carry the variants'
-// names.
-struct PathChoice;
-const PathChoice *crc16_xmodem_choice();
-const PathChoice *crc16_x25_choice();
+// The kernels crc16_xmodem and crc16_x25 use.
+inline Crc16Kernel crc16_chosen_msb() { return static_cast<const Crc16Variant *>(gh_kernel_fns(&gCrc16XmodemKernel))->msb; }
+inline Crc16Kernel crc16_chosen_lsb() { return static_cast<const Crc16Variant *>(gh_kernel_fns(&gCrc16X25Kernel))->lsb; }
 
 #endif

@@ -53,9 +53,9 @@ std::unique_ptr<uint8_t[]> exact(size_t n) { return std::unique_ptr<uint8_t[]>(n
 
 void checkDecode(const uint8_t *src, size_t n, size_t capacity) {
     std::vector<uint8_t> want = reference(src, n, capacity);
-    for (int p = 0; p < BASE64_PATHS; ++p) {
-        const Base64Codec *codec = base64_codec_for(static_cast<Base64Path>(p));
-        if (!codec) continue;
+    for (int p = 0; p < gBase64DecodeKernel.count; ++p) {
+        if (!gh_kernel_path_runs(gBase64DecodeKernel, p)) continue;
+        const Base64Codec *codec = base64_codec_of(gBase64DecodeKernel.paths[p]);
         auto dst = exact(capacity + 1);
         size_t got = base64_decode_unwrapped_with(codec, dst.get(), src, n, capacity);
         GH_FUZZ_CHECK(got == want.size());
@@ -104,10 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The input as bytes to encode: every kernel, bytes and characters.
     size_t length = static_cast<size_t>(base64_encoded_length(n));
     auto portable = exact(length);
-    GH_FUZZ_CHECK(base64_encode_text_with(base64_codec_for(BASE64_PORTABLE), portable.get(), text, n) == length);
-    for (int p = 0; p < BASE64_PATHS; ++p) {
-        const Base64Codec *codec = base64_codec_for(static_cast<Base64Path>(p));
-        if (!codec) continue;
+    const Base64Codec *portableCodec = base64_codec_of(gBase64EncodeKernel.paths[gBase64EncodeKernel.count - 1]);
+    GH_FUZZ_CHECK(base64_encode_text_with(portableCodec, portable.get(), text, n) == length);
+    for (int p = 0; p < gBase64EncodeKernel.count; ++p) {
+        if (!gh_kernel_path_runs(gBase64EncodeKernel, p)) continue;
+        const Base64Codec *codec = base64_codec_of(gBase64EncodeKernel.paths[p]);
         auto out = exact(length);
         GH_FUZZ_CHECK(base64_encode_text_with(codec, out.get(), text, n) == length);
         GH_FUZZ_CHECK(length == 0 || std::memcmp(out.get(), portable.get(), length) == 0);

@@ -30,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::unique_ptr<uint32_t[]> chars(new uint32_t[n ? n : 1]);
     if (n) std::memcpy(chars.get(), codes.data(), n * 4);
 
-    const CharCodecKernels *portable = charcodec_kernels_for(CHARCODEC_PORTABLE);
+    // The four conversions choose from the same list.
+    const Kernel &kernel = gCharCodecKernels[CHARCODEC_ENCODE];
+    const CharCodecKernels *portable = &charcodec_set_of(kernel.paths[kernel.count - 1]);
     uint64_t length = portable->encodedLength(chars.get(), n);
     GH_FUZZ_CHECK(length >= n && length <= 6 * static_cast<uint64_t>(n));
     std::unique_ptr<uint8_t[]> want(new uint8_t[length ? length : 1]);
@@ -43,9 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     portable->widen(raw.data(), r, wideWant.get());
     for (size_t i = 0; i < r; ++i) GH_FUZZ_CHECK(wideWant[i] == raw[i]);
 
-    for (int p = 1; p < CHARCODEC_PATHS; ++p) {
-        const CharCodecKernels *k = charcodec_kernels_for(static_cast<CharCodecPath>(p));
-        if (!k) continue;
+    for (int p = 0; p + 1 < kernel.count; ++p) {
+        if (!gh_kernel_path_runs(kernel, p)) continue;
+        const CharCodecKernels *k = &charcodec_set_of(kernel.paths[p]);
         // Every suffix start up to 8 (alignment and the kernels' ends).
         for (size_t from = 0; from <= n && from < 8; ++from) {
             size_t m = n - from;

@@ -72,14 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     case 2: {
         Sha1Context c;
-        sha1_init_with(&c, sha1_blocks_for(DIGEST_PATH_PORTABLE));
+        sha1_init_with(&c, sha1_blocks_of(gSha1Kernel.paths[gSha1Kernel.count - 1]));
         sha1_update(&c, d, n);
         sha1_final(&c, want);
         sha1_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 20) == 0);
-        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            Sha1BlocksFn f = sha1_blocks_for(static_cast<DigestPath>(path));
-            if (!f) continue;
+        for (int path = 0; path < gSha1Kernel.count; ++path) {
+            if (!gh_kernel_path_runs(gSha1Kernel, path)) continue;
+            Sha1BlocksFn f = sha1_blocks_of(gSha1Kernel.paths[path]);
             sha1_init_with(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { sha1_update(&c, q, m); });
             sha1_final(&c, got);
@@ -89,14 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     case 3: {
         Sha256Context c;
-        sha256_init_with(&c, sha256_blocks_for(DIGEST_PATH_PORTABLE));
+        sha256_init_with(&c, sha256_blocks_of(gSha256Kernel.paths[gSha256Kernel.count - 1]));
         sha256_update(&c, d, n);
         sha256_final(&c, want);
         sha256_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 32) == 0);
-        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            Sha256BlocksFn f = sha256_blocks_for(static_cast<DigestPath>(path));
-            if (!f) continue;
+        for (int path = 0; path < gSha256Kernel.count; ++path) {
+            if (!gh_kernel_path_runs(gSha256Kernel, path)) continue;
+            Sha256BlocksFn f = sha256_blocks_of(gSha256Kernel.paths[path]);
             sha256_init_with(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { sha256_update(&c, q, m); });
             sha256_final(&c, got);
@@ -106,14 +106,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     case 4: {
         Sha512Context c;
-        sha512_init_with(&c, sha512_blocks_for(DIGEST_PATH_PORTABLE));
+        sha512_init_with(&c, sha512_blocks_of(gSha512Kernel.paths[gSha512Kernel.count - 1]));
         sha512_update(&c, d, n);
         sha512_final(&c, want);
         sha512_digest(got, d, n);
         GH_FUZZ_CHECK(std::memcmp(want, got, 64) == 0);
-        for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-            Sha512BlocksFn f = sha512_blocks_for(static_cast<DigestPath>(path));
-            if (!f) continue;
+        for (int path = 0; path < gSha512Kernel.count; ++path) {
+            if (!gh_kernel_path_runs(gSha512Kernel, path)) continue;
+            Sha512BlocksFn f = sha512_blocks_of(gSha512Kernel.paths[path]);
             sha512_init_with(&c, f);
             feed(d, cuts, [&](const uint8_t *q, size_t m) { sha512_update(&c, q, m); });
             sha512_final(&c, got);

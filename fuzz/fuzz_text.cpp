@@ -189,10 +189,9 @@ void check(FuzzInput &in, uint8_t selector, uint8_t parameter) {
 
 // Each input runs on every path of the scans this processor has.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    for (int path = TEXT_SCAN_PORTABLE; path < TEXT_SCAN_PATHS; ++path) {
-        auto p = static_cast<TextScanPath>(path);
-        if (!scan_kernels8_for(p) && !scan_kernels32_for(p)) continue;
-        scan_force_path(p);
+    for (int tier = TEXT_SCAN_TIERS - 1; tier >= 0; --tier) {
+        if (!scan_tier_runs(tier)) continue;
+        scan_force_path(tier);
         FuzzInput in(data, size);
         uint8_t selector = in.byte();
         uint8_t parameter = in.byte();
@@ -202,6 +201,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             check<uint8_t>(in, selector, parameter);
         }
     }
-    scan_force_path(TEXT_SCAN_PATHS);
+    scan_force_path(-1);
     return 0;
 }

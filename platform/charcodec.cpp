@@ -1,10 +1,9 @@
 // Conversions between 32-bit characters and bytes: the portable code and
-// the choice of kernels.
+// the kernels behind them.
 #include "platform/charcodec.h"
 
 #include "platform/charcodec_kernels.h"
 #include "platform/cpu_features.h"
-#include "platform/path_choice.h"
 
 namespace {
 
@@ -114,109 +113,22 @@ const CharCodecKernels kPortable = {"portable", qchar_encoded_length_portable,
                                     qchar_encode_portable, bytes_widen_portable,
                                     qchar_narrow_low8_portable};
 
-const CharCodecKernels *kernelsOf(CharCodecPath path, const CpuFeatures &f) {
-    switch (path) {
-    case CHARCODEC_PORTABLE:
-        return &kPortable;
-    case CHARCODEC_AVX2:
-        return f.avx2 ? &kCharCodecAvx2 : nullptr;
-    case CHARCODEC_AVX512:
-        return f.avx512bw ? &kCharCodecAvx512 : nullptr;
-    default:
-        return nullptr;
-    }
-}
-
-// Each conversion is chosen on its own (platform/path_choice.h): the four
-// are bound by different things (compares, shuffles, stores).
-PathChoice gChoices[CHARCODEC_FUNCTIONS] = {
-    PathChoice("qchar_encoded_length"), PathChoice("qchar_encode"), PathChoice("bytes_widen"),
-    PathChoice("qchar_narrow_low8")};
-
-// 1024 characters of text below 0x100 (the common case; blocks with higher
-// characters go through the portable code on every path), 16 passes a run.
-enum { kSampleChars = 1024, kSamplePasses = 16 };
-struct Sample {
-    uint32_t chars[kSampleChars];
-    uint8_t bytes[kSampleChars];
-    uint32_t wide[kSampleChars];
+const KernelPath kPaths[] = {
+    {"avx512", CPU_AVX512BW, &kCharCodecAvx512},
+    {"avx2", CPU_AVX2, &kCharCodecAvx2},
+    {"portable", 0, &kPortable},
 };
 
-void prepareSample(void *sample) {
-    Sample *s = static_cast<Sample *>(sample);
-    uint32_t x = 0x6C078965u;
-    for (size_t i = 0; i < kSampleChars; ++i) {
-        x = x * 1103515245u + 12345u;
-        uint32_t r = x >> 24;
-        // Mostly letters and spaces, now and then a Latin-1 letter.
-        s->chars[i] = r < 40 ? ' ' : r < 248 ? 'a' + r % 26 : 0xC0 + r % 64;
-        s->bytes[i] = static_cast<uint8_t>(s->chars[i]);
-    }
-}
-
-// Path numbers are CharCodecPath.
-const CharCodecKernels *const kSets[CHARCODEC_PATHS] = {&kPortable, &kCharCodecAvx2,
-                                                        &kCharCodecAvx512};
-inline const CharCodecKernels *setOf(int path) { return kSets[path]; }
-
-template <CharCodecFunction F>
-void runSample(void *sample, int path) {
-    Sample *s = static_cast<Sample *>(sample);
-    const CharCodecKernels *k = setOf(path);
-    for (int pass = 0; pass < kSamplePasses; ++pass) {
-        switch (F) {
-        case CHARCODEC_ENCODED_LENGTH:
-            s->wide[pass] = static_cast<uint32_t>(k->encodedLength(s->chars, kSampleChars));
-            break;
-        case CHARCODEC_ENCODE:
-            k->encode(s->chars, kSampleChars, s->bytes);
-            break;
-        case CHARCODEC_WIDEN:
-            k->widen(s->bytes, kSampleChars, s->wide);
-            break;
-        default:
-            k->narrowLow8(s->chars, kSampleChars, s->bytes);
-            break;
-        }
-    }
-}
-
-void (*const kRuns[CHARCODEC_FUNCTIONS])(void *, int) = {
-    runSample<CHARCODEC_ENCODED_LENGTH>, runSample<CHARCODEC_ENCODE>, runSample<CHARCODEC_WIDEN>,
-    runSample<CHARCODEC_NARROW_LOW8>};
-
-const char *setName(int path) { return setOf(path)->name; }
-
-int choose(CharCodecFunction f) {
-    int path = gh_path_chosen(gChoices[f]);
-    if (path >= 0) return path;
-    CpuFeatures cpu = gh_cpu_features();  // none under GH_FORCE_PORTABLE=1
-    int paths[CHARCODEC_PATHS];
-    int count = 0;
-    for (int p = CHARCODEC_PATHS - 1; p >= CHARCODEC_PORTABLE; --p) {  // the widest first
-        if (kernelsOf(static_cast<CharCodecPath>(p), cpu)) paths[count++] = p;
-    }
-    Sample sample;
-    PathTrial trial = {paths, count, setName, prepareSample, kRuns[f], &sample};
-    return gh_path_choose(&gChoices[f], trial);
-}
-
 inline const CharCodecKernels *chosen(CharCodecFunction f) {
-    int path = gh_path_chosen(gChoices[f]);
-    return setOf(path >= 0 ? path : choose(f));
+    return static_cast<const CharCodecKernels *>(gh_kernel_fns(&gCharCodecKernels[f]));
 }
 
 }  // namespace
 
-const CharCodecKernels *charcodec_kernels_for(CharCodecPath path) {
-    return kernelsOf(path, gh_cpu_detected());
-}
-
-const PathChoice *charcodec_choice(CharCodecFunction f) {
-    if (f < 0 || f >= CHARCODEC_FUNCTIONS) return nullptr;
-    choose(f);
-    return &gChoices[f];
-}
+// Each conversion is chosen on its own: the four are bound by different
+// things (compares, shuffles, stores).
+Kernel gCharCodecKernels[CHARCODEC_FUNCTIONS] = {
+    {"qchar_encoded_length", kPaths}, {"qchar_encode", kPaths}, {"bytes_widen", kPaths}, {"qchar_narrow_low8", kPaths}};
 
 uint64_t qchar_encoded_length(const uint32_t *chars, size_t n) {
     return chosen(CHARCODEC_ENCODED_LENGTH)->encodedLength(chars, n);

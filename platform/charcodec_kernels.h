@@ -1,11 +1,12 @@
-// The conversion kernels of each instruction set and the choice among them.
-// Internal to encoding/; the tests reach every set through
-// charcodec_kernels_for().
+// The conversion kernels of each instruction set.  Internal to encoding/;
+// the tests reach every set through the kernels' path lists.
 #ifndef GH_CHARCODEC_KERNELS_H
 #define GH_CHARCODEC_KERNELS_H
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "platform/kernels.h"
 
 // One set of the four conversions of charcodec.h, each with the same
 // contract and the same result as the portable one.
@@ -17,15 +18,8 @@ struct CharCodecKernels {
     void (*narrowLow8)(const uint32_t *chars, size_t n, uint8_t *out);
 };
 
-enum CharCodecPath { CHARCODEC_PORTABLE, CHARCODEC_AVX2, CHARCODEC_AVX512, CHARCODEC_PATHS };
-
-// The kernels of a path, or null when this processor cannot run them.
-const CharCodecKernels *charcodec_kernels_for(CharCodecPath path);
-
-// Each conversion takes the fastest kernel this processor runs, timed and
-// chosen once, at its first use (platform/path_choice.h; the portable one
-// under GH_FORCE_PORTABLE=1).  How each was chosen (made now if need be;
-// path numbers are CharCodecPath; null for a number out of range):
+// The conversions, each a kernel of its own over one list of sets (avx512,
+// avx2, portable; platform/kernels.h); a path's table is a CharCodecKernels.
 enum CharCodecFunction {
     CHARCODEC_ENCODED_LENGTH,  // qchar_encoded_length
     CHARCODEC_ENCODE,          // qchar_encode
@@ -33,8 +27,11 @@ enum CharCodecFunction {
     CHARCODEC_NARROW_LOW8,     // qchar_narrow_low8
     CHARCODEC_FUNCTIONS
 };
-struct PathChoice;
-const PathChoice *charcodec_choice(CharCodecFunction f);
+extern Kernel gCharCodecKernels[CHARCODEC_FUNCTIONS];
+
+inline const CharCodecKernels &charcodec_set_of(const KernelPath &p) {
+    return *static_cast<const CharCodecKernels *>(p.fns);
+}
 
 // The portable code, which the vector kernels also use for the blocks that
 // hold characters above 0xFF.

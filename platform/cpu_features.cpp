@@ -16,22 +16,16 @@
 
 namespace {
 
+// The word: the CPU_* bits, and two of its own.  32 bits, which every x86
+// loads and stores atomically without help from a library.
 enum : uint32_t {
-    kSsse3 = 1u << 0,
-    kSse41 = 1u << 1,
-    kPclmul = 1u << 2,
-    kBmi2 = 1u << 3,
-    kSha = 1u << 4,
-    kAvx2 = 1u << 5,
-    kAvx512vl = 1u << 6,
-    kAvx512bw = 1u << 7,
-    kAvx512vbmi = 1u << 8,
-    kTsc = 1u << 9,
-    kSse2 = 1u << 10,
-    kAvx512vbmi2 = 1u << 11,
     kForced = 1u << 30,  // GH_FORCE_PORTABLE=1
     kKnown = 1u << 31    // the word holds a detection
 };
+
+const char *const kFeatureNames[kCpuFeatureCount] = {"sse2", "ssse3", "sse41", "pclmul", "bmi2", "sha",
+                                                      "avx2", "avx512vl", "avx512bw", "avx512vbmi",
+                                                      "avx512vbmi2", "avx512_halves"};
 
 #if GH_X86
 // Run only where the OS has enabled XGETBV (OSXSAVE); the attribute lets the
@@ -40,15 +34,26 @@ __attribute__((target("xsave"))) unsigned long long readXcr0() {
     return __builtin_ia32_xgetbv(0);
 }
 
-uint32_t detect() {
-    uint32_t f = 0;
+// AuthenticAMD, family 19h (base 0Fh + extended 0Ah): Zen 3 and Zen 4, of
+// which only Zen 4 has AVX-512.
+bool amdFamily19h() {
+    unsigned a, b, c, d;
+    if (!__get_cpuid(0, &a, &b, &c, &d)) return false;
+    bool amd = b == 0x68747541u && d == 0x69746e65u && c == 0x444d4163u;  // "Auth" "enti" "cAMD"
+    if (!amd || !__get_cpuid(1, &a, &b, &c, &d)) return false;
+    unsigned family = (a >> 8) & 0xF;
+    if (family == 0xF) family += (a >> 20) & 0xFF;
+    return family == 0x19;
+}
+
+uint64_t detect() {
+    uint64_t f = 0;
     unsigned a, b, c, d;
     if (!__get_cpuid(1, &a, &b, &c, &d)) return f;
-    if ((c >> 9) & 1) f |= kSsse3;
-    if ((c >> 19) & 1) f |= kSse41;
-    if ((c >> 1) & 1) f |= kPclmul;
-    if ((d >> 4) & 1) f |= kTsc;
-    if ((d >> 26) & 1) f |= kSse2;
+    if ((c >> 9) & 1) f |= CPU_SSSE3;
+    if ((c >> 19) & 1) f |= CPU_SSE41;
+    if ((c >> 1) & 1) f |= CPU_PCLMUL;
+    if ((d >> 26) & 1) f |= CPU_SSE2;
     bool osxsave = (c >> 27) & 1;
     bool avx = (c >> 28) & 1;
     unsigned long long xcr0 = osxsave ? readXcr0() : 0;
@@ -57,21 +62,22 @@ uint32_t detect() {
     if (__get_cpuid_max(0, nullptr) < 7) return f;
     __cpuid_count(7, 0, a, b, c, d);
     bool avx2 = avx && ymmSaved && ((b >> 5) & 1);
-    if (avx2) f |= kAvx2;
-    if ((b >> 8) & 1) f |= kBmi2;
-    if ((b >> 29) & 1) f |= kSha;
+    if (avx2) f |= CPU_AVX2;
+    if ((b >> 8) & 1) f |= CPU_BMI2;
+    if ((b >> 29) & 1) f |= CPU_SHA;
     bool avx512f = (b >> 16) & 1, avx512bw = (b >> 30) & 1, avx512vl = (b >> 31) & 1;
     bool avx512 = avx2 && zmmSaved && avx512f && avx512vl;
-    if (avx512) f |= kAvx512vl;
+    if (avx512) f |= CPU_AVX512VL;
     if (avx512 && avx512bw) {
-        f |= kAvx512bw;
-        if ((c >> 1) & 1) f |= kAvx512vbmi;
-        if ((c >> 6) & 1) f |= kAvx512vbmi2;
+        f |= CPU_AVX512BW;
+        if ((c >> 1) & 1) f |= CPU_AVX512VBMI;
+        if ((c >> 6) & 1) f |= CPU_AVX512VBMI2;
     }
+    if (avx512 && amdFamily19h()) f |= CPU_AVX512_HALVES;
     return f;
 }
 #else
-uint32_t detect() { return 0; }
+uint64_t detect() { return 0; }
 #endif
 
 bool portableForcedByEnvironment() {
@@ -84,36 +90,42 @@ std::atomic<uint32_t> gWord{0};
 uint32_t word() {
     uint32_t w = gWord.load(std::memory_order_relaxed);
     if (!(w & kKnown)) {
-        w = detect() | kKnown | (portableForcedByEnvironment() ? uint32_t{kForced} : 0u);
+        w = static_cast<uint32_t>(detect()) | kKnown | (portableForcedByEnvironment() ? uint32_t{kForced} : 0u);
         gWord.store(w, std::memory_order_relaxed);
     }
     return w;
 }
 
-CpuFeatures decode(uint32_t w) {
-    CpuFeatures f;
-    f.sse2 = w & kSse2;
-    f.ssse3 = w & kSsse3;
-    f.sse41 = w & kSse41;
-    f.pclmul = w & kPclmul;
-    f.bmi2 = w & kBmi2;
-    f.sha = w & kSha;
-    f.avx2 = w & kAvx2;
-    f.avx512vl = w & kAvx512vl;
-    f.avx512bw = w & kAvx512bw;
-    f.avx512vbmi = w & kAvx512vbmi;
-    f.avx512vbmi2 = w & kAvx512vbmi2;
-    f.tsc = w & kTsc;
-    return f;
-}
+constexpr uint32_t kFeatureMask = (1u << kCpuFeatureCount) - 1;
 
 }  // namespace
 
-CpuFeatures gh_cpu_detected() { return decode(word()); }
+const char *gh_cpu_feature_name(int index) {
+    return index >= 0 && index < kCpuFeatureCount ? kFeatureNames[index] : "?";
+}
+
+uint64_t gh_cpu_detected_bits() { return word() & kFeatureMask; }
 
 bool gh_cpu_portable_forced() { return word() & kForced; }
 
-CpuFeatures gh_cpu_features() {
+uint64_t gh_cpu_feature_bits() {
     uint32_t w = word();
-    return decode(w & kForced ? 0 : w);
+    return w & kForced ? 0 : w & kFeatureMask;
+}
+
+CpuFeatures gh_cpu_detected() {
+    uint64_t w = gh_cpu_detected_bits();
+    CpuFeatures f;
+    f.sse2 = w & CPU_SSE2;
+    f.ssse3 = w & CPU_SSSE3;
+    f.sse41 = w & CPU_SSE41;
+    f.pclmul = w & CPU_PCLMUL;
+    f.bmi2 = w & CPU_BMI2;
+    f.sha = w & CPU_SHA;
+    f.avx2 = w & CPU_AVX2;
+    f.avx512vl = w & CPU_AVX512VL;
+    f.avx512bw = w & CPU_AVX512BW;
+    f.avx512vbmi = w & CPU_AVX512VBMI;
+    f.avx512vbmi2 = w & CPU_AVX512VBMI2;
+    return f;
 }

@@ -1,4 +1,4 @@
-// The scans: the portable kernels, and the choice among the kernel sets
+// The scans: the portable kernels, and the kernels over the tiers
 // (scan_kernels.h).  The portable byte searches lean on the C library where
 // it has them (memchr, memrchr), which is vectorised there already.
 #include "text/scan.h"
@@ -8,7 +8,6 @@
 #include <atomic>
 
 #include "platform/cpu_features.h"
-#include "platform/path_choice.h"
 #include "text/scan_kernels.h"
 
 namespace {
@@ -164,213 +163,104 @@ template bool scan_kernel_present(const ScanKernels<uint32_t> &, TextScanFunctio
 
 namespace {
 
-bool runnable(TextScanPath path, const CpuFeatures &f) {
-    switch (path) {
-    case TEXT_SCAN_PORTABLE:
-        return true;
-    case TEXT_SCAN_SSE2:
-        return f.sse2;
-    case TEXT_SCAN_AVX2:
-        return f.avx2;
-    case TEXT_SCAN_AVX512:
-        return f.avx512bw;
-    case TEXT_SCAN_AVX512VBMI2:
-        return f.avx512vbmi2;
-    default:
-        return false;
-    }
+// With the GNU C library the portable byte searches are its memchr and
+// memrchr, vectorised there and faster than every set here (bench/README.md):
+// those two kernels keep the portable path.  Elsewhere (msvcrt's memchr, a
+// loop for the last byte) the sets' kernels run.
+template <class C>
+bool hasScan(const void *fns, int slot) {
+#if defined(__GLIBC__)
+    if (sizeof(C) == 1 && (slot == TEXT_SCAN_FIND_CHAR || slot == TEXT_SCAN_FIND_LAST_CHAR)) return false;
+#endif
+    return scan_kernel_present(*static_cast<const ScanKernels<C> *>(fns), static_cast<TextScanFunction>(slot));
 }
 
-// Per width: the sets by path number, and the choices.
+// With AVX-512 run in two 256-bit halves (Zen 4) these AVX-512 kernels ran
+// more than 5 % slower than the next set down (bench/README.md), while on
+// processors with full-width AVX-512 they run ahead of it.
+constexpr uint32_t bitOf(TextScanFunction f) { return 1u << f; }
+bool passOverScan(const void *fns, int slot, uint64_t features) {
+    if (!(features & CPU_AVX512_HALVES)) return false;
+    uint32_t bit = 1u << slot, over = 0;
+    if (fns == &kScanAvx512U8) over = bitOf(TEXT_SCAN_COUNT_CHAR) | bitOf(TEXT_SCAN_COPY_KEPT);
+    if (fns == &kScanAvx512Vbmi2U8) over = bitOf(TEXT_SCAN_COPY_BREAKS);
+    if (fns == &kScanAvx512U32)
+        over = bitOf(TEXT_SCAN_FIND_CHAR) | bitOf(TEXT_SCAN_COUNT_CHAR) | bitOf(TEXT_SCAN_COPY_WITHOUT);
+    return bit & over;
+}
+
+// Per width: the tiers, best first, and a kernel per scan over them.
 template <class C>
 struct Width;
 
 template <>
 struct Width<uint8_t> {
-    static const ScanKernels<uint8_t> *const sets[TEXT_SCAN_PATHS];
-    static PathChoice choices[TEXT_SCAN_FUNCTIONS];
+    static constexpr Kernel *kKernels = gScanKernels8;
 };
-const ScanKernels<uint8_t> *const Width<uint8_t>::sets[TEXT_SCAN_PATHS] = {
-    &kScanPortableU8, &kScanSse2U8, &kScanAvx2U8, &kScanAvx512U8, &kScanAvx512Vbmi2U8};
-PathChoice Width<uint8_t>::choices[TEXT_SCAN_FUNCTIONS] = {
-    PathChoice("find_char8"),  PathChoice("find_either8"), PathChoice("find_last_char8"),
-    PathChoice("find_last_at_most8"), PathChoice("count_char8"), PathChoice("copy_without8"),
-    PathChoice("copy_kept8"),  PathChoice("find_pair8"), PathChoice("copy_breaks8")};
 
 template <>
 struct Width<uint32_t> {
-    static const ScanKernels<uint32_t> *const sets[TEXT_SCAN_PATHS];
-    static PathChoice choices[TEXT_SCAN_FUNCTIONS];
-};
-const ScanKernels<uint32_t> *const Width<uint32_t>::sets[TEXT_SCAN_PATHS] = {
-    &kScanPortableU32, &kScanSse2U32, &kScanAvx2U32, &kScanAvx512U32, &kScanAvx512Vbmi2U32};
-PathChoice Width<uint32_t>::choices[TEXT_SCAN_FUNCTIONS] = {
-    PathChoice("find_char32"),  PathChoice("find_either32"), PathChoice("find_last_char32"),
-    PathChoice("find_last_at_most32"), PathChoice("count_char32"), PathChoice("copy_without32"),
-    PathChoice("copy_kept32"),  PathChoice("find_pair32"), PathChoice("copy_breaks32")};
-
-template <class C>
-const ScanKernels<C> *kernelsFor(TextScanPath path, const CpuFeatures &f) {
-    if (path < TEXT_SCAN_PORTABLE || path >= TEXT_SCAN_PATHS || !runnable(path, f)) return nullptr;
-    const ScanKernels<C> *k = Width<C>::sets[path];
-    for (int function = 0; function < TEXT_SCAN_FUNCTIONS; ++function) {
-        if (scan_kernel_present(*k, static_cast<TextScanFunction>(function))) return k;
-    }
-    return nullptr;  // none built for this architecture or width
-}
-
-// The timing sample: 2048 characters of comma-separated words, now and
-// then quoted with a space inside, a CR LF every dozen words, a zero
-// character now and then; each scan is run over it as the text functions
-// use it.
-enum { kSampleChars = 2048, kWindow = 72 };
-
-template <class C>
-struct Sample {
-    C text[kSampleChars];
-    C work[kSampleChars];
-    CharKeepSet keep;
-    size_t sink;
-    TextScanFunction function;
+    static constexpr Kernel *kKernels = gScanKernels32;
 };
 
-template <class C>
-void prepareSample(void *sample) {
-    Sample<C> *s = static_cast<Sample<C> *>(sample);
-    uint32_t x = 0x2545F491u;
-    auto next = [&x](uint32_t n) {
-        x = x * 1103515245u + 12345u;
-        return (x >> 16) % n;
-    };
-    size_t i = 0;
-    for (unsigned word = 0; i < kSampleChars; ++word) {
-        bool quoted = next(16) == 0;
-        if (quoted) s->text[i++] = '"';
-        for (uint32_t k = 3 + next(7); k > 0 && i < kSampleChars; --k) s->text[i++] = static_cast<C>('a' + next(26));
-        if (quoted && i + 1 < kSampleChars) {
-            s->text[i++] = ' ';
-            s->text[i++] = '"';
-        }
-        if (i < kSampleChars && next(64) == 0) s->text[i++] = 0;
-        if (word % 12 == 11 && i + 2 <= kSampleChars) {
-            s->text[i++] = '\r';
-            s->text[i++] = '\n';
-        } else if (i < kSampleChars) {
-            s->text[i++] = ',';
-        }
-    }
-    memset(s->keep.byteKept, 0, sizeof s->keep.byteKept);
-    for (int c = '0'; c <= '9'; ++c) s->keep.byteKept[c] = 1;
-    for (int c = 'a'; c <= 'z'; ++c) s->keep.byteKept[c] = 1;
-    for (int c = 'A'; c <= 'Z'; ++c) s->keep.byteKept[c] = 1;
-    s->keep.byteKept[int{','}] = s->keep.byteKept[int{'.'}] = 1;
-    s->keep.wideCount = 0;
-    s->sink = 0;
-}
+// The test hook's tier, or -1.
+std::atomic<int> gForcedTier{-1};
 
 template <class C>
-void runSample(void *sample, int path) {
-    Sample<C> *s = static_cast<Sample<C> *>(sample);
-    const ScanKernels<C> &k = *Width<C>::sets[path];
-    const C *t = s->text;
-    const size_t n = kSampleChars;
-    size_t sum = 0;
-    switch (s->function) {
-    case TEXT_SCAN_FIND_CHAR:  // the next line break, again and again; then a long search
-        for (size_t i = 0; i < n; ++i) i += k.findChar(t + i, n - i, C('\n'));
-        sum += k.findChar(t, n, C('\\'));
-        break;
-    case TEXT_SCAN_FIND_EITHER:
-        for (size_t i = 0; i < n; ++i) i += k.findEither(t + i, n - i, C('\r'), C('\n'));
-        sum += k.findEither(t, n, C('{'), C('}'));
-        break;
-    case TEXT_SCAN_FIND_LAST_CHAR:  // the last of a rare character, and of an absent one
-        sum += k.findLastChar(t, n, C('\n')) + k.findLastChar(t, n, C('\\'));
-        break;
-    case TEXT_SCAN_FIND_LAST_AT_MOST:  // the windows of wrapped lines
-        for (size_t i = 0; i + kWindow <= n; i += kWindow) sum += k.findLastAtMost(t + i, kWindow, C(' '));
-        break;
-    case TEXT_SCAN_COUNT_CHAR:
-        sum += k.countChar(t, n, C(',')) + k.countChar(t, n, C('\n'));
-        break;
-    case TEXT_SCAN_COPY_WITHOUT:
-        sum += k.copyWithout(s->work, t, n, C(0));
-        break;
-    case TEXT_SCAN_COPY_KEPT:
-        sum += k.copyKept(s->work, t, n, s->keep);
-        break;
-    case TEXT_SCAN_FIND_PAIR:  // the candidates of a short token, again and again; then a long search
-        for (size_t i = 0; i + 1 < n; ++i) i += k.findPair(t + i, n - i - 1, C('e'), C(','), 1);
-        sum += k.findPair(t, n - 5, C('x'), C('q'), 5);
-        break;
-    default:  // CR LF to LF
-        sum += k.copyBreaks(s->work, t, n, C('\r'), C('\n'), true);
-        break;
-    }
-    s->sink += sum;
-}
-
-template <class C>
-const char *setName(int path) {
-    return Width<C>::sets[path]->name;
-}
-
-template <class C>
-int choose(TextScanFunction f) {
-    PathChoice &choice = Width<C>::choices[f];
-    int path = gh_path_chosen(choice);
-    if (path >= 0) return path;
-    CpuFeatures cpu = gh_cpu_features();  // none under GH_FORCE_PORTABLE=1
-    int paths[TEXT_SCAN_PATHS];
-    int count = 0;
-    for (int p = TEXT_SCAN_PATHS - 1; p >= TEXT_SCAN_PORTABLE; --p) {  // the widest first
-        const ScanKernels<C> *k = kernelsFor<C>(static_cast<TextScanPath>(p), cpu);
-        if (k && scan_kernel_present(*k, f)) paths[count++] = p;
-    }
-    Sample<C> sample;
-    sample.function = f;
-    PathTrial trial = {paths, count, setName<C>, prepareSample<C>, runSample<C>, &sample};
-    return gh_path_choose(&choice, trial);
-}
-
-// The test hook's path, or -1.
-std::atomic<int> gForcedPath{-1};
-
-template <class C>
-const ScanKernels<C> &forced(int path, TextScanFunction f) {
-    const ScanKernels<C> *k = kernelsFor<C>(static_cast<TextScanPath>(path), gh_cpu_detected());
-    return k && scan_kernel_present(*k, f) ? *k : *Width<C>::sets[TEXT_SCAN_PORTABLE];
+const ScanKernels<C> &forced(int tier, TextScanFunction f) {
+    const Kernel &k = Width<C>::kKernels[f];
+    return *static_cast<const ScanKernels<C> *>(k.paths[gh_kernel_path_runs(k, tier) ? tier : k.count - 1].fns);
 }
 
 template <class C>
 inline const ScanKernels<C> &chosen(TextScanFunction f) {
-    int path = gForcedPath.load(std::memory_order_relaxed);
-    if (__builtin_expect(path >= 0, 0)) return forced<C>(path, f);
-    path = gh_path_chosen(Width<C>::choices[f]);
-    return *Width<C>::sets[path >= 0 ? path : choose<C>(f)];
+    int tier = gForcedTier.load(std::memory_order_relaxed);
+    if (__builtin_expect(tier >= 0, 0)) return forced<C>(tier, f);
+    return *static_cast<const ScanKernels<C> *>(gh_kernel_fns(&Width<C>::kKernels[f]));
 }
 
 }  // namespace
 
-void scan_force_path(TextScanPath path) {
-    gForcedPath.store(path >= TEXT_SCAN_PORTABLE && path < TEXT_SCAN_PATHS ? path : -1, std::memory_order_relaxed);
+const KernelPath kScanPaths8[TEXT_SCAN_TIERS] = {
+    {"avx512vbmi2", CPU_AVX512VBMI2, &kScanAvx512Vbmi2U8},
+    {"avx512", CPU_AVX512BW, &kScanAvx512U8},
+    {"avx2", CPU_AVX2, &kScanAvx2U8},
+    {"sse2", CPU_SSE2, &kScanSse2U8},
+    {"portable", 0, &kScanPortableU8},
+};
+const KernelPath kScanPaths32[TEXT_SCAN_TIERS] = {
+    {"avx512vbmi2", CPU_AVX512VBMI2, &kScanAvx512Vbmi2U32},
+    {"avx512", CPU_AVX512BW, &kScanAvx512U32},
+    {"avx2", CPU_AVX2, &kScanAvx2U32},
+    {"sse2", CPU_SSE2, &kScanSse2U32},
+    {"portable", 0, &kScanPortableU32},
+};
+
+#define GH_SCAN_KERNELS(w)                                                                                   \
+    {                                                                                                        \
+        {"find_char" #w, kScanPaths##w, TEXT_SCAN_FIND_CHAR, hasScan<uint##w##_t>, passOverScan},                          \
+            {"find_either" #w, kScanPaths##w, TEXT_SCAN_FIND_EITHER, hasScan<uint##w##_t>, passOverScan},                  \
+            {"find_last_char" #w, kScanPaths##w, TEXT_SCAN_FIND_LAST_CHAR, hasScan<uint##w##_t>, passOverScan},            \
+            {"find_last_at_most" #w, kScanPaths##w, TEXT_SCAN_FIND_LAST_AT_MOST, hasScan<uint##w##_t>, passOverScan},      \
+            {"count_char" #w, kScanPaths##w, TEXT_SCAN_COUNT_CHAR, hasScan<uint##w##_t>, passOverScan},                    \
+            {"copy_without" #w, kScanPaths##w, TEXT_SCAN_COPY_WITHOUT, hasScan<uint##w##_t>, passOverScan},                \
+            {"copy_kept" #w, kScanPaths##w, TEXT_SCAN_COPY_KEPT, hasScan<uint##w##_t>, passOverScan},                      \
+            {"find_pair" #w, kScanPaths##w, TEXT_SCAN_FIND_PAIR, hasScan<uint##w##_t>, passOverScan},                      \
+            {"copy_breaks" #w, kScanPaths##w, TEXT_SCAN_COPY_BREAKS, hasScan<uint##w##_t>, passOverScan},                  \
+    }
+Kernel gScanKernels8[TEXT_SCAN_FUNCTIONS] = GH_SCAN_KERNELS(8);
+Kernel gScanKernels32[TEXT_SCAN_FUNCTIONS] = GH_SCAN_KERNELS(32);
+#undef GH_SCAN_KERNELS
+
+bool scan_tier_runs(int tier) {
+    for (int f = 0; f < TEXT_SCAN_FUNCTIONS; ++f) {
+        if (gh_kernel_path_runs(gScanKernels8[f], tier) || gh_kernel_path_runs(gScanKernels32[f], tier)) return true;
+    }
+    return false;
 }
 
-const ScanKernels<uint8_t> *scan_kernels8_for(TextScanPath path) { return kernelsFor<uint8_t>(path, gh_cpu_detected()); }
-const ScanKernels<uint32_t> *scan_kernels32_for(TextScanPath path) {
-    return kernelsFor<uint32_t>(path, gh_cpu_detected());
-}
-
-const PathChoice *scan_choice8(TextScanFunction f) {
-    if (f < 0 || f >= TEXT_SCAN_FUNCTIONS) return nullptr;
-    choose<uint8_t>(f);
-    return &Width<uint8_t>::choices[f];
-}
-
-const PathChoice *scan_choice32(TextScanFunction f) {
-    if (f < 0 || f >= TEXT_SCAN_FUNCTIONS) return nullptr;
-    choose<uint32_t>(f);
-    return &Width<uint32_t>::choices[f];
+void scan_force_path(int tier) {
+    gForcedTier.store(tier >= 0 && tier < TEXT_SCAN_TIERS ? tier : -1, std::memory_order_relaxed);
 }
 
 size_t scan_find_char(const uint8_t *s, size_t n, uint8_t c) { return chosen<uint8_t>(TEXT_SCAN_FIND_CHAR).findChar(s, n, c); }

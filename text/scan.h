@@ -8,9 +8,9 @@
 // s[0, n + gap)).  A forward or backward search that finds nothing returns
 // n (never a valid index).
 //
-// Each runs the fastest of its kernels on the processor at hand: SSE2, AVX2
+// Each runs the best of its kernels on the processor at hand: SSE2, AVX2
 // or AVX-512 where the processor has them, or the portable code beside them
-// (scan_kernels.h), timed and chosen once, at its first use.
+// (scan_kernels.h), chosen once, at its first use.
 #ifndef GH_TEXT_SCAN_H
 #define GH_TEXT_SCAN_H
 

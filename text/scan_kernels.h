@@ -1,20 +1,21 @@
-// The kernels behind the scans of scan.h, one set per instruction set, and
-// the choice among them.  Internal to text/; the tests and benchmarks reach
-// every set through scan_kernels8_for() and scan_kernels32_for().
+// The kernels behind the scans of scan.h, one set per instruction-set tier.
+// Internal to text/; the tests and benchmarks reach every set through the
+// kernels' path lists.
 //
 // Every kernel of every set has the contract of its scan in scan.h and gives
-// the portable kernel's result.  A set may lack a kernel (a null pointer)
-// where the instruction set offers nothing better than the portable code.
-// Each scan of each width is chosen on its own, timed once at its first use
-// (platform/path_choice.h; the portable kernel under GH_FORCE_PORTABLE=1):
-// a short search, a long count and a filtering copy are bound by different
-// things, and which set wins each differs between processors.
+// the portable kernel's result.  A set lacks a kernel (a null pointer) where
+// its tier brings nothing over the next tier down or the portable code.
+// Each scan of each width is a kernel of its own (platform/kernels.h) over
+// the tiers of its width, taking the first tier this processor runs that has
+// it: a short search, a long count and a filtering copy are bound by
+// different things, so a tier may serve one and not another.
 #ifndef GH_TEXT_SCAN_KERNELS_H
 #define GH_TEXT_SCAN_KERNELS_H
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/kernels.h"
 #include "text/scan.h"
 
 template <class C>
@@ -31,22 +32,6 @@ struct ScanKernels {
     size_t (*copyBreaks)(C *dst, const C *src, size_t n, C from, C to, bool dropLf);
 };
 
-// The paths, the conventional (widest) one last here; a chooser lists them
-// widest first.
-enum TextScanPath {
-    TEXT_SCAN_PORTABLE,
-    TEXT_SCAN_SSE2,
-    TEXT_SCAN_AVX2,
-    TEXT_SCAN_AVX512,
-    TEXT_SCAN_AVX512VBMI2,  // the byte copies alone
-    TEXT_SCAN_PATHS
-};
-
-// The kernels of a path, or null when this processor cannot run them (the
-// portable set always runs).
-const ScanKernels<uint8_t> *scan_kernels8_for(TextScanPath path);
-const ScanKernels<uint32_t> *scan_kernels32_for(TextScanPath path);
-
 // The scans, in the order of ScanKernels.
 enum TextScanFunction {
     TEXT_SCAN_FIND_CHAR,
@@ -61,19 +46,32 @@ enum TextScanFunction {
     TEXT_SCAN_FUNCTIONS
 };
 
-// How a scan of one width was chosen (made now if need be; path numbers
-// are TextScanPath); null for a function number out of range.
-struct PathChoice;
-const PathChoice *scan_choice8(TextScanFunction f);
-const PathChoice *scan_choice32(TextScanFunction f);
+// The tiers of each width, best first, the portable one last (the same
+// tiers in the same order for both widths); a path's table is a
+// ScanKernels of its width.
+enum { TEXT_SCAN_TIERS = 5 };
+extern const KernelPath kScanPaths8[TEXT_SCAN_TIERS];
+extern const KernelPath kScanPaths32[TEXT_SCAN_TIERS];
 
-// A test hook: from now on every scan of scan.h runs the kernel of `path`
-// (the portable one where that path has none or the processor cannot run
-// it), until called with TEXT_SCAN_PATHS, which goes back to the chosen
-// kernels.  So the algorithms built on the scans (token search, parts,
-// lines) are tested on every path.  Tests only; not for use while other
-// threads scan.
-void scan_force_path(TextScanPath path);
+// A kernel per scan and width ("find_char8"), indexed by TextScanFunction.
+extern Kernel gScanKernels8[TEXT_SCAN_FUNCTIONS];
+extern Kernel gScanKernels32[TEXT_SCAN_FUNCTIONS];
+
+template <class C>
+inline const ScanKernels<C> &scan_set_of(const KernelPath &p) {
+    return *static_cast<const ScanKernels<C> *>(p.fns);
+}
+
+// Whether this processor runs tier `tier` (an index into the lists) and it
+// has a kernel of either width.
+bool scan_tier_runs(int tier);
+
+// A test hook: from now on every scan of scan.h runs the kernel of tier
+// `tier` (the portable one where that tier has none or the processor cannot
+// run it), until called with -1, which goes back to the chosen kernels.  So
+// the algorithms built on the scans (token search, parts, lines) are tested
+// on every tier.  Tests only; not for use while other threads scan.
+void scan_force_path(int tier);
 
 // Whether a set has a scan's kernel.
 template <class C>

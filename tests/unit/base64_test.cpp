@@ -9,20 +9,15 @@
 
 #include "encoding/base64.h"
 #include "encoding/base64_codec.h"
-#include "tests/unit/path_choice_check.h"
+#include "tests/unit/kernel_check.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::vector<const Base64Codec *> codecs() {
-    std::vector<const Base64Codec *> all;
-    for (int p = 0; p < BASE64_PATHS; ++p) {
-        if (const Base64Codec *c = base64_codec_for(static_cast<Base64Path>(p))) all.push_back(c);
-    }
-    return all;
-}
-const Base64Codec *portable() { return base64_codec_for(BASE64_PORTABLE); }
+// Encoding and decoding choose from the same list.
+std::vector<const Base64Codec *> codecs() { return runnableTables<Base64Codec>(gBase64EncodeKernel); }
+const Base64Codec *portable() { return portableTable<Base64Codec>(gBase64EncodeKernel); }
 
 Bytes randomBytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
@@ -75,14 +70,6 @@ Bytes opensslDecode(const std::string &text, size_t realLength) {
 
 std::string str(const Bytes &b) { return std::string(b.begin(), b.end()); }
 Bytes bytes(const std::string &s) { return Bytes(s.begin(), s.end()); }
-
-TEST(Base64, EncodingAndDecodingTakeThePathsTheirTimingsPick) {
-    std::vector<std::string> runnable;  // the widest first
-    std::vector<const Base64Codec *> all = codecs();
-    for (auto c = all.rbegin(); c != all.rend(); ++c) runnable.push_back((*c)->name);
-    EXPECT_EQ(base64_encoder()->name, checkChoice(base64_encode_choice(), runnable));
-    EXPECT_EQ(base64_decoder()->name, checkChoice(base64_decode_choice(), runnable));
-}
 
 TEST(Base64, Rfc4648Vectors) {
     const char *const vectors[][2] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},

@@ -7,18 +7,15 @@
 
 #include "platform/charcodec.h"
 #include "platform/charcodec_kernels.h"
-#include "tests/unit/path_choice_check.h"
+#include "tests/unit/kernel_check.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// The four conversions choose from the same list.
 std::vector<const CharCodecKernels *> allKernels() {
-    std::vector<const CharCodecKernels *> all;
-    for (int p = 0; p < CHARCODEC_PATHS; ++p) {
-        if (const CharCodecKernels *k = charcodec_kernels_for(static_cast<CharCodecPath>(p))) all.push_back(k);
-    }
-    return all;
+    return runnableTables<CharCodecKernels>(gCharCodecKernels[CHARCODEC_ENCODE]);
 }
 
 Bytes encoded(const std::vector<uint32_t> &chars) {
@@ -149,15 +146,6 @@ TEST(CharCodec, LargeMixedTextsAgree) {
             ASSERT_EQ(out, expected) << k->name << " mix=" << mix;
         }
     }
-}
-
-TEST(CharCodec, EachConversionTakesTheKernelItsTimingsPick) {
-    std::vector<std::string> runnable;  // the widest first
-    std::vector<const CharCodecKernels *> all = allKernels();
-    for (auto k = all.rbegin(); k != all.rend(); ++k) runnable.push_back((*k)->name);
-    for (int f = 0; f < CHARCODEC_FUNCTIONS; ++f)
-        checkChoice(charcodec_choice(static_cast<CharCodecFunction>(f)), runnable);
-    EXPECT_EQ(charcodec_choice(CHARCODEC_FUNCTIONS), nullptr);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 #include "encoding/crc16.h"
 #include "encoding/crc16_kernels.h"
-#include "tests/unit/path_choice_check.h"
+#include "tests/unit/kernel_check.h"
 
 namespace {
 
@@ -30,10 +30,11 @@ uint16_t X25Bitwise(const uint8_t *data, size_t n) {
     return crc ^ 0xFFFF;
 }
 
+// Both forms choose from the same list.
 std::vector<Crc16Variant> AllVariants() {
-    size_t count = 0;
-    const Crc16Variant *v = crc16_variants(&count);
-    return std::vector<Crc16Variant>(v, v + count);
+    std::vector<Crc16Variant> all;
+    for (const Crc16Variant *v : runnableTables<Crc16Variant>(gCrc16XmodemKernel)) all.push_back(*v);
+    return all;
 }
 
 TEST(Crc16, CheckValues) {
@@ -103,21 +104,6 @@ TEST(Crc16, LongRunsOfZerosAndOnes) {
             EXPECT_EQ(v.lsb(0xFFFF, data.data(), data.size()),
                       crc16_lsb_bytewise(0xFFFF, data.data(), data.size()))
                 << v.name;
-        }
-    }
-}
-
-TEST(Crc16, EachFormTakesTheKernelItsTimingsPick) {
-    std::vector<std::string> runnable;  // best first
-    for (const Crc16Variant &v : AllVariants()) runnable.push_back(v.name);
-    std::string msb = checkChoice(crc16_xmodem_choice(), runnable);
-    std::string lsb = checkChoice(crc16_x25_choice(), runnable);
-    for (const Crc16Variant &v : AllVariants()) {
-        if (v.name == msb) {
-            EXPECT_EQ(crc16_chosen_msb(), v.msb);
-        }
-        if (v.name == lsb) {
-            EXPECT_EQ(crc16_chosen_lsb(), v.lsb);
         }
     }
 }

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "digest/digest_paths.h"
-#include "tests/unit/path_choice_check.h"
 #include "digest/md4.h"
 #include "digest/md5.h"
 #include "digest/sha1.h"
@@ -81,48 +80,53 @@ std::vector<Variant> variants() {
                      ref_digest(REF_MD5, d, n, o.data());
                      return o;
                  }});
-    for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-        DigestPath dp = static_cast<DigestPath>(path);
-        std::string suffix = std::string("/") + digest_path_name(dp);
-        if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
-            v.push_back({"SHA1" + suffix, 20,
-                         [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
-                             return feed<Sha1Context>(
-                                 20, d, n, p, [f](Sha1Context *c) { sha1_init_with(c, f); }, sha1_update,
-                                 sha1_final);
-                         },
-                         [](const uint8_t *d, size_t n) {
-                             Bytes o(20);
-                             ref_digest(REF_SHA1, d, n, o.data());
-                             return o;
-                         }});
-        }
-        if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
-            v.push_back({"SHA256" + suffix, 32,
-                         [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
-                             return feed<Sha256Context>(
-                                 32, d, n, p, [f](Sha256Context *c) { sha256_init_with(c, f); },
-                                 sha256_update, sha256_final);
-                         },
-                         [](const uint8_t *d, size_t n) {
-                             Bytes o(32);
-                             ref_digest(REF_SHA256, d, n, o.data());
-                             return o;
-                         }});
-        }
-        if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
-            v.push_back({"SHA512" + suffix, 64,
-                         [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
-                             return feed<Sha512Context>(
-                                 64, d, n, p, [f](Sha512Context *c) { sha512_init_with(c, f); },
-                                 sha512_update, sha512_final);
-                         },
-                         [](const uint8_t *d, size_t n) {
-                             Bytes o(64);
-                             ref_digest(REF_SHA512, d, n, o.data());
-                             return o;
-                         }});
-        }
+    for (int i = 0; i < gSha1Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha1Kernel, i)) continue;
+        Sha1BlocksFn f = sha1_blocks_of(gSha1Kernel.paths[i]);
+        std::string suffix = std::string("/") + gSha1Kernel.paths[i].name;
+        v.push_back({"SHA1" + suffix, 20,
+                     [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
+                         return feed<Sha1Context>(
+                             20, d, n, p, [f](Sha1Context *c) { sha1_init_with(c, f); }, sha1_update,
+                             sha1_final);
+                     },
+                     [](const uint8_t *d, size_t n) {
+                         Bytes o(20);
+                         ref_digest(REF_SHA1, d, n, o.data());
+                         return o;
+                     }});
+    }
+    for (int i = 0; i < gSha256Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha256Kernel, i)) continue;
+        Sha256BlocksFn f = sha256_blocks_of(gSha256Kernel.paths[i]);
+        std::string suffix = std::string("/") + gSha256Kernel.paths[i].name;
+        v.push_back({"SHA256" + suffix, 32,
+                     [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
+                         return feed<Sha256Context>(
+                             32, d, n, p, [f](Sha256Context *c) { sha256_init_with(c, f); },
+                             sha256_update, sha256_final);
+                     },
+                     [](const uint8_t *d, size_t n) {
+                         Bytes o(32);
+                         ref_digest(REF_SHA256, d, n, o.data());
+                         return o;
+                     }});
+    }
+    for (int i = 0; i < gSha512Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha512Kernel, i)) continue;
+        Sha512BlocksFn f = sha512_blocks_of(gSha512Kernel.paths[i]);
+        std::string suffix = std::string("/") + gSha512Kernel.paths[i].name;
+        v.push_back({"SHA512" + suffix, 64,
+                     [f](const uint8_t *d, size_t n, const std::vector<size_t> &p) {
+                         return feed<Sha512Context>(
+                             64, d, n, p, [f](Sha512Context *c) { sha512_init_with(c, f); },
+                             sha512_update, sha512_final);
+                     },
+                     [](const uint8_t *d, size_t n) {
+                         Bytes o(64);
+                         ref_digest(REF_SHA512, d, n, o.data());
+                         return o;
+                     }});
     }
     return v;
 }
@@ -300,40 +304,39 @@ TEST(DigestAgainstOpenSSL, LengthCountersCarry) {
         ref_digest_after_counter(REF_MD4, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
         EXPECT_EQ(0, memcmp(a, b, 16)) << "MD4";
     }
-    for (int path = 0; path < DIGEST_PATH_COUNT; ++path) {
-        DigestPath dp = static_cast<DigestPath>(path);
-        if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
-            Sha1Context c;
-            sha1_init_with(&c, f);
-            c.count[0] = 0xFFFFFE00u;
-            sha1_update(&c, tail.data(), tail.size());
-            sha1_final(&c, a);
-            ref_digest_after_counter(REF_SHA1, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
-            EXPECT_EQ(0, memcmp(a, b, 20)) << "SHA-1 " << digest_path_name(dp);
-        }
-        if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
-            // 2^32 - 64 bytes: the byte counter's low word is about to carry,
-            // and the bit count already needs both words.
-            Sha256Context c;
-            sha256_init_with(&c, f);
-            c.count[0] = 0xFFFFFFC0u;
-            sha256_update(&c, tail.data(), tail.size());
-            sha256_final(&c, a);
-            ref_digest_after_counter(REF_SHA256, 0, 0xFFFFFFC0ull * 8, tail.data(), tail.size(), b);
-            EXPECT_EQ(0, memcmp(a, b, 32)) << "SHA-256 " << digest_path_name(dp);
-        }
-        if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
-            // 2^64 - 128 bytes: the byte counter's low word is about to
-            // carry, and its bit count overflowed into the high word long ago.
-            Sha512Context c;
-            sha512_init_with(&c, f);
-            c.count[0] = 0xFFFFFFFFFFFFFF80ull;
-            sha512_update(&c, tail.data(), tail.size());
-            sha512_final(&c, a);
-            ref_digest_after_counter(REF_SHA512, 7, 0xFFFFFFFFFFFFFC00ull, tail.data(), tail.size(),
-                                     b);
-            EXPECT_EQ(0, memcmp(a, b, 64)) << "SHA-512 " << digest_path_name(dp);
-        }
+    for (int i = 0; i < gSha1Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha1Kernel, i)) continue;
+        Sha1Context c;
+        sha1_init_with(&c, sha1_blocks_of(gSha1Kernel.paths[i]));
+        c.count[0] = 0xFFFFFE00u;
+        sha1_update(&c, tail.data(), tail.size());
+        sha1_final(&c, a);
+        ref_digest_after_counter(REF_SHA1, 0, 0xFFFFFE00u, tail.data(), tail.size(), b);
+        EXPECT_EQ(0, memcmp(a, b, 20)) << "SHA-1 " << gSha1Kernel.paths[i].name;
+    }
+    for (int i = 0; i < gSha256Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha256Kernel, i)) continue;
+        // 2^32 - 64 bytes: the byte counter's low word is about to carry,
+        // and the bit count already needs both words.
+        Sha256Context c;
+        sha256_init_with(&c, sha256_blocks_of(gSha256Kernel.paths[i]));
+        c.count[0] = 0xFFFFFFC0u;
+        sha256_update(&c, tail.data(), tail.size());
+        sha256_final(&c, a);
+        ref_digest_after_counter(REF_SHA256, 0, 0xFFFFFFC0ull * 8, tail.data(), tail.size(), b);
+        EXPECT_EQ(0, memcmp(a, b, 32)) << "SHA-256 " << gSha256Kernel.paths[i].name;
+    }
+    for (int i = 0; i < gSha512Kernel.count; ++i) {
+        if (!gh_kernel_path_runs(gSha512Kernel, i)) continue;
+        // 2^64 - 128 bytes: the byte counter's low word is about to
+        // carry, and its bit count overflowed into the high word long ago.
+        Sha512Context c;
+        sha512_init_with(&c, sha512_blocks_of(gSha512Kernel.paths[i]));
+        c.count[0] = 0xFFFFFFFFFFFFFF80ull;
+        sha512_update(&c, tail.data(), tail.size());
+        sha512_final(&c, a);
+        ref_digest_after_counter(REF_SHA512, 7, 0xFFFFFFFFFFFFFC00ull, tail.data(), tail.size(), b);
+        EXPECT_EQ(0, memcmp(a, b, 64)) << "SHA-512 " << gSha512Kernel.paths[i].name;
     }
 }
 
@@ -342,30 +345,30 @@ TEST(DigestAgainstOpenSSL, LengthCountersCarry) {
 TEST(DigestBlockSteps, EveryStepMatchesThePortableOne) {
     std::mt19937 rng(5);
     Bytes data = randomBytes(9 * 128, 6);
-    for (int path = 1; path < DIGEST_PATH_COUNT; ++path) {
-        DigestPath dp = static_cast<DigestPath>(path);
-        for (size_t blocks = 1; blocks <= 9; ++blocks) {
-            if (Sha1BlocksFn f = sha1_blocks_for(dp)) {
-                uint32_t a[5], b[5];
-                for (int i = 0; i < 5; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
-                f(a, data.data(), blocks);
-                sha1_blocks_portable(b, data.data(), blocks);
-                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-1 " << digest_path_name(dp) << ", " << blocks;
-            }
-            if (Sha256BlocksFn f = sha256_blocks_for(dp)) {
-                uint32_t a[8], b[8];
-                for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint32_t>(rng());
-                f(a, data.data(), blocks);
-                sha256_blocks_portable(b, data.data(), blocks);
-                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-256 " << digest_path_name(dp) << ", " << blocks;
-            }
-            if (Sha512BlocksFn f = sha512_blocks_for(dp)) {
-                uint64_t a[8], b[8];
-                for (int i = 0; i < 8; ++i) a[i] = b[i] = static_cast<uint64_t>(rng()) << 32 | rng();
-                f(a, data.data(), blocks);
-                sha512_blocks_portable(b, data.data(), blocks);
-                EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-512 " << digest_path_name(dp) << ", " << blocks;
-            }
+    for (size_t blocks = 1; blocks <= 9; ++blocks) {
+        for (int i = 0; i < gSha1Kernel.count; ++i) {
+            if (!gh_kernel_path_runs(gSha1Kernel, i)) continue;
+            uint32_t a[5], b[5];
+            for (int k = 0; k < 5; ++k) a[k] = b[k] = static_cast<uint32_t>(rng());
+            sha1_blocks_of(gSha1Kernel.paths[i])(a, data.data(), blocks);
+            sha1_blocks_portable(b, data.data(), blocks);
+            EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-1 " << gSha1Kernel.paths[i].name << ", " << blocks;
+        }
+        for (int i = 0; i < gSha256Kernel.count; ++i) {
+            if (!gh_kernel_path_runs(gSha256Kernel, i)) continue;
+            uint32_t a[8], b[8];
+            for (int k = 0; k < 8; ++k) a[k] = b[k] = static_cast<uint32_t>(rng());
+            sha256_blocks_of(gSha256Kernel.paths[i])(a, data.data(), blocks);
+            sha256_blocks_portable(b, data.data(), blocks);
+            EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-256 " << gSha256Kernel.paths[i].name << ", " << blocks;
+        }
+        for (int i = 0; i < gSha512Kernel.count; ++i) {
+            if (!gh_kernel_path_runs(gSha512Kernel, i)) continue;
+            uint64_t a[8], b[8];
+            for (int k = 0; k < 8; ++k) a[k] = b[k] = static_cast<uint64_t>(rng()) << 32 | rng();
+            sha512_blocks_of(gSha512Kernel.paths[i])(a, data.data(), blocks);
+            sha512_blocks_portable(b, data.data(), blocks);
+            EXPECT_EQ(0, memcmp(a, b, sizeof a)) << "SHA-512 " << gSha512Kernel.paths[i].name << ", " << blocks;
         }
     }
 }
@@ -415,38 +418,17 @@ TEST(DigestContexts, FinalWipesTheContextAndAWipedContextStaysHarmless) {
     sha1_update(&c1, big.data(), big.size());
 }
 
-// Each digest's steps that this CPU runs, in the conventional order.
-template <class Getter>
-std::vector<std::string> runnableSteps(Getter getter, std::vector<DigestPath> order) {
-    std::vector<std::string> names;
-    for (DigestPath p : order)
-        if (getter(p)) names.push_back(digest_path_name(p));
-    return names;
-}
-
-TEST(DigestPaths, EachDigestTakesTheStepItsTimingsPick) {
-    std::string sha1 = checkChoice(sha1_path_choice(),
-                                   runnableSteps(sha1_blocks_for, {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE}));
-    std::string sha256 = checkChoice(
-        sha256_path_choice(), runnableSteps(sha256_blocks_for, {DIGEST_PATH_SHA_NI, DIGEST_PATH_PORTABLE}));
-    std::string sha512 = checkChoice(
-        sha512_path_choice(), runnableSteps(sha512_blocks_for, {DIGEST_PATH_AVX512, DIGEST_PATH_AVX2,
-                                                                DIGEST_PATH_BMI2, DIGEST_PATH_PORTABLE}));
-    // And the digests use it.
-    EXPECT_EQ(sha1_blocks_chosen(), sha1_blocks_for(static_cast<DigestPath>(gh_path_chosen(*sha1_path_choice()))))
-        << sha1;
-    EXPECT_EQ(sha256_blocks_chosen(),
-              sha256_blocks_for(static_cast<DigestPath>(gh_path_chosen(*sha256_path_choice()))))
-        << sha256;
-    EXPECT_EQ(sha512_blocks_chosen(),
-              sha512_blocks_for(static_cast<DigestPath>(gh_path_chosen(*sha512_path_choice()))))
-        << sha512;
+// A context takes its digest's chosen step when it begins.
+TEST(DigestPaths, ContextsBeginWithTheChosenStep) {
     Sha1Context c1;
     sha1_init(&c1);
-    EXPECT_EQ(c1.blocks, sha1_blocks_chosen());
+    EXPECT_EQ(c1.blocks, sha1_blocks_of(gSha1Kernel.paths[gh_kernel_path(&gSha1Kernel)]));
+    Sha256Context c256;
+    sha256_init(&c256);
+    EXPECT_EQ(c256.blocks, sha256_blocks_of(gSha256Kernel.paths[gh_kernel_path(&gSha256Kernel)]));
     Sha512Context c512;
     sha512_init(&c512);
-    EXPECT_EQ(c512.blocks, sha512_blocks_chosen());
+    EXPECT_EQ(c512.blocks, sha512_blocks_of(gSha512Kernel.paths[gh_kernel_path(&gSha512Kernel)]));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 // The text scans: every kernel of every path this processor runs against
 // the portable kernel, at every length up to a few vector blocks and at
 // every alignment, over texts whose characters end exactly where the buffer
-// ends (so that AddressSanitizer sees any read past them), in both widths;
-// and the record of each scan's timed choice.
+// ends (so that AddressSanitizer sees any read past them), in both widths.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,33 +10,29 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/path_choice_check.h"
+#include "platform/cpu_features.h"
 #include "text/scan_kernels.h"
 
 namespace {
 
 template <class C>
-const ScanKernels<C> *kernelsFor(TextScanPath path);
-template <>
-const ScanKernels<uint8_t> *kernelsFor(TextScanPath path) {
-    return scan_kernels8_for(path);
-}
-template <>
-const ScanKernels<uint32_t> *kernelsFor(TextScanPath path) {
-    return scan_kernels32_for(path);
+const KernelPath *tiers() {
+    return sizeof(C) == 1 ? kScanPaths8 : kScanPaths32;
 }
 
 template <class C>
-const PathChoice *choiceOf(TextScanFunction f) {
-    return sizeof(C) == 1 ? scan_choice8(f) : scan_choice32(f);
+const ScanKernels<C> &portableSet() {
+    return scan_set_of<C>(tiers<C>()[TEXT_SCAN_TIERS - 1]);
 }
 
-// The sets this processor runs other than the portable one.
+// The sets this processor runs other than the portable one (a set's null
+// entries: kernels that tier leaves to another).
 template <class C>
 std::vector<const ScanKernels<C> *> fastSets() {
     std::vector<const ScanKernels<C> *> sets;
-    for (int p = TEXT_SCAN_PORTABLE + 1; p < TEXT_SCAN_PATHS; ++p) {
-        if (const ScanKernels<C> *k = kernelsFor<C>(static_cast<TextScanPath>(p))) sets.push_back(k);
+    for (int i = 0; i + 1 < TEXT_SCAN_TIERS; ++i) {
+        const KernelPath &p = tiers<C>()[i];
+        if ((p.needs & ~gh_cpu_detected_bits()) == 0) sets.push_back(&scan_set_of<C>(p));
     }
     return sets;
 }
@@ -85,7 +80,7 @@ struct Placed {
 
 TYPED_TEST(TextScans, SearchesAndCountsMatchThePortableKernels) {
     using C = TypeParam;
-    const ScanKernels<C> &portable = *kernelsFor<C>(TEXT_SCAN_PORTABLE);
+    const ScanKernels<C> &portable = portableSet<C>();
     for (int round = 0; round < 400; ++round) {
         size_t n = this->lengthOf(round), offset = this->rng() % 17;
         std::vector<C> t = this->randomText(n);
@@ -162,7 +157,7 @@ void checkCopy(const std::vector<C> &t, size_t offset, Copy copy, Copy reference
 
 TYPED_TEST(TextScans, CopiesMatchThePortableKernels) {
     using C = TypeParam;
-    const ScanKernels<C> &portable = *kernelsFor<C>(TEXT_SCAN_PORTABLE);
+    const ScanKernels<C> &portable = portableSet<C>();
     for (int round = 0; round < 400; ++round) {
         size_t n = this->lengthOf(round), offset = 1 + this->rng() % 70;
         std::vector<C> t = this->randomText(n);
@@ -203,7 +198,7 @@ TYPED_TEST(TextScans, CopiesMatchThePortableKernels) {
 // the break character, at block edges; the break character at the end).
 TYPED_TEST(TextScans, PortableCopiesFollowTheirContracts) {
     using C = TypeParam;
-    const ScanKernels<C> &portable = *kernelsFor<C>(TEXT_SCAN_PORTABLE);
+    const ScanKernels<C> &portable = portableSet<C>();
     for (int round = 0; round < 300; ++round) {
         std::vector<C> t(this->lengthOf(round));
         for (C &x : t) x = this->rng() % 3 == 0 ? C(13) : this->rng() % 2 ? C(10) : C('x');
@@ -218,20 +213,6 @@ TYPED_TEST(TextScans, PortableCopiesFollowTheirContracts) {
         out.resize(portable.copyBreaks(out.data(), t.data(), t.size(), C(13), C('|'), true));
         ASSERT_EQ(out, expected) << round;
     }
-}
-
-TYPED_TEST(TextScans, EachChoiceConsidersEveryPathThatHasTheKernel) {
-    using C = TypeParam;
-    for (int f = 0; f < TEXT_SCAN_FUNCTIONS; ++f) {
-        auto function = static_cast<TextScanFunction>(f);
-        std::vector<std::string> runnable;
-        for (int p = TEXT_SCAN_PATHS - 1; p >= TEXT_SCAN_PORTABLE; --p) {
-            const ScanKernels<C> *k = kernelsFor<C>(static_cast<TextScanPath>(p));
-            if (k && scan_kernel_present(*k, function)) runnable.push_back(k->name);
-        }
-        checkChoice(choiceOf<C>(function), runnable);
-    }
-    EXPECT_EQ(choiceOf<C>(TEXT_SCAN_FUNCTIONS), nullptr);
 }
 
 }  // namespace

@@ -22,12 +22,11 @@ namespace {
 
 using textref::Text;
 
-// The scans' paths this processor runs, the portable one first.
-std::vector<TextScanPath> scanPaths() {
-    std::vector<TextScanPath> paths;
-    for (int p = TEXT_SCAN_PORTABLE; p < TEXT_SCAN_PATHS; ++p) {
-        auto path = static_cast<TextScanPath>(p);
-        if (scan_kernels8_for(path) || scan_kernels32_for(path)) paths.push_back(path);
+// The scans' tiers this processor runs, the portable one first.
+std::vector<int> scanPaths() {
+    std::vector<int> paths;
+    for (int tier = TEXT_SCAN_TIERS - 1; tier >= 0; --tier) {
+        if (scan_tier_runs(tier)) paths.push_back(tier);
     }
     return paths;
 }
@@ -36,10 +35,10 @@ std::vector<TextScanPath> scanPaths() {
 class PathOfRound {
 public:
     explicit PathOfRound(int round) {
-        static const std::vector<TextScanPath> paths = scanPaths();
+        static const std::vector<int> paths = scanPaths();
         scan_force_path(paths[static_cast<size_t>(round) % paths.size()]);
     }
-    ~PathOfRound() { scan_force_path(TEXT_SCAN_PATHS); }
+    ~PathOfRound() { scan_force_path(-1); }
     PathOfRound(const PathOfRound &) = delete;
     PathOfRound &operator=(const PathOfRound &) = delete;
 };
