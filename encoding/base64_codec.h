@@ -27,8 +27,8 @@ struct Base64Codec {
 };
 
 // Encoding and decoding are each a kernel over one list of codecs
-// (avx512vbmi, avx2, ssse3, portable; platform/kernels.h); a path's table is
-// a Base64Codec.
+// (avx512vbmi, avx2, ssse3, portable on x86; portable elsewhere;
+// platform/kernels.h); a path's table is a Base64Codec.
 extern Kernel gBase64EncodeKernel;
 extern Kernel gBase64DecodeKernel;
 

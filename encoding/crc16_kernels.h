@@ -34,6 +34,8 @@ uint16_t crc16_lsb_slice16(uint16_t crc, const uint8_t *data, size_t n);
 // when the CPU has both.
 uint16_t crc16_msb_clmul(uint16_t crc, const uint8_t *data, size_t n);
 uint16_t crc16_lsb_clmul(uint16_t crc, const uint8_t *data, size_t n);
+#else
+#  define GH_CRC16_HAVE_CLMUL 0
 #endif
 
 // The kernels of DoChecksum (XMODEM) and DoChecksum2, over one

@@ -19,7 +19,8 @@ struct CharCodecKernels {
 };
 
 // The conversions, each a kernel of its own over one list of sets (avx512,
-// avx2, portable; platform/kernels.h); a path's table is a CharCodecKernels.
+// avx2, portable on x86; portable elsewhere; platform/kernels.h);
+// a path's table is a CharCodecKernels.
 enum CharCodecFunction {
     CHARCODEC_ENCODED_LENGTH,  // qchar_encoded_length
     CHARCODEC_ENCODE,          // qchar_encode

@@ -201,17 +201,21 @@ inline const ScanKernels<C> &chosen(TextScanFunction f) {
 }  // namespace
 
 const KernelPath kScanPaths8[TEXT_SCAN_TIERS] = {
+#if defined(__x86_64__) || defined(__i386__)
     {"avx512vbmi2", CPU_AVX512VBMI2, &kScanAvx512Vbmi2_8},
     {"avx512", CPU_AVX512BW, &kScanAvx512_8},
     {"avx2", CPU_AVX2, &kScanAvx2_8},
     {"sse2", CPU_SSE2, &kScanSse2_8},
+#endif
     {"portable", 0, &kScanPortable8},
 };
 const KernelPath kScanPaths32[TEXT_SCAN_TIERS] = {
+#if defined(__x86_64__) || defined(__i386__)
     {"avx512vbmi2", CPU_AVX512VBMI2, &kScanAvx512Vbmi2_32},
     {"avx512", CPU_AVX512BW, &kScanAvx512_32},
     {"avx2", CPU_AVX2, &kScanAvx2_32},
     {"sse2", CPU_SSE2, &kScanSse2_32},
+#endif
     {"portable", 0, &kScanPortable32},
 };
 

@@ -48,8 +48,14 @@ enum TextScanFunction {
 
 // The tiers of each width, best first, the portable one last (the same
 // tiers in the same order for both widths); a path's table is a
-// ScanKernels of its width.
+// ScanKernels of its width.  Each processor family has its own tiers.
+#if defined(__x86_64__) || defined(__i386__)
 enum { TEXT_SCAN_TIERS = 5 };
+#elif defined(__aarch64__)
+enum { TEXT_SCAN_TIERS = 1 };
+#else
+enum { TEXT_SCAN_TIERS = 1 };
+#endif
 extern const KernelPath kScanPaths8[TEXT_SCAN_TIERS];
 extern const KernelPath kScanPaths32[TEXT_SCAN_TIERS];
 
