@@ -207,6 +207,9 @@ const KernelPath kScanPaths8[TEXT_SCAN_TIERS] = {
     {"avx2", CPU_AVX2, &kScanAvx2_8},
     {"sse2", CPU_SSE2, &kScanSse2_8},
 #endif
+#if defined(__aarch64__)
+    {"neon", CPU_NEON, &kScanNeon8},
+#endif
     {"portable", 0, &kScanPortable8},
 };
 const KernelPath kScanPaths32[TEXT_SCAN_TIERS] = {
@@ -215,6 +218,9 @@ const KernelPath kScanPaths32[TEXT_SCAN_TIERS] = {
     {"avx512", CPU_AVX512BW, &kScanAvx512_32},
     {"avx2", CPU_AVX2, &kScanAvx2_32},
     {"sse2", CPU_SSE2, &kScanSse2_32},
+#endif
+#if defined(__aarch64__)
+    {"neon", CPU_NEON, &kScanNeon32},
 #endif
     {"portable", 0, &kScanPortable32},
 };

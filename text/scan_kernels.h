@@ -52,7 +52,7 @@ enum TextScanFunction {
 #if defined(__x86_64__) || defined(__i386__)
 enum { TEXT_SCAN_TIERS = 5 };
 #elif defined(__aarch64__)
-enum { TEXT_SCAN_TIERS = 1 };
+enum { TEXT_SCAN_TIERS = 2 };  // neon, portable
 #else
 enum { TEXT_SCAN_TIERS = 1 };
 #endif
@@ -102,5 +102,7 @@ inline size_t copyBreaksTail(C *dst, const C *src, size_t n, C from, C to, bool 
 
 extern const ScanKernels<uint8_t> kScanPortable8, kScanSse2_8, kScanAvx2_8, kScanAvx512_8, kScanAvx512Vbmi2_8;
 extern const ScanKernels<uint32_t> kScanPortable32, kScanSse2_32, kScanAvx2_32, kScanAvx512_32, kScanAvx512Vbmi2_32;
+extern const ScanKernels<uint8_t> kScanNeon8;
+extern const ScanKernels<uint32_t> kScanNeon32;
 
 #endif
