@@ -118,6 +118,9 @@ const KernelPath kPaths[] = {
     {"avx512", CPU_AVX512BW, &kCharCodecAvx512},
     {"avx2", CPU_AVX2, &kCharCodecAvx2},
 #endif
+#if defined(__aarch64__)
+    {"neon", CPU_NEON, &kCharCodecNeon},
+#endif
     {"portable", 0, &kPortable},
 };
 
