@@ -37,6 +37,7 @@ void sha256_begin_with(sha256_ctx *ctx, sha256_blocks_fn blocks);
 
 void sha256_blocks_portable(uint32_t hash[8], const uint8_t *data, size_t blocks);
 void sha256_blocks_shani(uint32_t hash[8], const uint8_t *data, size_t blocks);
+void sha256_blocks_armv8(uint32_t hash[8], const uint8_t *data, size_t blocks);
 
 // The 64 round constants (shared with the SHA extensions block step).
 extern const uint32_t sha256_round_constants[64];
