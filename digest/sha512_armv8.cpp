@@ -6,11 +6,11 @@
 //
 // The state is four registers of two words, AB CD EF GH.  sha512h and
 // sha512h2 do two rounds from two schedule words with their constants
-// added: the first gives the sum that updates the register two places
-// down (D, then B, H, F in turn) and, through sha512h2, the new value of the
-// fourth.  So the registers' roles turn by one every two rounds, and come
-// back every eight.  The schedule keeps a ring of eight registers of two
-// words each.
+// added: sha512h gives what is added to D (the new E F), sha512h2 the new
+// A B, written over G H.  So after two rounds the registers hold the state
+// with their roles turned by one (GH is now AB, AB is CD, ...), and every
+// eight rounds the roles are back where they started.  The schedule keeps
+// a ring of eight registers of two words each.
 #include "digest/sha512.h"
 
 #include <arm_neon.h>
