@@ -21,10 +21,18 @@ const Sha256BlocksFn kSha256ShaNi = sha256_blocks_shani;
 const Sha512BlocksFn kSha512Avx2 = sha512_blocks_avx2;
 const Sha512BlocksFn kSha512Bmi2 = sha512_blocks_bmi2;
 #endif
+#if defined(__aarch64__)
+const Sha1BlocksFn kSha1Armv8 = sha1_blocks_armv8;
+const Sha256BlocksFn kSha256Armv8 = sha256_blocks_armv8;
+const Sha512BlocksFn kSha512Armv8 = sha512_blocks_armv8;
+#endif
 
 const KernelPath kSha1Paths[] = {
 #if GH_DIGEST_X86
     {"sha_ni", CPU_SHA | CPU_SSSE3 | CPU_SSE41, &kSha1ShaNi},
+#endif
+#if defined(__aarch64__)
+    {"armv8", CPU_SHA1 | CPU_NEON, &kSha1Armv8},
 #endif
     {"portable", 0, &kSha1Portable},
 };
@@ -33,6 +41,9 @@ const KernelPath kSha256Paths[] = {
 #if GH_DIGEST_X86
     {"sha_ni", CPU_SHA | CPU_SSSE3 | CPU_SSE41, &kSha256ShaNi},
 #endif
+#if defined(__aarch64__)
+    {"armv8", CPU_SHA2 | CPU_NEON, &kSha256Armv8},
+#endif
     {"portable", 0, &kSha256Portable},
 };
 
@@ -40,6 +51,9 @@ const KernelPath kSha512Paths[] = {
 #if GH_DIGEST_X86
     {"avx2", CPU_AVX2 | CPU_BMI2, &kSha512Avx2},
     {"bmi2", CPU_BMI2, &kSha512Bmi2},
+#endif
+#if defined(__aarch64__)
+    {"armv8", CPU_SHA512 | CPU_NEON, &kSha512Armv8},
 #endif
     {"portable", 0, &kSha512Portable},
 };

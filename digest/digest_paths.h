@@ -3,7 +3,9 @@
 //
 // SHA-1 and SHA-256 have a block step using the x86 SHA extensions,
 // SHA-512 one compiled for BMI2 and one with the schedule in vector
-// registers (AVX2); each has a portable block step that runs on any CPU
+// registers (AVX2); on 64-bit ARM each has one using the ARMv8 SHA
+// instructions (SHA-512's from ARMv8.2); each has a portable block step that
+// runs on any CPU
 // (MD4 and MD5 have only their portable scalar step, which is also the fast
 // one).  Each digest takes the first step of its list this CPU runs; the
 // lists are in the order of the steps' speed (bench/README.md).  Tests reach

@@ -37,5 +37,6 @@ void sha1_init_with(Sha1Context *ctx, Sha1BlocksFn blocks);
 // extensions one only where sha1_blocks_for() offers it.
 void sha1_blocks_portable(uint32_t state[5], const uint8_t *data, size_t blocks);
 void sha1_blocks_shani(uint32_t state[5], const uint8_t *data, size_t blocks);
+void sha1_blocks_armv8(uint32_t state[5], const uint8_t *data, size_t blocks);
 
 #endif

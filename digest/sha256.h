@@ -37,6 +37,7 @@ void sha256_init_with(Sha256Context *ctx, Sha256BlocksFn blocks);
 
 void sha256_blocks_portable(uint32_t hash[8], const uint8_t *data, size_t blocks);
 void sha256_blocks_shani(uint32_t hash[8], const uint8_t *data, size_t blocks);
+void sha256_blocks_armv8(uint32_t hash[8], const uint8_t *data, size_t blocks);
 
 // The 64 round constants (shared with the SHA extensions block step).
 extern const uint32_t kSha256RoundConstants[64];

@@ -38,5 +38,6 @@ void sha512_init_with(Sha512Context *ctx, Sha512BlocksFn blocks);
 void sha512_blocks_portable(uint64_t hash[8], const uint8_t *data, size_t blocks);
 void sha512_blocks_bmi2(uint64_t hash[8], const uint8_t *data, size_t blocks);
 void sha512_blocks_avx2(uint64_t hash[8], const uint8_t *data, size_t blocks);
+void sha512_blocks_armv8(uint64_t hash[8], const uint8_t *data, size_t blocks);
 
 #endif

@@ -119,15 +119,25 @@ size_t decodeGroupsPortable(const uint8_t *src, size_t n, uint8_t *dst, size_t r
 }
 
 const Base64Codec kPortable = {"portable", nullptr, decodeGroupsPortable};
+#if defined(__x86_64__) || defined(__i386__)
 const Base64Codec kSsse3 = {"ssse3", base64_encode_ssse3, base64_decode_ssse3};
 const Base64Codec kAvx2 = {"avx2", base64_encode_avx2, base64_decode_avx2};
 const Base64Codec kAvx512Vbmi = {"avx512vbmi", base64_encode_avx512vbmi, base64_decode_avx512vbmi};
+#endif
+#if defined(__aarch64__)
+const Base64Codec kNeon = {"neon", base64_encode_neon, base64_decode_neon};
+#endif
 
 // Each runs about twice as fast as the next (bench/README.md).
 const KernelPath kPaths[] = {
+#if defined(__x86_64__) || defined(__i386__)
     {"avx512vbmi", CPU_AVX512VBMI, &kAvx512Vbmi},
     {"avx2", CPU_AVX2, &kAvx2},
     {"ssse3", CPU_SSSE3, &kSsse3},
+#endif
+#if defined(__aarch64__)
+    {"neon", CPU_NEON, &kNeon},
+#endif
     {"portable", 0, &kPortable},
 };
 

@@ -27,8 +27,8 @@ struct Base64Codec {
 };
 
 // Encoding and decoding are each a kernel over one list of codecs
-// (avx512vbmi, avx2, ssse3, portable; platform/kernels.h); a path's table is
-// a Base64Codec.
+// (avx512vbmi, avx2, ssse3, portable on x86; neon, portable on 64-bit ARM;
+// platform/kernels.h); a path's table is a Base64Codec.
 extern Kernel gBase64EncodeKernel;
 extern Kernel gBase64DecodeKernel;
 
@@ -51,5 +51,7 @@ size_t base64_encode_avx2(const uint8_t *src, size_t n, uint8_t *dst);
 size_t base64_decode_avx2(const uint8_t *src, size_t n, uint8_t *dst, size_t room);
 size_t base64_encode_avx512vbmi(const uint8_t *src, size_t n, uint8_t *dst);
 size_t base64_decode_avx512vbmi(const uint8_t *src, size_t n, uint8_t *dst, size_t room);
+size_t base64_encode_neon(const uint8_t *src, size_t n, uint8_t *dst);
+size_t base64_decode_neon(const uint8_t *src, size_t n, uint8_t *dst, size_t room);
 
 #endif

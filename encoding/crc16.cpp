@@ -9,12 +9,18 @@ namespace {
 #if GH_CRC16_HAVE_CLMUL
 const Crc16Variant kClmul = {"clmul", crc16_msb_clmul, crc16_lsb_clmul};
 #endif
+#if GH_CRC16_HAVE_PMULL
+const Crc16Variant kPmull = {"pmull", crc16_msb_pmull, crc16_lsb_pmull};
+#endif
 const Crc16Variant kSlice16 = {"slice16", crc16_msb_slice16, crc16_lsb_slice16};
 
 // Folding runs 3 to 7 times as fast as slicing (bench/README.md).
 const KernelPath kPaths[] = {
 #if GH_CRC16_HAVE_CLMUL
     {"clmul", CPU_PCLMUL | CPU_SSSE3, &kClmul},
+#endif
+#if GH_CRC16_HAVE_PMULL
+    {"pmull", CPU_PMULL | CPU_NEON, &kPmull},
 #endif
     {"slice16", 0, &kSlice16},
 };

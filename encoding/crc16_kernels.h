@@ -34,6 +34,17 @@ uint16_t crc16_lsb_slice16(uint16_t crc, const uint8_t *data, size_t n);
 // when the CPU has both.
 uint16_t crc16_msb_clmul(uint16_t crc, const uint8_t *data, size_t n);
 uint16_t crc16_lsb_clmul(uint16_t crc, const uint8_t *data, size_t n);
+#else
+#  define GH_CRC16_HAVE_CLMUL 0
+#endif
+#if defined(__aarch64__)
+#  define GH_CRC16_HAVE_PMULL 1
+// The same folding with PMULL (64-bit ARM); only to be called where the
+// CPU has it.
+uint16_t crc16_msb_pmull(uint16_t crc, const uint8_t *data, size_t n);
+uint16_t crc16_lsb_pmull(uint16_t crc, const uint8_t *data, size_t n);
+#else
+#  define GH_CRC16_HAVE_PMULL 0
 #endif
 
 // The kernels of crc16_xmodem (XMODEM) and crc16_x25, over one

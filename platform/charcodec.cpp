@@ -114,8 +114,13 @@ const CharCodecKernels kPortable = {"portable", qchar_encoded_length_portable,
                                     qchar_narrow_low8_portable};
 
 const KernelPath kPaths[] = {
+#if defined(__x86_64__) || defined(__i386__)
     {"avx512", CPU_AVX512BW, &kCharCodecAvx512},
     {"avx2", CPU_AVX2, &kCharCodecAvx2},
+#endif
+#if defined(__aarch64__)
+    {"neon", CPU_NEON, &kCharCodecNeon},
+#endif
     {"portable", 0, &kPortable},
 };
 

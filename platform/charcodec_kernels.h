@@ -19,7 +19,8 @@ struct CharCodecKernels {
 };
 
 // The conversions, each a kernel of its own over one list of sets (avx512,
-// avx2, portable; platform/kernels.h); a path's table is a CharCodecKernels.
+// avx2, portable on x86; neon, portable on 64-bit ARM; platform/kernels.h);
+// a path's table is a CharCodecKernels.
 enum CharCodecFunction {
     CHARCODEC_ENCODED_LENGTH,  // qchar_encoded_length
     CHARCODEC_ENCODE,          // qchar_encode
@@ -42,5 +43,6 @@ void qchar_narrow_low8_portable(const uint32_t *chars, size_t n, uint8_t *out);
 
 extern const CharCodecKernels kCharCodecAvx2;
 extern const CharCodecKernels kCharCodecAvx512;
+extern const CharCodecKernels kCharCodecNeon;
 
 #endif

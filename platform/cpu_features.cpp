@@ -1,4 +1,5 @@
-// Processor feature detection with CPUID and XGETBV.
+// Processor feature detection: CPUID and XGETBV on x86, the kernel's
+// hardware capabilities (getauxval) on 64-bit ARM Linux.
 #include "platform/cpu_features.h"
 
 #include <stdint.h>
@@ -13,11 +14,18 @@
 #else
 #  define GH_X86 0
 #endif
+#if defined(__aarch64__) && defined(__linux__)
+#  include <sys/auxv.h>
+#  define GH_ARM64_LINUX 1
+#else
+#  define GH_ARM64_LINUX 0
+#endif
 
 namespace {
 
-// The word: the CPU_* bits, and two of its own.  32 bits, which every x86
-// loads and stores atomically without help from a library.
+// The word: the CPU_* bits, and two of its own.  32 bits, which every
+// processor the library is built for loads and stores atomically without
+// help from a library.
 enum : uint32_t {
     kForced = 1u << 30,  // GH_FORCE_PORTABLE=1
     kKnown = 1u << 31    // the word holds a detection
@@ -25,7 +33,8 @@ enum : uint32_t {
 
 const char *const kFeatureNames[kCpuFeatureCount] = {"sse2", "ssse3", "sse41", "pclmul", "bmi2", "sha",
                                                       "avx2", "avx512vl", "avx512bw", "avx512vbmi",
-                                                      "avx512vbmi2", "avx512_halves"};
+                                                      "avx512vbmi2", "avx512_halves", "neon", "aes",
+                                                      "pmull", "sha1", "sha2", "sha512"};
 
 #if GH_X86
 // Run only where the OS has enabled XGETBV (OSXSAVE); the attribute lets the
@@ -74,6 +83,29 @@ uint64_t detect() {
         if ((c >> 6) & 1) f |= CPU_AVX512VBMI2;
     }
     if (avx512 && amdFamily19h()) f |= CPU_AVX512_HALVES;
+    return f;
+}
+#elif GH_ARM64_LINUX
+// The bits of AT_HWCAP (the kernel's asm/hwcap.h), spelled out for C
+// libraries whose headers lack the newer ones.
+enum : unsigned long {
+    kHwcapAsimd = 1ul << 1,
+    kHwcapAes = 1ul << 3,
+    kHwcapPmull = 1ul << 4,
+    kHwcapSha1 = 1ul << 5,
+    kHwcapSha2 = 1ul << 6,
+    kHwcapSha512 = 1ul << 21
+};
+
+uint64_t detect() {
+    unsigned long caps = getauxval(AT_HWCAP);
+    uint64_t f = 0;
+    if (caps & kHwcapAsimd) f |= CPU_NEON;
+    if (caps & kHwcapAes) f |= CPU_AES;
+    if (caps & kHwcapPmull) f |= CPU_PMULL;
+    if (caps & kHwcapSha1) f |= CPU_SHA1;
+    if (caps & kHwcapSha2) f |= CPU_SHA2;
+    if (caps & kHwcapSha512) f |= CPU_SHA512;
     return f;
 }
 #else
@@ -127,5 +159,11 @@ CpuFeatures gh_cpu_detected() {
     f.avx512bw = w & CPU_AVX512BW;
     f.avx512vbmi = w & CPU_AVX512VBMI;
     f.avx512vbmi2 = w & CPU_AVX512VBMI2;
+    f.neon = w & CPU_NEON;
+    f.aes = w & CPU_AES;
+    f.pmull = w & CPU_PMULL;
+    f.sha1 = w & CPU_SHA1;
+    f.sha2 = w & CPU_SHA2;
+    f.sha512 = w & CPU_SHA512;
     return f;
 }

@@ -9,6 +9,9 @@
 #     another folder, with a bare environment) on both unpacked libraries:
 #     MD5Digest of abc, --version, help, the catalogue; compiles the
 #     package's examples/host.c against the package alone and runs it;
+#   - 64-bit ARM Linux (when there is such a package): its files, SONAMEs and
+#     run paths, and its glyphhost under qemu-aarch64 (MD5Digest, SHA1Digest,
+#     --version, the catalogue, the ARM paths in glyphhost paths);
 #   - Windows: checks the unpacked DLL files (tests/windows/check_pe.py), then
 #     runs the DLL tests (the catalogue strings, the descriptor, the
 #     version resource, the entry point on the Windows loader) on the unpacked
@@ -51,11 +54,15 @@ fail() { echo "check-release: $*" >&2; exit 1; }
 [ -f "$out/SHA256SUMS" ] || fail "no $out/SHA256SUMS"
 (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "the archives do not match $out/SHA256SUMS"
 zip=$(sed -n 's/^[0-9a-f]*  \(.*-windows\.zip\)$/\1/p' "$out/SHA256SUMS")
-tarball=$(sed -n 's/^[0-9a-f]*  \(.*-linux-.*\.tar\.gz\)$/\1/p' "$out/SHA256SUMS")
+tarball=$(sed -n '/-linux-aarch64\.tar\.gz$/d; s/^[0-9a-f]*  \(.*-linux-.*\.tar\.gz\)$/\1/p' "$out/SHA256SUMS")
+arm_tarball=$(sed -n 's/^[0-9a-f]*  \(.*-linux-aarch64\.tar\.gz\)$/\1/p' "$out/SHA256SUMS")
 [ -n "$tarball" ] || fail "$out/SHA256SUMS names no Linux package"
 version=$(echo "$tarball" | sed 's/^glyphHerder-\(.*\)-linux-.*\.tar\.gz$/\1/')
 if [ -n "$zip" ]; then
     [ "$zip" = "glyphHerder-$version-windows.zip" ] || fail "$zip is not of version $version"
+fi
+if [ -n "$arm_tarball" ]; then
+    [ "$arm_tarball" = "glyphHerder-$version-linux-aarch64.tar.gz" ] || fail "$arm_tarball is not of version $version"
 fi
 
 unpacked=$(mktemp -d)
@@ -68,6 +75,12 @@ if [ -n "$zip" ]; then
     python3 -m zipfile -e "$out/$zip" "$unpacked"
     windows="$unpacked/${zip%.zip}"
     packages="$packages $windows"
+fi
+arm=""
+if [ -n "$arm_tarball" ]; then
+    tar -C "$unpacked" -xzf "$out/$arm_tarball"
+    arm="$unpacked/${arm_tarball%.tar.gz}"
+    packages="$packages $arm"
 fi
 
 for package in $packages; do
@@ -141,6 +154,33 @@ splitstring("list", ",") = c, list = ""'
     echo "ok: examples/host.c, built against the package, calls MD5Digest and splitstring"
 else
     echo "skipped: examples/host.c (no C compiler)"
+fi
+
+if [ -n "$arm" ]; then
+    echo "== the 64-bit ARM Linux package, under qemu-aarch64"
+    for f in glyphHerderU.so glyphHerder.so libglyphmem.so.1 glyphhost; do
+        [ -f "$arm/$f" ] || fail "the ARM package lacks $f"
+    done
+    readelf -h "$arm/glyphHerderU.so" | grep -q 'Machine: *AArch64' || fail "the ARM package's glyphHerderU.so is not AArch64"
+    for f in glyphhost glyphHerderU.so glyphHerder.so; do
+        runpath=$(readelf -d "$arm/$f" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p')
+        [ "$runpath" = '$ORIGIN' ] || fail "the ARM $f has the run path '$runpath', not \$ORIGIN"
+    done
+    for f in glyphHerderU.so glyphHerder.so; do
+        soname=$(readelf -d "$arm/$f" | sed -n 's/.*(SONAME).*\[\(.*\)\]$/\1/p')
+        [ "$soname" = "$f.$version" ] || fail "the ARM $f has the SONAME '$soname', not $f.$version"
+    done
+    qemu=$(command -v qemu-aarch64) || fail "no qemu-aarch64 to run the ARM package (scripts/deps.sh installs qemu-user)"
+    arm_host="$qemu -cpu max -L /usr/aarch64-linux-gnu $arm/glyphhost"
+    # shellcheck disable=SC2086  # the command is meant to split
+    {
+        expect '^text: "900150983cd24fb0d6963f7d28e17f72"$' $arm_host call MD5Digest abc
+        expect '^text: "a9993e364706816aba3e25717850c26c9cd0d89d"$' $arm_host --build byte call SHA1Digest abc
+        expect "^glyphHerder $version\$" $arm_host --version
+        expect 'wide build, group GlyphHerder, 38 functions' $arm_host list
+        expect '^crc16_x25: pmull \(' $arm_host paths
+        expect '^find_char32: neon \(' $arm_host paths
+    }
 fi
 
 if [ -n "$windows" ]; then

@@ -16,6 +16,9 @@
 # package, so multiarch is enabled for it); where it does not, no i386
 # package at all (their package scripts would fail), but qemu-user and the
 # i686 Linux cross compiler, which test the library's 32-bit code instead.
+#
+# The 64-bit ARM build (preset linux-aarch64) needs its cross compiler and
+# qemu-user on every machine; it is a Linux build, so --linux keeps it.
 set -eu
 
 linux_packages="
@@ -31,6 +34,7 @@ windows_packages="
 "
 windows_32bit_packages="wine wine32:i386"
 windows_no_32bit_packages="qemu-user g++-i686-linux-gnu"
+arm_packages="qemu-user g++-aarch64-linux-gnu"
 check=no
 windows=yes
 for arg in "$@"; do
@@ -42,7 +46,7 @@ for arg in "$@"; do
 done
 
 runs_32bit=no
-packages=$linux_packages
+packages="$linux_packages $arm_packages"
 if [ $windows = yes ]; then
     packages="$packages $windows_packages"
     if "$(dirname "$0")/runs-32bit.sh"; then
@@ -79,13 +83,17 @@ export DEBIAN_FRONTEND=noninteractive
 if [ $runs_32bit = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
-# Recommended packages kept out where 32-bit programs do not run: qemu-user
-# recommends qemu-user-binfmt, which registers the emulators with the kernel
-# (the tests start qemu-i386 themselves and need no such setting), and wine64
-# the 32-bit loader, whose i386 packages cannot be set up here.
+# Recommended packages kept out: qemu-user recommends qemu-user-binfmt, which
+# registers the emulators with the kernel (the tests start qemu-aarch64 and
+# qemu-i386 themselves and need no such setting), in any architecture apt
+# knows (i386 too, where multiarch is on); where 32-bit programs do not run,
+# wine64 recommends the 32-bit loader, whose i386 packages cannot be set up.
 keep_out=""
+installed qemu-user-binfmt || keep_out="qemu-user-binfmt-"
+if dpkg --print-foreign-architectures | grep -qx i386 && ! installed qemu-user-binfmt:i386; then
+    keep_out="$keep_out qemu-user-binfmt:i386-"
+fi
 if [ $windows = yes ] && [ $runs_32bit = no ]; then
-    installed qemu-user-binfmt || keep_out="qemu-user-binfmt-"
     if dpkg --print-foreign-architectures | grep -qx i386 && ! installed wine32:i386; then
         keep_out="$keep_out wine32:i386-"
     fi

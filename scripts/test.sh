@@ -19,9 +19,15 @@
 #     programs (or GH_FORCE_NO_32BIT=1), the x86 DLLs are checked from their
 #     files only and the library's 32-bit code is tested by an i686 Linux
 #     build under qemu-i386 instead (scripts/test-windows.sh);
-#   - the release packages made from those trees (the Linux one from
-#     linux-debug), unpacked and tried, and built again in second trees to
-#     show the same bytes come out (scripts/check-release.sh).
+#   - Linux on 64-bit ARM: the aarch64 cross build run under qemu-aarch64
+#     (-cpu max, every ARM extension): the unit tests (every NEON and ARMv8
+#     crypto path against the portable code), every catalogue case in both
+#     builds with the allocation-failure sweep, the tools, glyphhost paths;
+#     the same on every machine, with or without 32-bit programs;
+#   - the release packages made from those trees (the Linux ones from
+#     linux-debug and linux-aarch64), unpacked and tried, and the native
+#     Linux one and one DLL built again in second trees to show the same
+#     bytes come out (scripts/check-release.sh).
 #
 #   scripts/test.sh
 #
@@ -41,10 +47,12 @@ for preset in linux-asan linux-tsan linux-fuzz; do
     stage_preset "$preset"
 done
 stage_windows i686 x86_64
+stage_preset linux-aarch64
 # The release packages, made from the trees just tested, unpacked and tried.
 echo "== release packages"
 packed=$(date +%s)
-scripts/release.sh --reuse --no-test --linux-tree build/linux-debug --out build/packages >/dev/null
+scripts/release.sh --reuse --no-test --linux-tree build/linux-debug --aarch64-tree build/linux-aarch64 \
+    --out build/packages >/dev/null
 scripts/check-release.sh --linux-tree build/linux-debug build/packages
 stage_note "$(printf '%-13s packed, unpacked and tried in %s s' packages $(( $(date +%s) - packed )))"
 stage_summary

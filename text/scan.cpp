@@ -222,17 +222,27 @@ inline const ScanKernels<C> &chosen(TextScanFunction f) {
 }  // namespace
 
 const KernelPath kScanPaths8[TEXT_SCAN_TIERS] = {
+#if defined(__x86_64__) || defined(__i386__)
     {"avx512vbmi2", CPU_AVX512VBMI2, &kScanAvx512Vbmi2U8},
     {"avx512", CPU_AVX512BW, &kScanAvx512U8},
     {"avx2", CPU_AVX2, &kScanAvx2U8},
     {"sse2", CPU_SSE2, &kScanSse2U8},
+#endif
+#if defined(__aarch64__)
+    {"neon", CPU_NEON, &kScanNeonU8},
+#endif
     {"portable", 0, &kScanPortableU8},
 };
 const KernelPath kScanPaths32[TEXT_SCAN_TIERS] = {
+#if defined(__x86_64__) || defined(__i386__)
     {"avx512vbmi2", CPU_AVX512VBMI2, &kScanAvx512Vbmi2U32},
     {"avx512", CPU_AVX512BW, &kScanAvx512U32},
     {"avx2", CPU_AVX2, &kScanAvx2U32},
     {"sse2", CPU_SSE2, &kScanSse2U32},
+#endif
+#if defined(__aarch64__)
+    {"neon", CPU_NEON, &kScanNeonU32},
+#endif
     {"portable", 0, &kScanPortableU32},
 };
 

@@ -48,8 +48,14 @@ enum TextScanFunction {
 
 // The tiers of each width, best first, the portable one last (the same
 // tiers in the same order for both widths); a path's table is a
-// ScanKernels of its width.
+// ScanKernels of its width.  Each processor family has its own tiers.
+#if defined(__x86_64__) || defined(__i386__)
 enum { TEXT_SCAN_TIERS = 5 };
+#elif defined(__aarch64__)
+enum { TEXT_SCAN_TIERS = 2 };  // neon, portable
+#else
+enum { TEXT_SCAN_TIERS = 1 };
+#endif
 extern const KernelPath kScanPaths8[TEXT_SCAN_TIERS];
 extern const KernelPath kScanPaths32[TEXT_SCAN_TIERS];
 
@@ -96,5 +102,7 @@ inline size_t copy_breaks_tail(C *dst, const C *src, size_t n, C from, C to, boo
 
 extern const ScanKernels<uint8_t> kScanPortableU8, kScanSse2U8, kScanAvx2U8, kScanAvx512U8, kScanAvx512Vbmi2U8;
 extern const ScanKernels<uint32_t> kScanPortableU32, kScanSse2U32, kScanAvx2U32, kScanAvx512U32, kScanAvx512Vbmi2U32;
+extern const ScanKernels<uint8_t> kScanNeonU8;
+extern const ScanKernels<uint32_t> kScanNeonU32;
 
 #endif

@@ -1,5 +1,6 @@
 // The searches of scan.h written once over a vector instruction set, for
-// the kernel files (scan_sse2.cpp, scan_avx2.cpp, scan_avx512.cpp).  Each of
+// the kernel files (scan_sse2.cpp, scan_avx2.cpp, scan_avx512.cpp,
+// scan_neon.cpp).  Each of
 // them defines GH_SCAN_TARGET (its target attribute) and an Ops type per
 // character width, then includes this file, whose functions it instantiates
 // in its own anonymous namespace.
@@ -26,7 +27,7 @@ namespace {
 // m != 0.  (On 32-bit x86 in halves: the 64-bit builtins would call the
 // compiler's runtime there.)
 inline unsigned lowestBit(uint64_t m) {
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__aarch64__)
     return static_cast<unsigned>(__builtin_ctzll(m));
 #else
     uint32_t low = static_cast<uint32_t>(m);
@@ -34,7 +35,7 @@ inline unsigned lowestBit(uint64_t m) {
 #endif
 }
 inline unsigned highestBit(uint64_t m) {
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__aarch64__)
     return 63u - static_cast<unsigned>(__builtin_clzll(m));
 #else
     uint32_t high = static_cast<uint32_t>(m >> 32);
