@@ -182,10 +182,14 @@ constexpr uint32_t bitOf(TextScanFunction f) { return 1u << f; }
 bool passOverScan(const void *fns, int slot, uint64_t features) {
     if (!(features & CPU_AVX512_HALVES)) return false;
     uint32_t bit = 1u << slot, over = 0;
+#if defined(__x86_64__) || defined(__i386__)
     if (fns == &kScanAvx512U8) over = bitOf(TEXT_SCAN_COUNT_CHAR) | bitOf(TEXT_SCAN_COPY_KEPT);
     if (fns == &kScanAvx512Vbmi2U8) over = bitOf(TEXT_SCAN_COPY_BREAKS);
     if (fns == &kScanAvx512U32)
         over = bitOf(TEXT_SCAN_FIND_CHAR) | bitOf(TEXT_SCAN_COUNT_CHAR) | bitOf(TEXT_SCAN_COPY_WITHOUT);
+#else
+    (void)fns;
+#endif
     return bit & over;
 }
 

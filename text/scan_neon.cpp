@@ -250,7 +250,7 @@ size_t copyBreaksBytes(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from,
         }
         o = keepBlock(dst, src, i, o, y, ~drop & 0xFFFF);
     }
-    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+    return copy_breaks_tail(dst, src, n, from, to, dropLf, i, o, carry != 0);
 }
 
 size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
@@ -270,7 +270,7 @@ size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t n, uint32_t fro
             o += compressLanes(dst + o, y, ~drop & 0xF);
         }
     }
-    return copyBreaksTail(dst, src, n, from, to, dropLf, i, o, carry != 0);
+    return copy_breaks_tail(dst, src, n, from, to, dropLf, i, o, carry != 0);
 }
 
 }  // namespace
