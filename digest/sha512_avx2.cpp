@@ -1,8 +1,10 @@
 // SHA-512 block step with the message schedule in AVX2 registers and the
-// rounds in BMI2 scalar code (sha512_pairs.inc).  Chosen only on CPUs and
-// systems that offer AVX2 and BMI2 (digest_paths.cpp).  An AVX-512VL twin
-// (one-instruction rotations in the schedule) ran within 3 % of this step on
-// AMD and Intel alike, and was removed.
+// rounds in BMI scalar code (sha512_pairs.inc; on x86-64 the rounds are
+// assembly, sha512_round_x64.h).  Chosen only on CPUs and systems that offer
+// AVX2 and BMI2 (digest_paths.cpp).  An AVX-512VL twin (one-instruction
+// rotations in the schedule) ran within 3 % of this step on AMD and Intel
+// alike, and was removed; with the assembly rounds it was 1.2 % ahead on an
+// AMD EPYC (Zen 4), still short of the 5 % a path must gain.
 #include "digest/sha512.h"
 #include "digest/sha512_rounds.h"
 
@@ -25,7 +27,7 @@ constexpr Sha512K2 kSha512K2 = make_sha512_k2();
     _mm256_xor_si256(_mm256_xor_si256(V_ROR(x, 1), _mm256_shuffle_epi8(x, ror8)), _mm256_srli_epi64(x, 7))
 #define V_S1(x) _mm256_xor_si256(_mm256_xor_si256(V_ROR(x, 19), V_ROR(x, 61)), _mm256_srli_epi64(x, 6))
 #if defined(__x86_64__)
-// The assembly round (sha512_round_x64.h): 1.03x the compiled split round
+// The assembly round (sha512_round_x64.h): 1.09x the compiled split round
 // on an AMD EPYC, Zen 4.
 #include "digest/sha512_round_x64.h"
 #define SHA512_PAIRS_ROUND SHA512_ROUND_X64
