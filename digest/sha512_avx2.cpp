@@ -1,8 +1,10 @@
 // SHA-512 block step with the message schedule in AVX2 registers and the
-// rounds in BMI2 scalar code (sha512_pairs.inc).  Chosen only on CPUs and
-// systems that offer AVX2 and BMI2 (digest_paths.cpp).  An AVX-512VL twin
-// (one-instruction rotations in the schedule) ran within 3 % of this step on
-// AMD and Intel alike, and was removed.
+// rounds in BMI scalar code (sha512_pairs.inc; on x86-64 the rounds are
+// assembly, sha512_round_x64.h).  Chosen only on CPUs and systems that offer
+// AVX2 and BMI2 (digest_paths.cpp).  An AVX-512VL twin (one-instruction
+// rotations in the schedule) ran within 3 % of this step on AMD and Intel
+// alike, and was removed; with the assembly rounds it was 1.2 % ahead on an
+// AMD EPYC (Zen 4), still short of the 5 % a path must gain.
 #include "digest/sha512.h"
 #include "digest/sha512_rounds.h"
 
@@ -24,10 +26,20 @@ constexpr Sha512K2 kSha512K2 = make_sha512_k2();
 #define V_S0(x) \
     _mm256_xor_si256(_mm256_xor_si256(V_ROR(x, 1), _mm256_shuffle_epi8(x, ror8)), _mm256_srli_epi64(x, 7))
 #define V_S1(x) _mm256_xor_si256(_mm256_xor_si256(V_ROR(x, 19), V_ROR(x, 61)), _mm256_srli_epi64(x, 6))
-// The split round: with the rounds in a loop small enough for the cache of
-// decoded instructions, the shorter chain to the next e wins (1.06x the
-// plain round on an AMD EPYC, Zen 4).
-#define SHA512_PAIRS_ROUND SHA512_ROUND_SPLIT
+#if defined(__x86_64__)
+// The assembly round (sha512_round_x64.h): 1.09x the compiled split round
+// on an AMD EPYC, Zen 4.
+#include "digest/sha512_round_x64.h"
+#define SHA512_PAIRS_ROUND SHA512_ROUND_X64
+#define SHA512_PAIRS_STATE SHA512_ROUND_X64_STATE
+#define SHA512_PAIRS_END SHA512_ROUND_X64_END
+#else
+// 32-bit x86 has too few registers for the assembly round.  The split
+// round: e's successor no longer waits for the sum that h needs.
+#define SHA512_PAIRS_ROUND(a, b, c, d, e, f, g, h, wk, bcIn, bcOut) SHA512_ROUND_SPLIT(a, b, c, d, e, f, g, h, wk)
+#define SHA512_PAIRS_STATE
+#define SHA512_PAIRS_END
+#endif
 #include "digest/sha512_pairs.inc"
 
 #else
