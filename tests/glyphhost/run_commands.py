@@ -95,6 +95,11 @@ def lines_match(patterns, lines):
     return len(patterns) == len(lines) and all(matches(p, l) for p, l in zip(patterns, lines))
 
 
+def run_once(command, stdin):
+    with open(stdin, "rb") if stdin else open(os.devnull, "rb") as given:
+        return subprocess.run(command, stdin=given, capture_output=True)
+
+
 def main():
     args = sys.argv[1:]
     split = args.index("--")
@@ -103,7 +108,7 @@ def main():
     values = dict(o[6:].split("=", 1) for o in options if o.startswith("--set="))
     path = [o for o in options if not o.startswith("--")][0]
     values["here"] = os.path.dirname(os.path.abspath(path))
-    failures = runs = 0
+    failures = runs = retried = 0
     with tempfile.TemporaryDirectory() as tmp:
         values["tmp"] = tmp
 
@@ -132,8 +137,13 @@ def main():
                 variants.append(["--build", "byte"] + words[1:])
             for variant in variants:
                 runs += 1
-                with open(stdin, "rb") if stdin else open(os.devnull, "rb") as given:
-                    done = subprocess.run(glyphhost + variant, stdin=given, capture_output=True)
+                done = run_once(glyphhost + variant, stdin)
+                if done.returncode != 0 and not done.stdout and not done.stderr:
+                    # glyphhost never fails silently (every non-zero status
+                    # comes with a line on standard error); wine's loader
+                    # now and then does, before the program starts.
+                    retried += 1
+                    done = run_once(glyphhost + variant, stdin)
                 out = done.stdout.decode("utf-8", "surrogateescape").split("\n")
                 err = done.stderr.decode("utf-8", "surrogateescape").split("\n")
                 out, err = out[:-1] if out[-1] == "" else out, err[:-1] if err[-1] == "" else err
@@ -151,6 +161,8 @@ def main():
                     print("%s:%d: glyphhost %s\n  %s" % (path, c["line"], shlex.join(variant),
                                                          "\n  ".join(problems)))
     print("%d commands run, %d failed" % (runs, failures))
+    if retried:
+        print("%d silent start failures (no output at all) run again" % retried)
     return 1 if failures or not runs else 0
 
 
