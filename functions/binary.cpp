@@ -31,8 +31,8 @@ bool integerAt(CallFrame *frame, size_t width, uint32_t *value) {
     int32_t index = GetFuncParmInt2(ParamNumber(2), frame->cb);
     bool littleEndian = params::flag_param(frame, 3, false);
     int16_t field = GetParamFieldNumber(ParamNumber(1), frame->cb);
-    bool binary = field < 0 || IsThisFieldType(field, HOST_KIND_BINARY_15, frame->cb) ||
-                  IsThisFieldType(field, HOST_KIND_BINARY_14, frame->cb);
+    int kind = field < 0 ? HOST_KIND_BINARY_15 : FieldKind(field, frame->cb);
+    bool binary = kind == HOST_KIND_BINARY_15 || kind == HOST_KIND_BINARY_14;
     XPHandle *slot = fetchBlock(frame, 1, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK);
     void *p = slot ? LockXPHandle(*slot) : nullptr;
     if (!p) return false;

@@ -105,11 +105,12 @@ CaseExit digestParameter(CallFrame *frame, const HashClass *hash, bool fileModeO
         static_cast<int16_t>(GetFuncParmInt2(ParamNumber(2), cb)) != 0)
         return digestFile(frame, hash);
 
-    XPHandle *block = KeepBlock(frame, NewEmptyMemBlock());
-    if (!block) return EXIT_EMPTY_TEXT;
     bool binary = IsBinaryField(GetParamFieldNumber(param, cb), cb) && length > 0;
-    GetFuncParmBlock(param, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK, block, cb);
-    if (!*block) return EXIT_EMPTY_TEXT;
+    XPHandle delivered = nullptr;
+    if (!GetFuncParmBlock(param, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK, &delivered, cb))
+        return EXIT_EMPTY_TEXT;
+    XPHandle *block = keep_delivered(frame, delivered);
+    if (!block) return EXIT_EMPTY_TEXT;
     void *locked = LockXPHandle(*block);
     if (!locked) return EXIT_EMPTY_TEXT;
 

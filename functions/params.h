@@ -13,14 +13,22 @@
 
 namespace params {
 
-// Parameter n fetched as a block of the given type (text or binary) into a
-// new 4-byte block that is kept in a working slot; null when that block
-// cannot be allocated or the host leaves no block.
+// A block the host delivered into a null handle, kept in a working slot.
+// Where the host delivered nothing, an empty block stands for the value, as
+// an empty block offered to be filled would have: the host is asked into a
+// null handle so that a call allocates no block only to have it replaced.
+// Null when no block can be had.
+inline XPHandle *keep_delivered(CallFrame *frame, XPHandle delivered) {
+    return KeepBlock(frame, delivered ? delivered : NewEmptyMemBlock());
+}
+
+// Parameter n fetched as a block of the given type (text or binary), kept
+// in a working slot (an empty block when the host delivers nothing); null
+// when the host delivers a block too small to be one, or no block can be had.
 inline XPHandle *fetch_block(CallFrame *frame, int n, int type) {
-    XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
-    if (!slot) return nullptr;
-    GetFuncParmBlock(ParamNumber(n), type, slot, frame->cb);
-    return *slot ? slot : nullptr;
+    XPHandle delivered = nullptr;
+    if (!GetFuncParmBlock(ParamNumber(n), type, &delivered, frame->cb)) return nullptr;
+    return keep_delivered(frame, delivered);
 }
 
 inline XPHandle *fetch_text_block(CallFrame *frame, int n) { return fetch_block(frame, n, HOST_TYPE_TEXT_BLOCK); }

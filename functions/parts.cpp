@@ -103,11 +103,12 @@ CaseExit case_splitstring(CallFrame *frame) {
     int32_t length = 0;
     GetFldVal(field, HOST_TYPE_LENGTH, 4, &length, cb);
     if (length == 0) return EXIT_EMPTY_TEXT;
-    XPHandle *slot = KeepBlock(frame, NewEmptyMemBlock());
+    XPHandle delivered = nullptr;
+    GetFldVal(field, HOST_TYPE_TEXT_BLOCK, 0, &delivered, cb);
+    XPHandle *slot = keep_delivered(frame, delivered);
     if (!slot) return EXIT_EMPTY_TEXT;
-    GetFldVal(field, HOST_TYPE_TEXT_BLOCK, 0, slot, cb);
     LockedText text;
-    if (!*slot || GetXPHandleSize(*slot) < MEMBLOCK_HEADER || !lock_text(slot, &text) || text.count == 0)
+    if (GetXPHandleSize(*slot) < MEMBLOCK_HEADER || !lock_text(slot, &text) || text.count == 0)
         return EXIT_EMPTY_TEXT;
 
     PartDelimiter<qchar> delimiter;

@@ -26,13 +26,15 @@ int32_t GetFuncParm(int paramNumber, int type, int32_t count, void *buffer, Host
     return cb(HOST_OP_GET_FUNC_PARM, wide16(paramNumber), wide16(type), count, buffer);
 }
 
-void GetFuncParmBlock(int paramNumber, int type, XPHandle *slot, HostCallback cb) {
+bool GetFuncParmBlock(int paramNumber, int type, XPHandle *slot, HostCallback cb) {
     GetFuncParm(paramNumber, type, 0, slot, cb);
     // Reading or writing the count of a smaller block would leave it.
     if (*slot && GetXPHandleSize(*slot) < MEMBLOCK_HEADER) {
         DisposeXPHandle(*slot);
         *slot = nullptr;
+        return false;
     }
+    return true;
 }
 
 int32_t GetFuncParmInt2(int paramNumber, HostCallback cb) {
@@ -77,9 +79,9 @@ int16_t GetParamFieldNumber(int paramNumber, HostCallback cb) {
 }
 
 bool IsBinaryField(int16_t fieldNumber, HostCallback cb) {
-    return fieldNumber < 0 || IsThisFieldType(fieldNumber, HOST_KIND_BINARY_15, cb) ||
-           IsThisFieldType(fieldNumber, HOST_KIND_BINARY_14, cb) ||
-           IsThisFieldType(fieldNumber, HOST_KIND_BINARY_16, cb);
+    if (fieldNumber < 0) return true;
+    int kind = FieldKind(fieldNumber, cb);
+    return kind == HOST_KIND_BINARY_15 || kind == HOST_KIND_BINARY_14 || kind == HOST_KIND_BINARY_16;
 }
 
 bool getBinOrAsciiHandle(int paramNumber, XPHandle *handle, uint32_t *length, bool *isBinary,
@@ -126,13 +128,17 @@ int16_t GetFldInfo(ParamInfoRecord *record, HostCallback cb) {
     return get16(record->bytes + PARAM_INFO_STATUS);
 }
 
-bool IsThisFieldType(int fieldNumber, int kind, HostCallback cb) {
+int FieldKind(int fieldNumber, HostCallback cb) {
     ParamInfoRecord record;
     memset(&record, 0, sizeof record);  // name length 0, kind 0, status 0
     put16(record.bytes + PARAM_INFO_FIELD, static_cast<int16_t>(fieldNumber));
     put16(record.bytes + PARAM_INFO_REQUEST, 2);
     int16_t status = GetFldInfo(&record, cb);
-    return status == 1 && get16(record.bytes + PARAM_INFO_KIND) == static_cast<int16_t>(kind);
+    return status == 1 ? get16(record.bytes + PARAM_INFO_KIND) : -1;
+}
+
+bool IsThisFieldType(int fieldNumber, int kind, HostCallback cb) {
+    return FieldKind(fieldNumber, cb) == static_cast<int16_t>(kind);
 }
 
 int32_t GetPackageId(HostCallback cb) {

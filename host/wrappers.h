@@ -41,8 +41,10 @@ int32_t GetFuncParm(int paramNumber, int type, int32_t count, void *buffer, Host
 
 // Operation 51 for a block type (HOST_TYPE_TEXT_BLOCK, HOST_TYPE_BINARY_BLOCK):
 // the host fills the block at *slot or puts a new one there.  A block too
-// small to hold its 32-bit count is no value: it is freed and *slot is null.
-void GetFuncParmBlock(int paramNumber, int type, XPHandle *slot, HostCallback cb);
+// small to hold its 32-bit count is no value: it is freed, *slot is null and
+// the result false (true otherwise, a null *slot then meaning that the host
+// delivered nothing).
+bool GetFuncParmBlock(int paramNumber, int type, XPHandle *slot, HostCallback cb);
 
 // A parameter as a 32-bit integer: the 8-byte real truncated toward zero; a
 // real outside the signed 32-bit range, or not a number, gives INT32_MIN.
@@ -74,8 +76,12 @@ int16_t GetFldInfo(ParamInfoRecord *record, HostCallback cb);
 // True when the host describes the field number validly and with that kind.
 bool IsThisFieldType(int fieldNumber, int kind, HostCallback cb);
 
-// True when the field number is negative or of kind 15, 14 or 16 (asked in
-// that order, stopping at the first yes).
+// The kind the host gives the field number in one operation 45, or -1 when
+// it does not describe it validly.  (One answer tells every kind apart: a
+// caller testing several kinds asks once.)
+int FieldKind(int fieldNumber, HostCallback cb);
+
+// True when the field number is negative or of kind 15, 14 or 16.
 bool IsBinaryField(int16_t fieldNumber, HostCallback cb);
 
 // Parameter paramNumber's 16-bit field number (0 when the host gives none).
