@@ -120,8 +120,9 @@ private:
     }
 
     bool zeroAt(const uint8_t *chars, size_t i) const {
-        uint32_t ch = 0;
-        memcpy(&ch, chars + i * width_, width_);
+        if (width_ == 1) return chars[i] == 0;
+        uint32_t ch;
+        memcpy(&ch, chars + 4 * i, 4);
         return ch == 0;
     }
 
@@ -181,9 +182,13 @@ private:
             return 0;
         case HOST_OP_GET_FLD_INFO: {
             int16_t field = get16(static_cast<uint8_t *>(p) + (width_ == 4 ? PARAM_INFO_FIELD_WIDE : PARAM_INFO_FIELD_BYTE));
+            // Only the kind and the status are the host's to write.
+            size_t kind = width_ == 4 ? PARAM_INFO_KIND_WIDE : PARAM_INFO_KIND_BYTE;
+            size_t status = width_ == 4 ? PARAM_INFO_STATUS_WIDE : PARAM_INFO_STATUS_BYTE;
             for (const Answer &r : answers_) {
                 if (r.op == op && r.number == field) {
-                    memcpy(p, r.bytes.data(), r.bytes.size());
+                    memcpy(static_cast<uint8_t *>(p) + kind, r.bytes.data() + kind, 2);
+                    memcpy(static_cast<uint8_t *>(p) + status, r.bytes.data() + status, 2);
                     return r.returned;
                 }
             }

@@ -164,6 +164,14 @@ void SetFldLong(int target, int32_t value, HostCallback cb) {
 void setStringField(int target, const uint8_t *text, HostCallback cb) {
 #if GH_WIDE
     size_t length = strlen(reinterpret_cast<const char *>(text));
+    // A short text (most results) is widened on the stack, with no
+    // allocation that could fail.
+    qchar small[256];
+    if (length + 2 <= sizeof small / sizeof small[0]) {
+        CHRcopyAsciiStringToQchar(text, small, true);
+        SetFldVal(target, HOST_TYPE_TEXT, small, cb);
+        return;
+    }
     // Sized in 64 bits: on a 32-bit system four bytes a character of a text
     // above 1 GiB would wrap to a tiny buffer.  Such a size counts as a
     // failed allocation.
