@@ -15,13 +15,13 @@ using params::flag_param;
 
 namespace {
 
-// Cuts the text block in *slot down to count characters and sets it as the
-// result.  A block that cannot be cut gives the empty text: setting nothing
-// would leave the host showing whatever the result held before as this
-// call's result.
+// Trims the text block in *slot to count characters (TrimXPHandle) and sets
+// it as the result.  A block that cannot be cut gives the empty text:
+// setting nothing would leave the host showing whatever the result held
+// before as this call's result.
 CaseExit setShrunkText(CallFrame *frame, XPHandle *slot, size_t count) {
     size_t size = MEMBLOCK_HEADER + count * sizeof(qchar);
-    if (GetXPHandleSize(*slot) > size && ResizeXPHandle(slot, size)) return EXIT_EMPTY_TEXT;
+    if (TrimXPHandle(slot, size)) return EXIT_EMPTY_TEXT;
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
     return EXIT_CLEANUP;
 }

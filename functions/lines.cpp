@@ -121,7 +121,7 @@ CaseExit case_wrapLinesWith(CallFrame *frame) {
     auto size = static_cast<size_t>(MemBlockSize(sink.used, sizeof(qchar)));  // within the block: fits
     SetMemBlockCount(reinterpret_cast<unsigned char *>(sink.data) - MEMBLOCK_HEADER, static_cast<uint32_t>(sink.used));
     UnlockXPHandle(*outSlot);
-    if (GetXPHandleSize(*outSlot) > size && ResizeXPHandle(outSlot, size) != 0) return EXIT_EMPTY_TEXT;
+    if (TrimXPHandle(outSlot, size) != 0) return EXIT_EMPTY_TEXT;
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, outSlot, frame->cb);
     return EXIT_CLEANUP;
 }

@@ -67,7 +67,7 @@ CaseExit splitOff(CallFrame *frame, int16_t field, XPHandle *slot, LockedText te
         SetMemBlockCount(text.block, static_cast<uint32_t>(rest));
         UnlockXPHandle(*slot);
         auto size = static_cast<size_t>(MemBlockSize(rest, sizeof(qchar)));  // within the block: fits
-        if (GetXPHandleSize(*slot) > size) ResizeXPHandle(slot, size);  // a failure leaves it larger, still right
+        TrimXPHandle(slot, size);  // a failure leaves it larger, still right
         SetFldVal(field, HOST_TYPE_TEXT_BLOCK, slot, cb);
         return EXIT_CLEANUP;
     }

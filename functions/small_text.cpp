@@ -20,8 +20,8 @@ CaseExit setLeadingChars(CallFrame *frame, XPHandle *slot, const LockedText &tex
 
 }  // namespace
 
-// The text without its zero characters.  The block is made smaller to fit
-// when it can be; when it cannot, its count is right all the same.
+// The text without its zero characters.  The block is trimmed to fit when
+// that is worth it and can be done; otherwise its count is right all the same.
 CaseExit case_stripNullBytes(CallFrame *frame) {
     XPHandle *slot = fetch_text_block(frame, 1);
     LockedText text;
@@ -30,7 +30,7 @@ CaseExit case_stripNullBytes(CallFrame *frame) {
     SetMemBlockCount(text.block, static_cast<uint32_t>(kept));
     UnlockXPHandle(*slot);
     auto size = static_cast<size_t>(MemBlockSize(kept, sizeof(qchar)));  // within the block: fits
-    if (GetXPHandleSize(*slot) > size) ResizeXPHandle(slot, size);
+    TrimXPHandle(slot, size);
     SetFldVal(HOST_RESULT, HOST_TYPE_TEXT_BLOCK, slot, frame->cb);
     return EXIT_CLEANUP;
 }

@@ -40,6 +40,12 @@ int ResizeXPHandle(XPHandle *h, size_t newSize) {
     return 0;
 }
 
+int TrimXPHandle(XPHandle *h, size_t size) {
+    if (!h || !*h) return 1;
+    size_t have = GetXPHandleSize(*h);
+    return have >= size && have - size >= MEMBLOCK_TRIM_WORTH ? ResizeXPHandle(h, size) : 0;
+}
+
 void *LockXPHandle(XPHandle h) {
     return h ? GlobalLock(h) : nullptr;
 }

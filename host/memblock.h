@@ -40,6 +40,13 @@ size_t GetXPHandleSize(XPHandle h);
 // Resizes *h (grown space is zero-filled).  0 on success, with the new handle
 // stored in *h; 1 on failure, with *h and its data as they were.
 int ResizeXPHandle(XPHandle *h, size_t newSize);
+// Cuts *h down to size bytes when that gives back MEMBLOCK_TRIM_WORTH bytes
+// or more; a smaller excess stays, the block's count saying what it holds
+// (for a small value the resize would cost the call more than the bytes
+// cost the heap).  0 when cut or left as it is; 1 when a cut failed, with
+// *h as it was.
+enum { MEMBLOCK_TRIM_WORTH = 1024 };
+int TrimXPHandle(XPHandle *h, size_t size);
 void *LockXPHandle(XPHandle h);
 // A block that is not locked stays as it is.
 void UnlockXPHandle(XPHandle h);
