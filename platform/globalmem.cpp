@@ -50,12 +50,19 @@ struct Block {
     size_t size;
     unsigned locks;
     bool moveable;
+    Block *nextSpare;  // in the list of spare records
 };
+
+// Records of freed blocks kept for the next allocations, so that a block's
+// life costs one malloc and one free (of its data), not two of each.
+enum { kSpareRecords = 64 };
 
 struct State {
     pthread_mutex_t mu = PTHREAD_MUTEX_INITIALIZER;  // the lock under ThreadSanitizer
     std::atomic<bool> taken{false};                  // the lock otherwise
     glyphmem::HandleTable<Block> blocks;  // handle -> block
+    Block *spareRecords = nullptr;
+    unsigned spareCount = 0;
     size_t liveBytes = 0;
     size_t liveHeap = 0;
     size_t liveHeapBytes = 0;
@@ -206,6 +213,27 @@ unsigned char *allocData(const State &s, size_t bytes, bool zero) {
     return p;
 }
 
+// A zeroed block record, a spare one if there is one.  Called with the lock
+// held.
+Block *newRecord(State &s) {
+    Block *b = s.spareRecords;
+    if (!b) return static_cast<Block *>(std::calloc(1, sizeof(Block)));
+    s.spareRecords = b->nextSpare;
+    --s.spareCount;
+    *b = Block{};
+    return b;
+}
+
+void freeRecord(State &s, Block *b) {
+    if (s.spareCount == kSpareRecords) {
+        std::free(b);
+        return;
+    }
+    b->nextSpare = s.spareRecords;
+    s.spareRecords = b;
+    ++s.spareCount;
+}
+
 // Heap buffers carry their size in front, so that their bytes are counted;
 // 16 bytes keep the buffer aligned as malloc's own.
 constexpr size_t kHeapHeader = 16;
@@ -218,11 +246,11 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
     State &s = state();
     Guard lock(s);
     if (injectFailure(s)) return nullptr;
-    auto *b = static_cast<Block *>(std::calloc(1, sizeof(Block)));
+    Block *b = newRecord(s);
     if (!b) return nullptr;
     b->data = allocData(s, bytes, (flags & GMEM_ZEROINIT) != 0);
     if (!b->data) {
-        std::free(b);
+        freeRecord(s, b);
         return nullptr;
     }
     b->size = bytes;
@@ -231,7 +259,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
     void *handle = b->moveable ? static_cast<void *>(b) : static_cast<void *>(b->data);
     if (!s.blocks.insert(handle, b)) {
         std::free(b->data);
-        std::free(b);
+        freeRecord(s, b);
         return nullptr;
     }
     s.liveBytes += bytes;
@@ -335,7 +363,7 @@ HGLOBAL GlobalFree(HGLOBAL mem) {
     s.liveBytes -= b->size;
     if (s.freeWatcher) s.freeWatcher(b->data, b->size, s.freeWatcherContext);
     std::free(b->data);
-    std::free(b);
+    freeRecord(s, b);
     return nullptr;
 }
 
