@@ -64,6 +64,10 @@ void CHRcopyAsciiStringToQchar(const uint8_t *bytes, qchar *out, bool terminate)
     if (terminate) out[i] = 0;
 }
 
+// The longest text narrowed in its own block: beyond it the copy into a
+// new block, by the vector kernels, costs less than the scalar loop.
+constexpr uint32_t kNarrowInPlace = 256;
+
 bool convertQHStrToAsciiHStr(XPHandle *h) {
     if (!h || !*h) return false;
     void *old = LockXPHandle(*h);
@@ -74,9 +78,21 @@ bool convertQHStrToAsciiHStr(XPHandle *h) {
         return true;  // an empty value stays as it is
     }
     const qchar *chars = MemBlockChars(old);
+    uint64_t length = qchar_encoded_length(chars, n);
+    if (length == n && n <= kNarrowInPlace) {
+        // A byte a character, and short: narrowed in the block itself, front
+        // to back (each byte lands where its character has been read), with
+        // no new block to allocate.  The block keeps its size; its count
+        // says what it holds.
+        uint8_t *bytes = MemBlockBytes(old);
+        for (uint32_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(chars[i]);
+        SetMemBlockCount(old, n);
+        UnlockXPHandle(*h);
+        return true;
+    }
     // Sized exactly: two passes over the characters cost less than a block
     // of six bytes a character.
-    uint64_t size = MemBlockSize(qchar_encoded_length(chars, n), 1);
+    uint64_t size = MemBlockSize(length, 1);
     XPHandle fresh = size ? NewXPHandle(static_cast<int64_t>(size)) : nullptr;
     void *p = fresh ? LockXPHandle(fresh) : nullptr;
     if (!p) {

@@ -39,8 +39,9 @@ void CHRtruncateQcharStringToAscii(const qchar *chars, uint8_t *out, bool termin
 void CHRcopyAsciiDataToQchar(const uint8_t *bytes, size_t count, qchar *out);
 
 // Replaces the MemBlock of characters at *h by one of their byte form; true
-// on success.  On failure *h keeps the old block.  The wide build sizes the
-// new block exactly; the byte build keeps the block, which already holds
+// on success.  On failure *h keeps the old block.  The wide build narrows a
+// short text of one byte a character in its own block, and otherwise sizes
+// a new block exactly; the byte build keeps the block, which already holds
 // bytes.
 bool convertQHStrToAsciiHStr(XPHandle *h);
 
