@@ -87,6 +87,8 @@ GH_CLMUL_TARGET uint16_t foldLanes(uint16_t crc, const uint8_t *data, size_t lan
     const __m128i loop = constant(table.loop);
     size_t i = LANES;
     for (; lanes - i >= LANES; i += LANES) {
+        // Unrolled, so that the lanes stay in registers at any level of optimisation.
+#pragma GCC unroll 8
         for (int k = 0; k < LANES; ++k) {
             acc[k] = _mm_xor_si128(fold(acc[k], loop), loadLane<Reflected>(data + LANE * (i + k)));
         }

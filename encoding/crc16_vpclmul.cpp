@@ -117,6 +117,7 @@ GH_VPCLMUL_TARGET uint16_t foldBlocks(uint16_t crc, const uint8_t *data, size_t 
     const __m512i loop = constant(table.loop);
     size_t i = ACCUMULATORS;
     for (; blocks - i >= ACCUMULATORS; i += ACCUMULATORS) {
+#pragma GCC unroll 4
         for (int j = 0; j < ACCUMULATORS; ++j) acc[j] = fold(acc[j], loop, loadBlock<Reflected>(data + BLOCK * (i + j)));
     }
     __m512i x = acc[ACCUMULATORS - 1];
