@@ -1,10 +1,12 @@
 // Blowfish ECB and CRC-16 over 1 MiB against their yardsticks: OpenSSL's
-// BF_ecb_encrypt called block by block, and a plain one-byte-at-a-time
-// table loop.
+// BF_ecb_encrypt called block by block, a plain one-byte-at-a-time table
+// loop, and memcpy of the same 1 MiB (what touching the bytes costs).
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/blowfish.h>
 
 #include <benchmark/benchmark.h>
+
+#include <string.h>
 
 #include <vector>
 
@@ -110,15 +112,36 @@ void BM_Crc16Xmodem_Slice16(benchmark::State &state) { Crc(state, crc16_msb_slic
 void BM_Crc16X25_PlainTable(benchmark::State &state) { Crc(state, crc16_lsb_bytewise); }
 void BM_Crc16X25_Slice16(benchmark::State &state) { Crc(state, crc16_lsb_slice16); }
 #if GH_CRC16_HAVE_CLMUL
+bool HasClmul() { return gh_cpu_detected().pclmul && gh_cpu_detected().ssse3; }
+bool HasVpclmul() { return HasClmul() && gh_cpu_detected().vpclmul && gh_cpu_detected().avx512bw; }
 void BM_Crc16Xmodem_Clmul(benchmark::State &state) {
-    if (!gh_cpu_detected().pclmul || !gh_cpu_detected().ssse3) return state.SkipWithError("no PCLMULQDQ");
+    if (!HasClmul()) return state.SkipWithError("no PCLMULQDQ");
     Crc(state, crc16_msb_clmul);
 }
 void BM_Crc16X25_Clmul(benchmark::State &state) {
-    if (!gh_cpu_detected().pclmul || !gh_cpu_detected().ssse3) return state.SkipWithError("no PCLMULQDQ");
+    if (!HasClmul()) return state.SkipWithError("no PCLMULQDQ");
     Crc(state, crc16_lsb_clmul);
 }
+void BM_Crc16Xmodem_Vpclmul(benchmark::State &state) {
+    if (!HasVpclmul()) return state.SkipWithError("no VPCLMULQDQ with AVX-512");
+    Crc(state, crc16_msb_vpclmul);
+}
+void BM_Crc16X25_Vpclmul(benchmark::State &state) {
+    if (!HasVpclmul()) return state.SkipWithError("no VPCLMULQDQ with AVX-512");
+    Crc(state, crc16_lsb_vpclmul);
+}
 #endif
+
+// The same megabyte copied: the CRC's yardstick.
+void BM_Memcpy(benchmark::State &state) {
+    std::vector<uint8_t> data = TestData();
+    std::vector<uint8_t> copy(kSize);
+    for (auto _ : state) {
+        memcpy(copy.data(), data.data(), kSize);
+        benchmark::ClobberMemory();
+    }
+    Finish(state);
+}
 
 // The library's entry points with the kernel chosen at run time.
 void BM_Crc16Xmodem(benchmark::State &state) {
@@ -148,7 +171,10 @@ BENCHMARK(BM_Crc16X25_Slice16);
 #if GH_CRC16_HAVE_CLMUL
 BENCHMARK(BM_Crc16Xmodem_Clmul);
 BENCHMARK(BM_Crc16X25_Clmul);
+BENCHMARK(BM_Crc16Xmodem_Vpclmul);
+BENCHMARK(BM_Crc16X25_Vpclmul);
 #endif
+BENCHMARK(BM_Memcpy);
 BENCHMARK(BM_Crc16Xmodem);
 BENCHMARK(BM_Crc16X25);
 

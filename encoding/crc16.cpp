@@ -6,6 +6,9 @@
 
 namespace {
 
+#if GH_CRC16_HAVE_VPCLMUL
+const Crc16Variant kVpclmul = {"vpclmul", crc16_msb_vpclmul, crc16_lsb_vpclmul};
+#endif
 #if GH_CRC16_HAVE_CLMUL
 const Crc16Variant kClmul = {"clmul", crc16_msb_clmul, crc16_lsb_clmul};
 #endif
@@ -14,8 +17,12 @@ const Crc16Variant kPmull = {"pmull", crc16_msb_pmull, crc16_lsb_pmull};
 #endif
 const Crc16Variant kSlice16 = {"slice16", crc16_msb_slice16, crc16_lsb_slice16};
 
-// Folding runs 3 to 7 times as fast as slicing (bench/README.md).
+// Folding runs 3 to 7 times as fast as slicing, and twice as fast again on
+// 512-bit registers (bench/README.md).
 const KernelPath kPaths[] = {
+#if GH_CRC16_HAVE_VPCLMUL
+    {"vpclmul", CPU_VPCLMUL | CPU_AVX512BW | CPU_PCLMUL | CPU_SSSE3, &kVpclmul},
+#endif
 #if GH_CRC16_HAVE_CLMUL
     {"clmul", CPU_PCLMUL | CPU_SSSE3, &kClmul},
 #endif

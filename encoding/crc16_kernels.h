@@ -30,12 +30,18 @@ uint16_t crc16_lsb_slice16(uint16_t crc, const uint8_t *data, size_t n);
 
 #if defined(__x86_64__) || defined(__i386__)
 #  define GH_CRC16_HAVE_CLMUL 1
-// Carry-less multiplication folding (PCLMULQDQ, SSSE3); only to be called
-// when the CPU has both.
+#  define GH_CRC16_HAVE_VPCLMUL 1
+// Carry-less multiplication folding on 128-bit registers (PCLMULQDQ,
+// SSSE3); only to be called when the CPU has both.
 uint16_t crc16_msb_clmul(uint16_t crc, const uint8_t *data, size_t n);
 uint16_t crc16_lsb_clmul(uint16_t crc, const uint8_t *data, size_t n);
+// The same on 512-bit registers (VPCLMULQDQ, AVX-512 F/BW); only to be
+// called when the CPU has them.
+uint16_t crc16_msb_vpclmul(uint16_t crc, const uint8_t *data, size_t n);
+uint16_t crc16_lsb_vpclmul(uint16_t crc, const uint8_t *data, size_t n);
 #else
 #  define GH_CRC16_HAVE_CLMUL 0
+#  define GH_CRC16_HAVE_VPCLMUL 0
 #endif
 #if defined(__aarch64__)
 #  define GH_CRC16_HAVE_PMULL 1
@@ -49,8 +55,9 @@ uint16_t crc16_lsb_pmull(uint16_t crc, const uint8_t *data, size_t n);
 
 // The kernels of crc16_xmodem (XMODEM) and crc16_x25, over one
 // list of variants, best first (platform/kernels.h); a path's table is a
-// Crc16Variant.  The two forms are chosen apart: the X-25 kernels mirror
-// every byte's bits on the way in, which could change their ranking.
+// Crc16Variant.  The two forms are chosen apart: their kernels differ in
+// cost (the ARM kernel mirrors every byte's bits for X-25), which could
+// change their ranking.
 extern Kernel gCrc16XmodemKernel;
 extern Kernel gCrc16X25Kernel;
 

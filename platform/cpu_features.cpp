@@ -34,7 +34,7 @@ enum : uint32_t {
 const char *const kFeatureNames[kCpuFeatureCount] = {"sse2", "ssse3", "sse41", "pclmul", "bmi2", "sha",
                                                       "avx2", "avx512vl", "avx512bw", "avx512vbmi",
                                                       "avx512vbmi2", "avx512_halves", "neon", "aes",
-                                                      "pmull", "sha1", "sha2", "sha512"};
+                                                      "pmull", "sha1", "sha2", "sha512", "vpclmul"};
 
 #if GH_X86
 // Run only where the OS has enabled XGETBV (OSXSAVE); the attribute lets the
@@ -72,6 +72,7 @@ uint64_t detect() {
     __cpuid_count(7, 0, a, b, c, d);
     bool avx2 = avx && ymmSaved && ((b >> 5) & 1);
     if (avx2) f |= CPU_AVX2;
+    if (avx2 && ((c >> 10) & 1)) f |= CPU_VPCLMUL;  // its 256-bit form needs the AVX state
     if ((b >> 8) & 1) f |= CPU_BMI2;
     if ((b >> 29) & 1) f |= CPU_SHA;
     bool avx512f = (b >> 16) & 1, avx512bw = (b >> 30) & 1, avx512vl = (b >> 31) & 1;
@@ -159,6 +160,7 @@ CpuFeatures gh_cpu_detected() {
     f.avx512bw = w & CPU_AVX512BW;
     f.avx512vbmi = w & CPU_AVX512VBMI;
     f.avx512vbmi2 = w & CPU_AVX512VBMI2;
+    f.vpclmul = w & CPU_VPCLMUL;
     f.neon = w & CPU_NEON;
     f.aes = w & CPU_AES;
     f.pmull = w & CPU_PMULL;

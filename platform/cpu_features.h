@@ -41,9 +41,11 @@ enum : uint64_t {
     CPU_PMULL = 1u << 14,   // 64 x 64-bit polynomial multiplication (PMULL/PMULL2 .1Q)
     CPU_SHA1 = 1u << 15,    // ARMv8 SHA-1 instructions
     CPU_SHA2 = 1u << 16,    // ARMv8 SHA-256 instructions
-    CPU_SHA512 = 1u << 17   // ARMv8.2 SHA-512 instructions
+    CPU_SHA512 = 1u << 17,  // ARMv8.2 SHA-512 instructions
+    // x86 again
+    CPU_VPCLMUL = 1u << 18  // carry-less multiplication on ymm/zmm registers (VPCLMULQDQ)
 };
-constexpr int kCpuFeatureCount = 18;
+constexpr int kCpuFeatureCount = 19;
 
 // The name of feature bit `index` (0 .. kCpuFeatureCount - 1), as in the
 // kernel paths' names ("avx512bw"), or "?".
@@ -61,7 +63,7 @@ uint64_t gh_cpu_feature_bits();
 
 // The same as flags, for code that asks for one feature.
 struct CpuFeatures {
-    bool sse2, ssse3, sse41, pclmul, bmi2, sha, avx2, avx512vl, avx512bw, avx512vbmi, avx512vbmi2;
+    bool sse2, ssse3, sse41, pclmul, bmi2, sha, avx2, avx512vl, avx512bw, avx512vbmi, avx512vbmi2, vpclmul;
     bool neon, aes, pmull, sha1, sha2, sha512;
 };
 CpuFeatures gh_cpu_detected();

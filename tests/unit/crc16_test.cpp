@@ -73,24 +73,40 @@ TEST(Crc16, XmodemMatchesBinasciiCrcHqx) {
     EXPECT_GT(sizeof kXmodemVectors / sizeof kXmodemVectors[0], 40u);  // the file was read whole
 }
 
-// Every kernel against the byte-at-a-time one: every length up to 600 at
-// every alignment 0..15, random start registers, both forms; X-25 also
-// against the bitwise definition.
+// Every kernel against the byte-at-a-time one, both forms, random start
+// registers: every length up to 4 KiB twice, once ending at the end of the
+// sample (so that ASan sees a read past it) and once from an offset that
+// runs through 0..63 as the length grows; and every alignment 0..63 at the
+// lengths where the kernels change step (one round of 8 or 16 lanes, one
+// more block, one more lane, a ragged tail).  X-25 also against the bitwise
+// definition.
+const size_t kMaxLength = 4096;
+alignas(64) uint8_t gSample[kMaxLength + 64];
+
+void ExpectEveryKernelAgrees(const std::vector<Crc16Variant> &variants, const uint8_t *p, size_t n, uint16_t start) {
+    uint16_t msb = crc16_msb_bytewise(start, p, n);
+    uint16_t lsb = crc16_lsb_bytewise(start, p, n);
+    for (const Crc16Variant &v : variants) {
+        ASSERT_EQ(v.msb(start, p, n), msb) << v.name << " length " << n << " at " << (p - gSample);
+        ASSERT_EQ(v.lsb(start, p, n), lsb) << v.name << " length " << n << " at " << (p - gSample);
+    }
+}
+
 TEST(Crc16, EveryKernelMatchesTheBytewiseOne) {
     std::mt19937 rng(16);
-    Bytes buffer(600 + 16);
-    for (auto &b : buffer) b = static_cast<uint8_t>(rng());
-    for (const Crc16Variant &v : AllVariants()) {
-        SCOPED_TRACE(v.name);
-        for (size_t n = 0; n <= 600; ++n) {
-            const uint8_t *p = buffer.data() + n % 16;
-            uint16_t start = static_cast<uint16_t>(rng());
-            ASSERT_EQ(v.msb(start, p, n), crc16_msb_bytewise(start, p, n)) << n;
-            ASSERT_EQ(v.lsb(start, p, n), crc16_lsb_bytewise(start, p, n)) << n;
+    for (auto &b : gSample) b = static_cast<uint8_t>(rng());
+    const std::vector<Crc16Variant> variants = AllVariants();
+    for (size_t n = 0; n <= kMaxLength; ++n) {
+        ASSERT_NO_FATAL_FAILURE(ExpectEveryKernelAgrees(variants, gSample + sizeof gSample - n, n, static_cast<uint16_t>(rng())));
+        ASSERT_NO_FATAL_FAILURE(ExpectEveryKernelAgrees(variants, gSample + n / 64 % 64, n, static_cast<uint16_t>(rng())));
+    }
+    for (size_t n : {15, 16, 127, 128, 129, 255, 256, 257, 319, 320, 383, 511, 512, 527, 575, 1023, 1024, 4096}) {
+        for (size_t at = 0; at < 64; ++at) {
+            ASSERT_NO_FATAL_FAILURE(ExpectEveryKernelAgrees(variants, gSample + at, n, static_cast<uint16_t>(rng())));
         }
     }
-    for (size_t n : {0, 1, 2, 63, 64, 65, 200, 600}) {
-        EXPECT_EQ(crc16_x25(buffer.data(), n), X25Bitwise(buffer.data(), n)) << n;
+    for (size_t n : {0, 1, 2, 63, 64, 65, 200, 600, 4096}) {
+        EXPECT_EQ(crc16_x25(gSample, n), X25Bitwise(gSample, n)) << n;
     }
 }
 
