@@ -44,11 +44,9 @@ bool fetchDelimitedText(CallFrame *frame, qchar token[PART_DELIMITER_MAX + 1], P
     bool quoteAware = flag_param(frame, 4, false);
     size_t tokenLength = fetch_short_text(frame, 3, PART_DELIMITER_MAX, token);
     if (tokenLength == 0) return false;
-    int32_t length = 0;
-    GetFuncParm(ParamNumber(2), HOST_TYPE_LENGTH, 4, &length, frame->cb);
-    if (length == 0) return false;
+    // The text's block tells its length: no callback asks it first.
     XPHandle *slot = fetch_text_block(frame, 2);
-    if (!slot || !lock_text(slot, text)) return false;
+    if (!slot || !lock_text(slot, text) || text->count == 0) return false;
     part_delimiter_init(delimiter, token, tokenLength, quoteAware);
     return true;
 }
@@ -100,9 +98,7 @@ CaseExit case_splitstring(CallFrame *frame) {
     if (frame->paramCount == 3 && number == 0) return EXIT_EMPTY_TEXT;
     bool quoteAware = flag_param(frame, 4, false);
 
-    int32_t length = 0;
-    GetFldVal(field, HOST_TYPE_LENGTH, 4, &length, cb);
-    if (length == 0) return EXIT_EMPTY_TEXT;
+    // The field's block tells its length: no callback asks it first.
     XPHandle delivered = nullptr;
     GetFldVal(field, HOST_TYPE_TEXT_BLOCK, 0, &delivered, cb);
     XPHandle *slot = keep_delivered(frame, delivered);
@@ -130,7 +126,7 @@ CaseExit case_indexedPart(CallFrame *frame) {
     qchar token[PART_DELIMITER_MAX + 1];
     PartDelimiter<qchar> delimiter;
     LockedText text;
-    if (!fetchDelimitedText(frame, token, &delimiter, &text) || text.count == 0) return EXIT_EMPTY_TEXT;
+    if (!fetchDelimitedText(frame, token, &delimiter, &text)) return EXIT_EMPTY_TEXT;
     PartFound part = numberedPart(delimiter, text, number);
     if (!part.found || !set_text_result(frame, text.chars + part.start, part.length)) return EXIT_EMPTY_TEXT;
     return EXIT_CLEANUP;
