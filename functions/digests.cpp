@@ -99,13 +99,13 @@ CaseExit digestParameter(CallFrame *frame, const HashClass *hash, bool fileModeO
     HostCallback cb = frame->cb;
     const int param = ParamNumber(1);
 
-    int32_t length = 0;
-    GetFuncParm(param, HOST_TYPE_LENGTH, 4, &length, cb);
     if (fileModeOffered && frame->paramCount >= 2 &&
         static_cast<int16_t>(GetFuncParmInt2(ParamNumber(2), cb)) != 0)
         return digestFile(frame, hash);
 
-    bool binary = IsBinaryField(GetParamFieldNumber(param, cb), cb) && length > 0;
+    // No callback asks the length first: an empty value digests the same as
+    // binary or as text.
+    bool binary = IsBinaryField(GetParamFieldNumber(param, cb), cb);
     XPHandle delivered = nullptr;
     if (!GetFuncParmBlock(param, binary ? HOST_TYPE_BINARY_BLOCK : HOST_TYPE_TEXT_BLOCK, &delivered, cb))
         return EXIT_EMPTY_TEXT;
