@@ -58,13 +58,17 @@ CaseExit encrypt(CallFrame *frame, bool toText) {
         SetFldVal(HOST_RESULT, HOST_TYPE_BINARY_BLOCK, slot, frame->cb);
         return EXIT_CLEANUP;
     }
+    // The text of a short value (most of them) is made on the stack.
     size_t textSize = blowfish_text_size(static_cast<size_t>(padded));
-    uint8_t *text = textSize ? static_cast<uint8_t *>(NewXPPointer(textSize)) : nullptr;
+    uint8_t small[256];
+    uint8_t *text = !textSize                 ? nullptr
+                    : textSize <= sizeof small ? small
+                                               : static_cast<uint8_t *>(NewXPPointer(textSize));
     if (!text) return EXIT_EMPTY_TEXT;
     blowfish_text_encode(bytes, static_cast<size_t>(padded), text);
     UnlockXPHandle(*slot);
     setStringField(HOST_RESULT, text, frame->cb);
-    DisposeXPPointer(text);
+    if (text != small) DisposeXPPointer(text);
     return EXIT_CLEANUP;
 }
 
