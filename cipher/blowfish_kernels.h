@@ -36,17 +36,6 @@ void blowfish_ecb_decrypt_vbmi(const BlowfishContext *ctx, uint8_t *data, size_t
 #  define GH_BLOWFISH_HAVE_VBMI 0
 #endif
 
-#if defined(__x86_64__) || defined(__i386__)
-#  define GH_BLOWFISH_HAVE_GATHER 1
-// 16 blocks a step with S-box words gathered (AVX2), 32 (AVX-512 BW).
-void blowfish_ecb_encrypt_avx2(const BlowfishContext *ctx, uint8_t *data, size_t blocks);
-void blowfish_ecb_decrypt_avx2(const BlowfishContext *ctx, uint8_t *data, size_t blocks);
-void blowfish_ecb_encrypt_avx512(const BlowfishContext *ctx, uint8_t *data, size_t blocks);
-void blowfish_ecb_decrypt_avx512(const BlowfishContext *ctx, uint8_t *data, size_t blocks);
-#else
-#  define GH_BLOWFISH_HAVE_GATHER 0
-#endif
-
 // The kernels of blowfish_ecb_encrypt and blowfish_ecb_decrypt over one list
 // of paths, best first (platform/kernels.h); a path's table is a
 // BlowfishEcbPath.
