@@ -7,10 +7,12 @@
 // of each index.  Two permutes (the low and the high half of the plane) and
 // a blend on the indices' top bit give 64 blocks one byte of an S-box word.
 // The additions of F are done on the planes too, with the carries between
-// planes taken from byte compares (a sum below its addend carried).  Keeping
-// the halves as words and transposing around the lookups would cost eight
-// permutes per lookup where the carries cost about half as many simple ops,
-// and the permutes are what bounds the loop.
+// planes taken from byte compares (a sum below its addend carried).  The 32
+// permutes of a round's lookups bound the loop (about 2 cycles each on
+// Zen 4, which is the whole round's time); keeping the halves as 32-bit
+// words instead would add some 40 shuffles a round (the index planes out of
+// the words, the looked-up planes back into words) to save the carries'
+// 28 simple operations.
 //
 // The 64 blocks are transposed into planes once a step, the big-endian
 // order of the halves folded into which plane each byte goes to; the blocks
@@ -39,12 +41,13 @@ struct alignas(64) SlicedBoxes {
     uint8_t plane[4][4][256];
 };
 
-// Byte permute of one 64-byte vector of 8 blocks: byte 8m + j of the result
-// is byte m of block j (an 8 x 8 transpose; it is its own inverse).
+// The permutes' indices.
 struct Tables {
+    // One 64-byte vector of 8 blocks: byte 8m + j of the result is byte m of
+    // block j (an 8 x 8 transpose, its own inverse).
     uint8_t transpose8[64];
-    uint8_t boxPlanes[64];  // 16 words -> their bytes grouped by significance
-    uint64_t pairs[3][2][8];  // the qword transposes' two-source permutes
+    uint8_t boxPlanes[64];    // 16 words -> their bytes grouped by significance
+    uint64_t pairs[3][2][8];  // the qword transpose's two-source permutes
     constexpr Tables() : transpose8(), boxPlanes(), pairs() {
         for (int m = 0; m < 8; ++m) {
             for (int j = 0; j < 8; ++j) transpose8[8 * m + j] = static_cast<uint8_t>(8 * j + m);

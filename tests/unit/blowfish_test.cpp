@@ -1,7 +1,6 @@
 // Blowfish: the designer's published vectors, OpenSSL's independent
 // implementation as a reference over random keys and data, the four-block
-// ECB loop against one block at a time, every ECB kernel path against the
-// portable one, padding and the percent text form.
+// ECB loop against one block at a time, padding and the percent text form.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/blowfish.h>
 
@@ -13,10 +12,8 @@
 
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_ecb.h"
-#include "cipher/blowfish_kernels.h"
 #include "cipher/blowfish_text.h"
 #include "cipher/blowfish_tables.h"
-#include "tests/unit/kernel_check.h"
 
 namespace {
 
@@ -210,33 +207,6 @@ TEST(Blowfish, EcbLoopMatchesOneBlockAtATime) {
         EXPECT_EQ(ours, expected) << blocks;  // the byte after the blocks untouched too
         blowfish_ecb_decrypt(&ctx, ours.data(), blocks);
         EXPECT_EQ(ours, data) << blocks;
-    }
-}
-
-// Every path this processor runs against the portable one, both ways, over
-// random keys and block counts from none to several vector steps with every
-// tail, at odd addresses; the bytes around the blocks stay untouched.
-TEST(Blowfish, EveryEcbPathMatchesThePortableOne) {
-    const BlowfishEcbPath *portable = portableTable<BlowfishEcbPath>(gBlowfishEncryptKernel);
-    std::mt19937 rng(4242u);
-    for (const BlowfishEcbPath *path : runnableTables<BlowfishEcbPath>(gBlowfishEncryptKernel)) {
-        SCOPED_TRACE(path->name);
-        for (int round = 0; round < 120; ++round) {
-            Bytes key(1 + rng() % 72);
-            for (auto &b : key) b = static_cast<uint8_t>(rng());
-            BlowfishContext ctx;
-            blowfish_init(&ctx, key.data(), key.size());
-            size_t blocks = round < 70 ? static_cast<size_t>(round) : rng() % 400;
-            size_t offset = rng() % 8;
-            Bytes data(8 * blocks + offset + 1);
-            for (auto &b : data) b = static_cast<uint8_t>(rng());
-            Bytes expected = data, ours = data;
-            portable->encrypt(&ctx, expected.data() + offset, blocks);
-            path->encrypt(&ctx, ours.data() + offset, blocks);
-            ASSERT_EQ(ours, expected) << blocks << " blocks";
-            path->decrypt(&ctx, ours.data() + offset, blocks);
-            ASSERT_EQ(ours, data) << blocks << " blocks";
-        }
     }
 }
 
