@@ -165,7 +165,8 @@ GH_TARGET inline void xorKey(__m512i x[4], uint32_t key) {
 }
 
 template <bool Encrypt>
-GH_TARGET void step(const SlicedBoxes &boxes, const uint32_t *P, uint8_t *data) {
+GH_TARGET void step(const SlicedBoxes &boxes, const BlowfishContext *ctx, uint8_t *data) {
+    const uint32_t *P = ctx->P;
     __m512i v[8];
     toPlanes(data, v);
     // Plane m is byte m of the blocks: bytes 0-3 the left half from its
@@ -191,7 +192,7 @@ GH_TARGET void run(const BlowfishContext *ctx, uint8_t *data, size_t blocks) {
     if (whole) {
         SlicedBoxes boxes;
         sliceBoxes(ctx, &boxes);
-        for (size_t i = 0; i < whole; i += STEP) step<Encrypt>(boxes, ctx->P, data + 8 * i);
+        for (size_t i = 0; i < whole; i += STEP) step<Encrypt>(boxes, ctx, data + 8 * i);
     }
     if (Encrypt) {
         blowfish_ecb_encrypt_portable(ctx, data + 8 * whole, blocks - whole);
