@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "bench/bench_summary.h"
+#include "cipher/blowfish_kernels.h"
 #include "digest/digest_paths.h"
 #include "encoding/base64.h"
 #include "encoding/base64_codec.h"
@@ -201,6 +202,27 @@ void addCrc() {
     }
 }
 
+void addBlowfish() {
+    BlowfishContext ctx;
+    const uint8_t key[] = "a sixteen byte k";
+    blowfish_init(&ctx, key, sizeof key - 1);
+    for (const Kernel *kernel : {&gBlowfishEncryptKernel, &gBlowfishDecryptKernel}) {
+        for (int i = 0; i < kernel->count; ++i) {
+            if (!gh_kernel_path_runs(*kernel, i)) continue;
+            const BlowfishEcbPath &p = blowfish_path_of(kernel->paths[i]);
+            BlowfishEcbFn fn = kernel == &gBlowfishEncryptKernel ? p.encrypt : p.decrypt;
+            add(kernel->name, p.name, [fn, ctx](benchmark::State &state) {
+                Bytes data = randomBytes(kBytes);
+                for (auto _ : state) {
+                    fn(&ctx, data.data(), data.size() / 8);
+                    benchmark::ClobberMemory();
+                }
+                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
+            });
+        }
+    }
+}
+
 // The text scans over 1 MiB of comma-separated words, each used as the
 // text functions use it: searches for the next delimiter again and again,
 // the windows of wrapped lines, a whole count, a filtering copy.  Rates:
@@ -333,6 +355,7 @@ int registerAll() {
     addBase64();
     addConversions();
     addCrc();
+    addBlowfish();
     addScans<uint8_t>(gScanKernels8);
     addScans<uint32_t>(gScanKernels32);
     return bench_add_summary(printTable);

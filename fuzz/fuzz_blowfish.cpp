@@ -3,8 +3,9 @@
 //    it may be read), against a plain reference of the text form;
 //  - blowfish_text_encode of any bytes fills exactly blowfish_text_size(n) bytes and
 //    decodes back;
-//  - ECB over any number of blocks (four side by side in the library)
-//    equals blowfish_encrypt one block at a time, and decrypts back;
+//  - ECB over any number of blocks, by every kernel path the processor runs
+//    and by the library's choice, equals blowfish_encrypt one block at a
+//    time, and decrypts back;
 //  - padding any length and taking the padded length back gives the length;
 //    the unpadded length of any decrypted data is never past the data.
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_ecb.h"
+#include "cipher/blowfish_kernels.h"
 #include "cipher/blowfish_text.h"
 #include "fuzz/fuzz_input.h"
 
@@ -82,14 +84,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (keyLength == 0) return 0;
     BlowfishContext ctx;
     blowfish_init(&ctx, key, keyLength);
-    blowfish_ecb_encrypt(&ctx, block.get(), padded / 8);
+    std::vector<uint8_t> cipher(padded);
     for (size_t b = 0; b < padded / 8; ++b) {
-        uint8_t one[8];
-        for (size_t k = 0; k < 8; ++k) one[k] = b * 8 + k < n ? p[b * 8 + k] : static_cast<uint8_t>(padded - n);
-        uint32_t l = be32(one), r = be32(one + 4);
+        uint32_t l = be32(block.get() + 8 * b), r = be32(block.get() + 8 * b + 4);
         blowfish_encrypt(&ctx, &l, &r);
-        GH_FUZZ_CHECK(be32(block.get() + 8 * b) == l && be32(block.get() + 8 * b + 4) == r);
+        for (int k = 0; k < 4; ++k) {
+            cipher[8 * b + k] = static_cast<uint8_t>(l >> (24 - 8 * k));
+            cipher[8 * b + 4 + k] = static_cast<uint8_t>(r >> (24 - 8 * k));
+        }
     }
+    // Every path this processor runs, both ways.
+    for (int i = 0; i < gBlowfishEncryptKernel.count; ++i) {
+        if (!gh_kernel_path_runs(gBlowfishEncryptKernel, i)) continue;
+        const BlowfishEcbPath &path = blowfish_path_of(gBlowfishEncryptKernel.paths[i]);
+        auto work = copyOf(block.get(), padded, padded);
+        path.encrypt(&ctx, work.get(), padded / 8);
+        GH_FUZZ_CHECK(std::memcmp(work.get(), cipher.data(), padded) == 0);
+        path.decrypt(&ctx, work.get(), padded / 8);
+        GH_FUZZ_CHECK(std::memcmp(work.get(), block.get(), padded) == 0);
+    }
+    blowfish_ecb_encrypt(&ctx, block.get(), padded / 8);
+    GH_FUZZ_CHECK(std::memcmp(block.get(), cipher.data(), padded) == 0);
     // Any data decrypted (here the input itself, whole blocks) gives an
     // unpadded length within it, or a refusal.
     auto garbage = copyOf(p, n, n);

@@ -159,6 +159,8 @@ def pure_seeds():
     write("crc16", "long", struct.pack("<HH", 0xFFFF, 100) + bytes(range(256)))
     write("blowfish", "text", b"\x03key" + b"%41%42%4a%zz%4")
     write("blowfish", "nul", b"\x08abcdefgh" + b"%00\x00%41" + b"0123456789abcdef")
+    # Enough blocks for the widest ECB kernel's steps and a tail.
+    write("blowfish", "many-blocks", b"\x10sixteen byte key" + bytes((i * 131 + (i >> 3)) & 0xFF for i in range(1000)))
     # fuzz_text: selector, parameter, then characters picked from its alphabet.
     alphabet = [",", ",", ";", ":", '"', "'", " ", " ", "0", "7", "9", ".", "-", "a", "a", "b",
                 "Z", "\\", "\r", "\n", "\t", "\x00", "\xe9", "!"]

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "cipher/blowfish_kernels.h"
 #include "digest/digest_paths.h"
 #include "encoding/base64_codec.h"
 #include "platform/charcodec_kernels.h"
@@ -29,6 +30,8 @@ Kernel *const kAllKernels[] = {
     &gCharCodecKernels[CHARCODEC_NARROW_LOW8],
     &gCrc16XmodemKernel,
     &gCrc16X25Kernel,
+    &gBlowfishEncryptKernel,
+    &gBlowfishDecryptKernel,
     GH_SCANS(8),
     GH_SCANS(32),
 };

@@ -3,14 +3,14 @@
 // A kernel is one function that has several paths: the same contract and
 // the same result, each written for an instruction-set tier (SIMD, SHA
 // extensions, carry-less multiplication), the portable one last.  A family
-// (the text scans, Base64, the conversions, CRC-16, the digests) lists its
-// tiers once, in ITS folder, as KernelPath records: a name, the processor
-// features the path needs, and the family's typed table of functions for
-// that tier.  Each kernel of the family is a Kernel over that list; a family
-// whose functions share tiers but are chosen apart (the nine text scans)
-// says which function of the table the kernel is (`slot`) and whether a
-// tier has it (`has`: a tier may leave a function out where it brings
-// nothing over the portable code).
+// (the text scans, Base64, the conversions, CRC-16, the digests, Blowfish
+// ECB) lists its tiers once, in ITS folder, as KernelPath records: a name,
+// the processor features the path needs, and the family's typed table of
+// functions for that tier.  Each kernel of the family is a Kernel over that
+// list; a family whose functions share tiers but are chosen apart (the nine
+// text scans) says which function of the table the kernel is (`slot`) and
+// whether a tier has it (`has`: a tier may leave a function out where it
+// brings nothing over the portable code).
 //
 // The choice is deterministic: the first path of the list that this
 // processor runs, that has the kernel's function and that the family does
