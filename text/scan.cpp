@@ -123,15 +123,21 @@ size_t copyBreaks(C *dst, const C *src, size_t n, C from, C to, bool dropLf) {
     return copy_breaks_tail(dst, src, n, from, to, dropLf, 0, 0, false);
 }
 
+template <class C>
+void markChars(const C *s, size_t n, C c, C limit, uint64_t *equal, uint64_t *atMost) {
+    mark_chars_tail(s, n, c, limit, equal, atMost, 0);
+}
+
 }  // namespace
 
 const ScanKernels<uint8_t> kScanPortableU8 = {
     "portable",        findByte,           findEither<uint8_t>, findLastByte, findLastAtMost<uint8_t>,
-    countChar<uint8_t>, copyWithout<uint8_t>, copyKeptBytes,     findPairBytes, copyBreaks<uint8_t>};
+    countChar<uint8_t>, copyWithout<uint8_t>, copyKeptBytes,     findPairBytes, copyBreaks<uint8_t>,
+    markChars<uint8_t>};
 const ScanKernels<uint32_t> kScanPortableU32 = {
     "portable",          findChar<uint32_t>,    findEither<uint32_t>, findLastChar<uint32_t>,
     findLastAtMost<uint32_t>, countChar<uint32_t>, copyWithout<uint32_t>, copyKeptWide, findPairWide,
-    copyBreaks<uint32_t>};
+    copyBreaks<uint32_t>, markChars<uint32_t>};
 
 template <class C>
 bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f) {
@@ -154,6 +160,8 @@ bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f) {
         return k.findPair;
     case TEXT_SCAN_COPY_BREAKS:
         return k.copyBreaks;
+    case TEXT_SCAN_MARK_CHARS:
+        return k.markChars;
     default:
         return false;
     }
@@ -261,6 +269,7 @@ const KernelPath kScanPaths32[TEXT_SCAN_TIERS] = {
             {"copy_kept" #w, kScanPaths##w, TEXT_SCAN_COPY_KEPT, hasScan<uint##w##_t>, passOverScan},                      \
             {"find_pair" #w, kScanPaths##w, TEXT_SCAN_FIND_PAIR, hasScan<uint##w##_t>, passOverScan},                      \
             {"copy_breaks" #w, kScanPaths##w, TEXT_SCAN_COPY_BREAKS, hasScan<uint##w##_t>, passOverScan},                  \
+            {"mark_chars" #w, kScanPaths##w, TEXT_SCAN_MARK_CHARS, hasScan<uint##w##_t>, passOverScan},                    \
     }
 Kernel gScanKernels8[TEXT_SCAN_FUNCTIONS] = GH_SCAN_KERNELS(8);
 Kernel gScanKernels32[TEXT_SCAN_FUNCTIONS] = GH_SCAN_KERNELS(32);
@@ -327,6 +336,13 @@ size_t scan_copy_breaks(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from
 }
 size_t scan_copy_breaks(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
     return chosen<uint32_t>(TEXT_SCAN_COPY_BREAKS).copyBreaks(dst, src, n, from, to, dropLf);
+}
+
+void scan_mark_chars(const uint8_t *s, size_t n, uint8_t c, uint8_t limit, uint64_t *equal, uint64_t *atMost) {
+    chosen<uint8_t>(TEXT_SCAN_MARK_CHARS).markChars(s, n, c, limit, equal, atMost);
+}
+void scan_mark_chars(const uint32_t *s, size_t n, uint32_t c, uint32_t limit, uint64_t *equal, uint64_t *atMost) {
+    chosen<uint32_t>(TEXT_SCAN_MARK_CHARS).markChars(s, n, c, limit, equal, atMost);
 }
 
 size_t scan_copy_kept(uint8_t *dst, const uint8_t *src, size_t n, const CharKeepSet &keep) {
