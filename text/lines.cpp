@@ -206,13 +206,12 @@ bool wrapEach(const C *s, size_t n, const C *lineStart, size_t lineStartLength, 
     return true;
 }
 
+// wrap_lines over the marks, for windows of up to half a stretch and line
+// starts and breaks of up to 4 characters.
 template <class C>
-bool wrap_lines(const C *s, size_t n, const C *lineStart, size_t lineStartLength, const C *lineBreak,
+bool wrapMarked(const C *s, size_t n, const C *lineStart, size_t lineStartLength, const C *lineBreak,
                 size_t lineBreakLength, size_t lineSize, TextSink<C> *out) {
     const size_t window = lineSize + 1 - lineStartLength;
-    if (window > MARK_CHARS / 2 || lineStartLength > 4 || lineBreakLength > 4) {
-        return wrapEach(s, n, lineStart, lineStartLength, lineBreak, lineBreakLength, lineSize, out);
-    }
     const LineBreakForm form = line_break_form(s, n);
     const C brk = breakChar<C>(form);
     const Short4<C> start(lineStart, lineStartLength), ending(lineBreak, lineBreakLength);
@@ -301,6 +300,19 @@ bool wrap_lines(const C *s, size_t n, const C *lineStart, size_t lineStartLength
     return true;
 }
 
+// The byte build marks; the wide build goes line by line (marking measured
+// slower there: its lines are four times the bytes, and the C library's copy
+// moves them faster than pieces).
+template <class C>
+bool wrap_lines(const C *s, size_t n, const C *lineStart, size_t lineStartLength, const C *lineBreak,
+                size_t lineBreakLength, size_t lineSize, TextSink<C> *out) {
+    if constexpr (sizeof(C) == 1) {
+        if (lineSize + 1 - lineStartLength <= MARK_CHARS / 2 && lineStartLength <= 4 && lineBreakLength <= 4)
+            return wrapMarked(s, n, lineStart, lineStartLength, lineBreak, lineBreakLength, lineSize, out);
+    }
+    return wrapEach(s, n, lineStart, lineStartLength, lineBreak, lineBreakLength, lineSize, out);
+}
+
 template <class C>
 uint64_t set_linebreaks_length(const C *s, size_t n, size_t lineBreakLength) {
     if (n == 0) return 0;
@@ -333,21 +345,29 @@ bool linebreaks_match(const C *s, size_t n, const C *lineBreak, size_t lineBreak
     }
 }
 
+// set_linebreaks line by line over the scans.
 template <class C>
-bool set_linebreaks(const C *s, size_t n, const C *lineBreak, size_t lineBreakLength, TextSink<C> *out) {
+bool setEach(const C *s, size_t n, const C *lineBreak, size_t lineBreakLength, TextSink<C> *out) {
     const LineBreakForm form = line_break_form(s, n);
     const C brk = breakChar<C>(form);
     Writer<C> w(out);
-    if (lineBreakLength > 4) {
-        for (size_t i = 0; i < n;) {
-            size_t k = form == BREAK_NONE ? n - i : scan_find_char(s + i, n - i, brk);
-            if (!w.reserve(k + lineBreakLength)) return false;
-            w.put(s + i, k);
-            w.putShort(lineBreak, lineBreakLength);
-            i = skipBreak(s, n, i + k, form);
-        }
-        return true;
+    for (size_t i = 0; i < n;) {
+        size_t k = form == BREAK_NONE ? n - i : scan_find_char(s + i, n - i, brk);
+        if (!w.reserve(k + lineBreakLength)) return false;
+        w.put(s + i, k);
+        w.putShort(lineBreak, lineBreakLength);
+        i = skipBreak(s, n, i + k, form);
     }
+    return true;
+}
+
+// set_linebreaks over the marks of the breaks, for a line break of up to 4
+// characters.
+template <class C>
+bool setMarked(const C *s, size_t n, const C *lineBreak, size_t lineBreakLength, TextSink<C> *out) {
+    const LineBreakForm form = line_break_form(s, n);
+    const C brk = breakChar<C>(form);
+    Writer<C> w(out);
     const Short4<C> ending(lineBreak, lineBreakLength);
     size_t i = 0;  // the start of the line
     if (form != BREAK_NONE) {
@@ -387,6 +407,15 @@ bool set_linebreaks(const C *s, size_t n, const C *lineBreak, size_t lineBreakLe
         }
     }
     return i == n || w.putLine(ending.c, 0, s + i, n - i, n - i, ending.c, lineBreakLength);
+}
+
+// As wrap_lines: the byte build marks, the wide build goes line by line.
+template <class C>
+bool set_linebreaks(const C *s, size_t n, const C *lineBreak, size_t lineBreakLength, TextSink<C> *out) {
+    if constexpr (sizeof(C) == 1) {
+        if (lineBreakLength <= 4) return setMarked(s, n, lineBreak, lineBreakLength, out);
+    }
+    return setEach(s, n, lineBreak, lineBreakLength, out);
 }
 
 template <class C>
