@@ -128,12 +128,41 @@ void markChars(const C *s, size_t n, C c, C limit, uint64_t *equal, uint64_t *at
     mark_chars_tail(s, n, c, limit, equal, atMost, 0);
 }
 
+// Bytes eight at a time in a 64-bit word: a byte's top bit set where it is
+// zero (or, against a limit below 128, where it is at most the limit), then
+// the eight top bits gathered into one byte by a multiplication.
+constexpr uint64_t kOnes = 0x0101010101010101u, kLow7 = 0x7F7F7F7F7F7F7F7Fu, kTops = 0x8080808080808080u;
+inline uint64_t topsOfZeros(uint64_t y) { return ~(((y & kLow7) + kLow7) | y) & kTops; }
+inline uint64_t topsAtMost(uint64_t x, uint64_t lift) { return ~(((x & kLow7) + lift) | x) & kTops; }
+inline uint64_t gatherTops(uint64_t t) { return ((t >> 7) * 0x0102040810204080u) >> 56; }
+
+void markBytes(const uint8_t *s, size_t n, uint8_t c, uint8_t limit, uint64_t *equal, uint64_t *atMost) {
+    if (limit >= 128) return mark_chars_tail(s, n, c, limit, equal, atMost, 0);
+    const uint64_t vc = c * kOnes, lift = (127u - limit) * kOnes;
+    size_t i = 0;
+    for (; n - i >= 64; i += 64) {
+        uint64_t e = 0, a = 0;
+        for (unsigned j = 0; j < 64; j += 8) {
+            uint64_t x;
+            memcpy(&x, s + i + j, 8);  // little-endian: byte k is bits 8k to 8k + 7
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            x = __builtin_bswap64(x);
+#endif
+            e |= gatherTops(topsOfZeros(x ^ vc)) << j;
+            a |= gatherTops(topsAtMost(x, lift)) << j;
+        }
+        equal[i / 64] = e;
+        if (atMost) atMost[i / 64] = a;
+    }
+    mark_chars_tail(s, n, c, limit, equal, atMost, i);
+}
+
 }  // namespace
 
 const ScanKernels<uint8_t> kScanPortableU8 = {
     "portable",        findByte,           findEither<uint8_t>, findLastByte, findLastAtMost<uint8_t>,
     countChar<uint8_t>, copyWithout<uint8_t>, copyKeptBytes,     findPairBytes, copyBreaks<uint8_t>,
-    markChars<uint8_t>};
+    markBytes};
 const ScanKernels<uint32_t> kScanPortableU32 = {
     "portable",          findChar<uint32_t>,    findEither<uint32_t>, findLastChar<uint32_t>,
     findLastAtMost<uint32_t>, countChar<uint32_t>, copyWithout<uint32_t>, copyKeptWide, findPairWide,
