@@ -175,6 +175,8 @@ size_t line_sense(const C *s, size_t w, size_t breakAt) {
     return j > 0 ? j : w - 1;
 }
 
+namespace {
+
 // wrap_lines line by line over the scans: for windows of more than half a
 // stretch of marks.
 template <class C>
@@ -300,6 +302,8 @@ bool wrapMarked(const C *s, size_t n, const C *lineStart, size_t lineStartLength
     return true;
 }
 
+}  // namespace
+
 // The byte build marks; the wide build goes line by line (marking measured
 // slower there: its lines are four times the bytes, and the C library's copy
 // moves them faster than pieces).
@@ -344,6 +348,8 @@ bool linebreaks_match(const C *s, size_t n, const C *lineBreak, size_t lineBreak
         return false;
     }
 }
+
+namespace {
 
 // set_linebreaks line by line over the scans.
 template <class C>
@@ -408,6 +414,8 @@ bool setMarked(const C *s, size_t n, const C *lineBreak, size_t lineBreakLength,
     }
     return i == n || w.putLine(ending.c, 0, s + i, n - i, n - i, ending.c, lineBreakLength);
 }
+
+}  // namespace
 
 // As wrap_lines: the byte build marks, the wide build goes line by line.
 template <class C>

@@ -164,7 +164,7 @@ GH_SCAN_TARGET size_t findPair(const typename O::C *s, size_t n, typename O::C a
 
 // scan_mark_chars: each word of marks from the masks of 64 / kLanes blocks,
 // the last, partial word one character at a time.
-template <class O, bool kWithAtMost>
+template <class O, bool WithAtMost>
 GH_SCAN_TARGET inline void markWords(const typename O::C *s, size_t n, typename O::C c, typename O::C limit,
                                      uint64_t *equal, uint64_t *atMost) {
     constexpr size_t L = O::kLanes;
@@ -175,10 +175,10 @@ GH_SCAN_TARGET inline void markWords(const typename O::C *s, size_t n, typename 
         for (size_t j = 0; j < 64; j += L) {
             typename O::V x = O::load(s + i + j);
             e |= O::eq(x, vc) << j;
-            if (kWithAtMost) a |= O::le(x, vl) << j;
+            if (WithAtMost) a |= O::le(x, vl) << j;
         }
         equal[i / 64] = e;
-        if (kWithAtMost) atMost[i / 64] = a;
+        if (WithAtMost) atMost[i / 64] = a;
     }
     mark_chars_tail(s, n, c, limit, equal, atMost, i);
 }
