@@ -225,7 +225,8 @@ void addBlowfish() {
 
 // The text scans over 1 MiB of comma-separated words, each used as the
 // text functions use it: searches for the next delimiter again and again,
-// the windows of wrapped lines, a whole count, a filtering copy.  Rates:
+// the windows of wrapped lines, a whole count, a filtering copy, the marks
+// of the breaks and places to break.  Rates:
 // the text's bytes.
 template <class C>
 std::vector<C> csvSample() {
@@ -266,6 +267,15 @@ size_t scanRun(const ScanKernels<C> &k, TextScanFunction f, const std::vector<C>
     case TEXT_SCAN_FIND_PAIR:
         for (size_t i = 0; i + 1 < n; ++i) i += k.findPair(s + i, n - i - 1, C('e'), C(','), 1);
         return sum + k.findPair(s, n - 5, C('x'), C('q'), 5);
+    case TEXT_SCAN_MARK_CHARS: {
+        // As wrapping marks a text: 4096 characters at a time.
+        uint64_t equal[64], atMost[64];
+        for (size_t i = 0; i < n; i += 4096) {
+            k.markChars(s + i, n - i < 4096 ? n - i : 4096, C('\n'), C(' '), equal, atMost);
+            sum += equal[0] ^ atMost[0];
+        }
+        return sum;
+    }
     default:
         return k.copyBreaks(work.data(), s, n, C('\r'), C('\n'), true);
     }

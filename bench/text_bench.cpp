@@ -22,6 +22,9 @@
 //     filenameOfPath, folderPartOfPath, setLinebreaks (CR LF to LF): at
 //     least 0.5x memcpy; wrapLinesWith (line size 72, "> " before each
 //     line, CR LF after): at least 0.25x memcpy;
+//   - on prose (text_corpus.h's proseText, rows ending "/prose"):
+//     setLinebreaks LF to CR LF at least 0.5x memcpy, wrapLinesWith at
+//     least 0.35x memcpy;
 //   - the whole calls of howMany and setLinebreaks through the lean host
 //     (text_call_bench.cpp): at least 0.7x the pure function.
 #include <benchmark/benchmark.h>
@@ -47,7 +50,7 @@ using textbench::charsOf;
 
 template <class C>
 struct Corpus {
-    std::vector<C> text, zeros;
+    std::vector<C> text, zeros, prose;
     size_t records = 0;      // parts between CR LF CR LF
     size_t recordWanted = 0;  // the part indexedPart asks for, near the end
 };
@@ -59,6 +62,7 @@ const Corpus<C> &corpus() {
         std::vector<uint8_t> bytes = textbench::csvText();
         k.text = textbench::textOf<C>(bytes);
         k.zeros = textbench::withZeros(k.text);
+        k.prose = textbench::textOf<C>(textbench::proseText());
         std::string_view all(reinterpret_cast<const char *>(bytes.data()), bytes.size());
         for (size_t at = all.find(textbench::kRecordBreak); at != std::string_view::npos;
              at = all.find(textbench::kRecordBreak, at + 4))
@@ -253,8 +257,7 @@ void setLinebreaksLf(benchmark::State &state) {
 
 // Into a second buffer, line by line: what a break of two characters takes.
 template <class C>
-void setLinebreaksCrLf(benchmark::State &state) {
-    std::vector<C> t = corpus<C>().text;
+void setLinebreaksCrLf(benchmark::State &state, const std::vector<C> &t) {
     const C lf[1] = {10}, crlf[2] = {13, 10};
     std::vector<C> lfText(t.size() + 1);
     TextSink<C> toLf = {lfText.data(), 0, lfText.size(), nullptr, nullptr};
@@ -272,8 +275,7 @@ void setLinebreaksCrLf(benchmark::State &state) {
 }
 
 template <class C>
-void wrap72(benchmark::State &state) {
-    const std::vector<C> &t = corpus<C>().text;
+void wrap72(benchmark::State &state, const std::vector<C> &t) {
     const C start[2] = {'>', ' '}, crlf[2] = {13, 10};
     // Room as the catalogue case reserves it: the text and a prefix and line
     // break every 16 characters (enough here: no growth).
@@ -308,8 +310,10 @@ void addBuild() {
     add(b + "filenameOfPath", filename<C>);
     add(b + "folderPartOfPath", folder<C>);
     add(b + "setLinebreaks", setLinebreaksLf<C>);
-    add(b + "setLinebreaks/toCRLF", setLinebreaksCrLf<C>);
-    add(b + "wrapLinesWith72", wrap72<C>);
+    add(b + "setLinebreaks/toCRLF", [](benchmark::State &s) { setLinebreaksCrLf<C>(s, corpus<C>().text); });
+    add(b + "setLinebreaks/toCRLF/prose", [](benchmark::State &s) { setLinebreaksCrLf<C>(s, corpus<C>().prose); });
+    add(b + "wrapLinesWith72", [](benchmark::State &s) { wrap72<C>(s, corpus<C>().text); });
+    add(b + "wrapLinesWith72/prose", [](benchmark::State &s) { wrap72<C>(s, corpus<C>().prose); });
 }
 
 // ---- the summary
@@ -331,7 +335,9 @@ const Target kTargets[] = {
     {"folderPartOfPath", "memcpy", 0.5},
     {"setLinebreaks", "memcpy", 0.5},
     {"setLinebreaks/toCRLF", "memcpy", 0.5},
+    {"setLinebreaks/toCRLF/prose", "memcpy", 0.5},
     {"wrapLinesWith72", "memcpy", 0.25},
+    {"wrapLinesWith72/prose", "memcpy", 0.35},
     {"call/howMany", "howMany/1char", 0.7},
     {"call/setLinebreaks", "setLinebreaks", 0.7},
 };

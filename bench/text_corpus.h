@@ -9,7 +9,7 @@
 // has a zero character every 997 characters.
 //
 // The byte build's text is 16 MiB; the wide build's the same characters,
-// 16 Mi of them (64 MiB).
+// 16 Mi of them (64 MiB).  proseText() is the same size in prose.
 #ifndef GH_BENCH_TEXT_CORPUS_H
 #define GH_BENCH_TEXT_CORPUS_H
 
@@ -70,6 +70,50 @@ inline std::vector<uint8_t> csvText(size_t n = kTextChars) {
     t += ',';
     t += kLastField;
     t.resize(n, 'z');
+    return std::vector<uint8_t>(t.begin(), t.end());
+}
+
+// Ordinary prose: paragraphs of 1 to 5 sentences of 4 to 20 words (common
+// English words of 1 to 13 letters, a comma now and then), each paragraph
+// one line (about 230 characters on average), CR LF line ends, every fourth
+// paragraph followed by an empty line; n characters, the last line without
+// a line break.  What wrapLinesWith is given to wrap.
+inline std::vector<uint8_t> proseText(size_t n = kTextChars) {
+    static const char *const words[64] = {
+        "the",      "of",     "and",     "a",         "to",       "in",      "is",       "it",
+        "that",     "was",    "for",     "on",        "are",      "with",    "they",     "be",
+        "at",       "one",    "have",    "this",      "from",     "by",      "word",     "but",
+        "what",     "some",   "we",      "can",       "out",      "other",   "were",     "all",
+        "there",    "when",   "up",      "use",       "your",     "how",     "said",     "each",
+        "which",    "their",  "time",    "will",      "about",    "many",    "then",     "them",
+        "would",    "write",  "like",    "these",     "long",     "make",    "thing",    "see",
+        "country",  "answer", "between", "important", "together", "children", "beginning", "understanding"};
+    std::string t;
+    t.reserve(n + 256);
+    uint32_t x = 20241209;
+    auto next = [&x](uint32_t m) {
+        x = x * 1664525u + 1013904223u;
+        return (x >> 8) % m;
+    };
+    for (unsigned paragraph = 0; t.size() < n; ++paragraph) {
+        unsigned sentences = 1 + next(5);
+        for (unsigned k = 0; k < sentences; ++k) {
+            if (k) t += ' ';
+            unsigned count = 4 + next(17);
+            for (unsigned w = 0; w < count; ++w) {
+                std::string word = words[next(64)];
+                if (w == 0) word[0] = static_cast<char>(word[0] - 'a' + 'A');
+                if (w) t += next(10) == 0 ? ", " : " ";
+                t += word;
+            }
+            t += '.';
+        }
+        t += "\r\n";
+        if (paragraph % 4 == 3) t += "\r\n";
+    }
+    t.resize(n);
+    if (t[n - 1] == '\r' || t[n - 1] == '\n') t[n - 1] = '.';
+    if (t[n - 2] == '\r') t[n - 2] = '.';
     return std::vector<uint8_t>(t.begin(), t.end());
 }
 

@@ -16,7 +16,7 @@
         &gScanKernels##w[TEXT_SCAN_FIND_LAST_CHAR], &gScanKernels##w[TEXT_SCAN_FIND_LAST_AT_MOST],      \
         &gScanKernels##w[TEXT_SCAN_COUNT_CHAR], &gScanKernels##w[TEXT_SCAN_COPY_WITHOUT],               \
         &gScanKernels##w[TEXT_SCAN_COPY_KEPT], &gScanKernels##w[TEXT_SCAN_FIND_PAIR],                   \
-        &gScanKernels##w[TEXT_SCAN_COPY_BREAKS]
+        &gScanKernels##w[TEXT_SCAN_COPY_BREAKS], &gScanKernels##w[TEXT_SCAN_MARK_CHARS]
 
 Kernel *const kAllKernels[] = {
     &gSha1Kernel,

@@ -26,7 +26,8 @@ LineBreakForm line_break_form(const C *s, size_t n);
 
 // Where output goes: data[0, used) written, room for `room` characters.
 // grow, when it is not null, makes room for at least `more` characters after
-// `used` (it may move data) and says whether it could.
+// `used` (it may move data) and says whether it could.  The writers may
+// leave anything in data[used, room): they copy lines in whole pieces.
 template <class C>
 struct TextSink {
     C *data;

@@ -123,15 +123,50 @@ size_t copyBreaks(C *dst, const C *src, size_t n, C from, C to, bool dropLf) {
     return copy_breaks_tail(dst, src, n, from, to, dropLf, 0, 0, false);
 }
 
+template <class C>
+void markChars(const C *s, size_t n, C c, C limit, uint64_t *equal, uint64_t *atMost) {
+    mark_chars_tail(s, n, c, limit, equal, atMost, 0);
+}
+
+// Bytes eight at a time in a 64-bit word: a byte's top bit set where it is
+// zero (or, against a limit below 128, where it is at most the limit), then
+// the eight top bits gathered into one byte by a multiplication.
+constexpr uint64_t kOnes = 0x0101010101010101u, kLow7 = 0x7F7F7F7F7F7F7F7Fu, kTops = 0x8080808080808080u;
+inline uint64_t topsOfZeros(uint64_t y) { return ~(((y & kLow7) + kLow7) | y) & kTops; }
+inline uint64_t topsAtMost(uint64_t x, uint64_t lift) { return ~(((x & kLow7) + lift) | x) & kTops; }
+inline uint64_t gatherTops(uint64_t t) { return ((t >> 7) * 0x0102040810204080u) >> 56; }
+
+void markBytes(const uint8_t *s, size_t n, uint8_t c, uint8_t limit, uint64_t *equal, uint64_t *atMost) {
+    if (limit >= 128) return mark_chars_tail(s, n, c, limit, equal, atMost, 0);
+    const uint64_t vc = c * kOnes, lift = (127u - limit) * kOnes;
+    size_t i = 0;
+    for (; n - i >= 64; i += 64) {
+        uint64_t e = 0, a = 0;
+        for (unsigned j = 0; j < 64; j += 8) {
+            uint64_t x;
+            memcpy(&x, s + i + j, 8);  // little-endian: byte k is bits 8k to 8k + 7
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            x = __builtin_bswap64(x);
+#endif
+            e |= gatherTops(topsOfZeros(x ^ vc)) << j;
+            a |= gatherTops(topsAtMost(x, lift)) << j;
+        }
+        equal[i / 64] = e;
+        if (atMost) atMost[i / 64] = a;
+    }
+    mark_chars_tail(s, n, c, limit, equal, atMost, i);
+}
+
 }  // namespace
 
 const ScanKernels<uint8_t> kScanPortableU8 = {
     "portable",        findByte,           findEither<uint8_t>, findLastByte, findLastAtMost<uint8_t>,
-    countChar<uint8_t>, copyWithout<uint8_t>, copyKeptBytes,     findPairBytes, copyBreaks<uint8_t>};
+    countChar<uint8_t>, copyWithout<uint8_t>, copyKeptBytes,     findPairBytes, copyBreaks<uint8_t>,
+    markBytes};
 const ScanKernels<uint32_t> kScanPortableU32 = {
     "portable",          findChar<uint32_t>,    findEither<uint32_t>, findLastChar<uint32_t>,
     findLastAtMost<uint32_t>, countChar<uint32_t>, copyWithout<uint32_t>, copyKeptWide, findPairWide,
-    copyBreaks<uint32_t>};
+    copyBreaks<uint32_t>, markChars<uint32_t>};
 
 template <class C>
 bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f) {
@@ -154,6 +189,8 @@ bool scan_kernel_present(const ScanKernels<C> &k, TextScanFunction f) {
         return k.findPair;
     case TEXT_SCAN_COPY_BREAKS:
         return k.copyBreaks;
+    case TEXT_SCAN_MARK_CHARS:
+        return k.markChars;
     default:
         return false;
     }
@@ -261,6 +298,7 @@ const KernelPath kScanPaths32[TEXT_SCAN_TIERS] = {
             {"copy_kept" #w, kScanPaths##w, TEXT_SCAN_COPY_KEPT, hasScan<uint##w##_t>, passOverScan},                      \
             {"find_pair" #w, kScanPaths##w, TEXT_SCAN_FIND_PAIR, hasScan<uint##w##_t>, passOverScan},                      \
             {"copy_breaks" #w, kScanPaths##w, TEXT_SCAN_COPY_BREAKS, hasScan<uint##w##_t>, passOverScan},                  \
+            {"mark_chars" #w, kScanPaths##w, TEXT_SCAN_MARK_CHARS, hasScan<uint##w##_t>, passOverScan},                    \
     }
 Kernel gScanKernels8[TEXT_SCAN_FUNCTIONS] = GH_SCAN_KERNELS(8);
 Kernel gScanKernels32[TEXT_SCAN_FUNCTIONS] = GH_SCAN_KERNELS(32);
@@ -327,6 +365,13 @@ size_t scan_copy_breaks(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from
 }
 size_t scan_copy_breaks(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf) {
     return chosen<uint32_t>(TEXT_SCAN_COPY_BREAKS).copyBreaks(dst, src, n, from, to, dropLf);
+}
+
+void scan_mark_chars(const uint8_t *s, size_t n, uint8_t c, uint8_t limit, uint64_t *equal, uint64_t *atMost) {
+    chosen<uint8_t>(TEXT_SCAN_MARK_CHARS).markChars(s, n, c, limit, equal, atMost);
+}
+void scan_mark_chars(const uint32_t *s, size_t n, uint32_t c, uint32_t limit, uint64_t *equal, uint64_t *atMost) {
+    chosen<uint32_t>(TEXT_SCAN_MARK_CHARS).markChars(s, n, c, limit, equal, atMost);
 }
 
 size_t scan_copy_kept(uint8_t *dst, const uint8_t *src, size_t n, const CharKeepSet &keep) {

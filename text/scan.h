@@ -66,6 +66,14 @@ size_t scan_copy_without(uint32_t *dst, const uint32_t *src, size_t n, uint32_t 
 size_t scan_copy_breaks(uint8_t *dst, const uint8_t *src, size_t n, uint8_t from, uint8_t to, bool dropLf);
 size_t scan_copy_breaks(uint32_t *dst, const uint32_t *src, size_t n, uint32_t from, uint32_t to, bool dropLf);
 
+// Marks s[0, n) in bit words, 64 characters a word (the character at i is
+// bit i % 64 of word i / 64): equal where the character is c, atMost where
+// its code is at most limit (atMost may be null: not wanted).  Writes the
+// (n + 63) / 64 words of each; the bits past n are 0.  (The breaks and the
+// places to break of a stretch of lines, looked up line by line.)
+void scan_mark_chars(const uint8_t *s, size_t n, uint8_t c, uint8_t limit, uint64_t *equal, uint64_t *atMost);
+void scan_mark_chars(const uint32_t *s, size_t n, uint32_t c, uint32_t limit, uint64_t *equal, uint64_t *atMost);
+
 // Which characters a filtering copy keeps: codes 0 to 255 by a table; in
 // wide text, codes above 255 only when listed.
 struct CharKeepSet {

@@ -275,12 +275,14 @@ GH_SCAN_TARGET size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t 
 
 const ScanKernels<uint8_t> kScanAvx2U8 = {
     "avx2",     findChar<Bytes>,  findEither<Bytes>, findLastChar<Bytes>, findLastAtMost<Bytes>,
-    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes};
+    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes,
+    markChars<Bytes>};
 const ScanKernels<uint32_t> kScanAvx2U32 = {
     "avx2",    findChar<Wide>,  findEither<Wide>, findLastChar<Wide>, findLastAtMost<Wide>,
-    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide};
+    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide,
+    markChars<Wide>};
 
 #else
-const ScanKernels<uint8_t> kScanAvx2U8 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-const ScanKernels<uint32_t> kScanAvx2U32 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint8_t> kScanAvx2U8 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint32_t> kScanAvx2U32 = {"avx2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif

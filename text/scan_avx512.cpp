@@ -200,12 +200,14 @@ GH_SCAN_TARGET size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t 
 // measured (bench/README.md): left to the AVX2 set.
 const ScanKernels<uint8_t> kScanAvx512U8 = {
     "avx512",   nullptr,          findEither<Bytes>, findLastChar<Bytes>, findLastAtMost<Bytes>,
-    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes};
+    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes,
+    markChars<Bytes>};
 const ScanKernels<uint32_t> kScanAvx512U32 = {
     "avx512",  findChar<Wide>,  findEither<Wide>, findLastChar<Wide>, findLastAtMost<Wide>,
-    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide};
+    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide,
+    markChars<Wide>};
 
 #else
-const ScanKernels<uint8_t> kScanAvx512U8 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-const ScanKernels<uint32_t> kScanAvx512U32 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint8_t> kScanAvx512U8 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint32_t> kScanAvx512U32 = {"avx512", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif

@@ -79,13 +79,13 @@ GH_SCAN_TARGET size_t copyBreaksBytes(uint8_t *dst, const uint8_t *src, size_t n
 }  // namespace
 
 const ScanKernels<uint8_t> kScanAvx512Vbmi2U8 = {"avx512vbmi2", nullptr, nullptr, nullptr,         nullptr, nullptr,
-                                                 copyWithoutBytes, copyKeptBytes, nullptr, copyBreaksBytes};
+                                                 copyWithoutBytes, copyKeptBytes, nullptr, copyBreaksBytes, nullptr};
 
 #else
 const ScanKernels<uint8_t> kScanAvx512Vbmi2U8 = {"avx512vbmi2", nullptr, nullptr, nullptr, nullptr,
-                                                 nullptr,       nullptr, nullptr, nullptr, nullptr};
+                                                 nullptr,       nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif
 
 // No 32-bit character copy gains from byte compression.
 const ScanKernels<uint32_t> kScanAvx512Vbmi2U32 = {"avx512vbmi2", nullptr, nullptr, nullptr, nullptr,
-                                                   nullptr,       nullptr, nullptr, nullptr, nullptr};
+                                                   nullptr,       nullptr, nullptr, nullptr, nullptr, nullptr};

@@ -30,6 +30,7 @@ struct ScanKernels {
     size_t (*copyKept)(C *dst, const C *src, size_t n, const CharKeepSet &keep);
     size_t (*findPair)(const C *s, size_t n, C a, C b, size_t gap);
     size_t (*copyBreaks)(C *dst, const C *src, size_t n, C from, C to, bool dropLf);
+    void (*markChars)(const C *s, size_t n, C c, C limit, uint64_t *equal, uint64_t *atMost);
 };
 
 // The scans, in the order of ScanKernels.
@@ -43,6 +44,7 @@ enum TextScanFunction {
     TEXT_SCAN_COPY_KEPT,
     TEXT_SCAN_FIND_PAIR,
     TEXT_SCAN_COPY_BREAKS,
+    TEXT_SCAN_MARK_CHARS,
     TEXT_SCAN_FUNCTIONS
 };
 
@@ -98,6 +100,23 @@ inline size_t copy_breaks_tail(C *dst, const C *src, size_t n, C from, C to, boo
         o += !dropped;
     }
     return o;
+}
+
+// The marks one character at a time from s[i] on, i a multiple of 64: the
+// portable kernel from the start, the vector kernels for the last, partial
+// word.
+template <class C>
+inline void mark_chars_tail(const C *s, size_t n, C c, C limit, uint64_t *equal, uint64_t *atMost, size_t i) {
+    for (; i < n; i += 64) {
+        size_t end = n - i < 64 ? n - i : 64;
+        uint64_t e = 0, a = 0;
+        for (size_t j = 0; j < end; ++j) {
+            e |= uint64_t{s[i + j] == c} << j;
+            a |= uint64_t{s[i + j] <= limit} << j;
+        }
+        equal[i / 64] = e;
+        if (atMost) atMost[i / 64] = a;
+    }
 }
 
 extern const ScanKernels<uint8_t> kScanPortableU8, kScanSse2U8, kScanAvx2U8, kScanAvx512U8, kScanAvx512Vbmi2U8;

@@ -277,7 +277,9 @@ size_t copyBreaksWide(uint32_t *dst, const uint32_t *src, size_t n, uint32_t fro
 
 const ScanKernels<uint8_t> kScanNeonU8 = {
     "neon",     findChar<Bytes>,  findEither<Bytes>, findLastChar<Bytes>, findLastAtMost<Bytes>,
-    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes};
+    countBytes, copyWithoutBytes, copyKeptBytes,     findPair<Bytes>,     copyBreaksBytes,
+    markChars<Bytes>};
 const ScanKernels<uint32_t> kScanNeonU32 = {
     "neon",    findChar<Wide>,  findEither<Wide>, findLastChar<Wide>, findLastAtMost<Wide>,
-    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide};
+    countWide, copyWithoutWide, copyKeptWide,     findPair<Wide>,     copyBreaksWide,
+    markChars<Wide>};

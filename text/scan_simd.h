@@ -22,26 +22,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "text/bits.h"
+
 namespace {
 
-// m != 0.  (On 32-bit x86 in halves: the 64-bit builtins would call the
-// compiler's runtime there.)
-inline unsigned lowestBit(uint64_t m) {
-#if defined(__x86_64__) || defined(__aarch64__)
-    return static_cast<unsigned>(__builtin_ctzll(m));
-#else
-    uint32_t low = static_cast<uint32_t>(m);
-    return low ? static_cast<unsigned>(__builtin_ctz(low)) : 32u + static_cast<unsigned>(__builtin_ctz(static_cast<uint32_t>(m >> 32)));
-#endif
-}
-inline unsigned highestBit(uint64_t m) {
-#if defined(__x86_64__) || defined(__aarch64__)
-    return 63u - static_cast<unsigned>(__builtin_clzll(m));
-#else
-    uint32_t high = static_cast<uint32_t>(m >> 32);
-    return high ? 63u - static_cast<unsigned>(__builtin_clz(high)) : 31u - static_cast<unsigned>(__builtin_clz(static_cast<uint32_t>(m)));
-#endif
-}
 inline uint64_t lowBits(size_t k) { return k >= 64 ? ~uint64_t{0} : (uint64_t{1} << k) - 1; }
 
 // What each search looks for: the mask of a whole block, of the first k
@@ -176,6 +160,37 @@ template <class O>
 GH_SCAN_TARGET size_t findPair(const typename O::C *s, size_t n, typename O::C a, typename O::C b, size_t gap) {
     Pair<O> m{O::splat(a), O::splat(b), a, b, gap};
     return searchForward<O>(s, n, m);
+}
+
+// scan_mark_chars: each word of marks from the masks of 64 / kLanes blocks,
+// the last, partial word one character at a time.
+template <class O, bool WithAtMost>
+GH_SCAN_TARGET inline void markWords(const typename O::C *s, size_t n, typename O::C c, typename O::C limit,
+                                     uint64_t *equal, uint64_t *atMost) {
+    constexpr size_t L = O::kLanes;
+    const typename O::V vc = O::splat(c), vl = O::splat(limit);
+    size_t i = 0;
+    for (; n - i >= 64; i += 64) {
+        uint64_t e = 0, a = 0;
+        for (size_t j = 0; j < 64; j += L) {
+            typename O::V x = O::load(s + i + j);
+            e |= O::eq(x, vc) << j;
+            if (WithAtMost) a |= O::le(x, vl) << j;
+        }
+        equal[i / 64] = e;
+        if (WithAtMost) atMost[i / 64] = a;
+    }
+    mark_chars_tail(s, n, c, limit, equal, atMost, i);
+}
+
+template <class O>
+GH_SCAN_TARGET void markChars(const typename O::C *s, size_t n, typename O::C c, typename O::C limit,
+                              uint64_t *equal, uint64_t *atMost) {
+    if (atMost) {
+        markWords<O, true>(s, n, c, limit, equal, atMost);
+    } else {
+        markWords<O, false>(s, n, c, limit, equal, atMost);
+    }
 }
 
 // One character at a time (the ends of the vector copies).

@@ -108,12 +108,12 @@ GH_SCAN_TARGET size_t copyWithout(typename O::C *dst, const typename O::C *src, 
 
 const ScanKernels<uint8_t> kScanSse2U8 = {
     "sse2",           findChar<Bytes>,     findEither<Bytes>, findLastChar<Bytes>, findLastAtMost<Bytes>,
-    countBytes,       copyWithout<Bytes>,  nullptr,           findPair<Bytes>,      nullptr};
+    countBytes,       copyWithout<Bytes>,  nullptr,           findPair<Bytes>,      nullptr, markChars<Bytes>};
 const ScanKernels<uint32_t> kScanSse2U32 = {
     "sse2",           findChar<Wide>,      findEither<Wide>,  findLastChar<Wide>,  findLastAtMost<Wide>,
-    countWide,        copyWithout<Wide>,   nullptr,           findPair<Wide>,       nullptr};
+    countWide,        copyWithout<Wide>,   nullptr,           findPair<Wide>,       nullptr, markChars<Wide>};
 
 #else
-const ScanKernels<uint8_t> kScanSse2U8 = {"sse2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-const ScanKernels<uint32_t> kScanSse2U32 = {"sse2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint8_t> kScanSse2U8 = {"sse2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const ScanKernels<uint32_t> kScanSse2U32 = {"sse2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif

@@ -111,6 +111,18 @@ TYPED_TEST(TextScans, SearchesAndCountsMatchThePortableKernels) {
             if (k->countChar) {
                 ASSERT_EQ(k->countChar(s, n, c), portable.countChar(s, n, c));
             }
+            if (k->markChars) {
+                size_t words = (n + 63) / 64;
+                std::vector<uint64_t> e(words + 1, 0x5A5A), a(words + 1, 0x5A5A), pe(words + 1, 0x5A5A),
+                    pa(words + 1, 0x5A5A);
+                k->markChars(s, n, c, limits[round % 4], e.data(), a.data());
+                portable.markChars(s, n, c, limits[round % 4], pe.data(), pa.data());
+                ASSERT_EQ(e, pe);
+                ASSERT_EQ(a, pa);
+                k->markChars(s, n, d, C(32), e.data(), nullptr);
+                portable.markChars(s, n, d, C(32), pe.data(), nullptr);
+                ASSERT_EQ(e, pe);
+            }
             // A pair search reads gap characters beyond its length.
             if (k->findPair && n > gap) {
                 ASSERT_EQ(k->findPair(s, n - gap, c, d, gap), portable.findPair(s, n - gap, c, d, gap));

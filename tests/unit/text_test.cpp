@@ -6,7 +6,9 @@
 // is checked on every kernel set.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tests/support/text_reference.h"
@@ -249,6 +251,79 @@ TYPED_TEST(TextAlgorithms, LinesAreBrokenAsTheRulesSay) {
             in.push_back(C(0x5A));  // the one character of room it may need
             in.resize(set_linebreaks_in_place(in.data(), s.size(), lineBreak[0]));
             ASSERT_EQ(in, expected) << "in place, round " << round;
+        }
+    }
+}
+
+// Prose, where wrapping takes its marked stretches and whole-piece copies:
+// words, now and then one longer than a line, runs of spaces, tabs, line
+// breaks of every form mixed, lengths about multiples of 64 and past a
+// stretch; line sizes 1 to 200 and some past half a stretch; sinks with
+// room to spare (and a mark after it) and sinks that grow by what is asked.
+template <class C>
+Text<C> proseText(std::mt19937 &rng, size_t n) {
+    Text<C> t;
+    while (t.size() < n) {
+        uint32_t r = rng() % 64;
+        size_t word = r == 0 ? 60 + rng() % 300 : 1 + rng() % 12;
+        for (size_t i = 0; i < word; ++i) t.push_back(C('a' + rng() % 26));
+        if (r == 1) t.push_back(C(9));
+        if (r == 2) t.push_back(C(13));
+        if (r == 3) t.push_back(C(10));
+        if (r == 4) t.insert(t.end(), {C(13), C(10)});
+        if (r == 5) t.insert(t.end(), 1 + rng() % 6, C(' '));
+        if (r == 6) t.push_back(C(sizeof(C) == 1 ? 0xE9 : 0x20AC));
+        t.push_back(C(' '));
+    }
+    t.resize(n);
+    return t;
+}
+
+TYPED_TEST(TextAlgorithms, ProseIsWrappedAndItsBreaksSetAsTheRulesSay) {
+    using C = TypeParam;
+    const C breaks[][2] = {{13, 10}, {10, 0}, {13, 0}, {10, 13}, {'|', 0}};
+    const size_t breakLengths[] = {2, 1, 1, 2, 1};
+    for (int round = 0; round < 600; ++round) {
+        PathOfRound path(round);
+        size_t n = round % 10 == 9   ? 4000 + this->below(12000)
+                   : round % 10 == 8 ? this->below(10)
+                                     : 64 * (1 + this->below(8)) + this->below(5) - 2;
+        Text<C> s = proseText<C>(this->rng, n);
+        // In a heap block of exactly n characters: AddressSanitizer sees a read past the text.
+        std::unique_ptr<C[]> exact(new C[n + !n]);
+        std::copy(s.begin(), s.end(), exact.get());
+        const C *text = exact.get();
+        uint32_t b = this->below(5);
+        Text<C> lineBreak(breaks[b], breaks[b] + breakLengths[b]);
+        Text<C> lineStart(this->below(4), C('>'));
+        size_t lineSize = round % 20 == 7 ? 2100 + this->below(3000) : lineStart.size() + 1 + this->below(200);
+        bool spare = round % 2;
+        SCOPED_TRACE("round " + std::to_string(round) + " n=" + std::to_string(n) + " size " + std::to_string(lineSize));
+
+        Text<C> expected = textref::wrapLines(s, lineStart, lineBreak, lineSize);
+        GrowingSink<C> grown;
+        std::vector<C> room(spare ? expected.size() + 300 : 0, C(0x5A));
+        if (spare) grown.sink = {room.data(), 0, room.size() - 1, nullptr, nullptr};
+        ASSERT_TRUE(wrap_lines(text, n, lineStart.data(), lineStart.size(), lineBreak.data(), lineBreak.size(),
+                               lineSize, &grown.sink));
+        if (spare) {
+            ASSERT_EQ(Text<C>(room.begin(), room.begin() + static_cast<long>(grown.sink.used)), expected);
+            ASSERT_EQ(room.back(), C(0x5A));
+        } else {
+            ASSERT_EQ(grown.text(), expected);
+        }
+
+        if (linebreaks_match(text, n, lineBreak.data(), lineBreak.size())) continue;
+        expected = textref::setLinebreaks(s, lineBreak);
+        GrowingSink<C> set;
+        std::vector<C> setRoom(spare ? expected.size() + 400 : 0, C(0x5A));
+        if (spare) set.sink = {setRoom.data(), 0, setRoom.size() - 1, nullptr, nullptr};
+        ASSERT_TRUE(set_linebreaks(text, n, lineBreak.data(), lineBreak.size(), &set.sink));
+        if (spare) {
+            ASSERT_EQ(Text<C>(setRoom.begin(), setRoom.begin() + static_cast<long>(set.sink.used)), expected);
+            ASSERT_EQ(setRoom.back(), C(0x5A));
+        } else {
+            ASSERT_EQ(set.text(), expected);
         }
     }
 }
