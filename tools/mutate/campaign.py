@@ -9,7 +9,7 @@ import threading
 import time
 
 import rooms
-from state import BUILD_FAILED, KILLED, SURVIVED, TIMEOUT
+from state import BUILD_FAILED, KILLED, NOT_BUILT, SURVIVED, TIMEOUT
 from workspace import MutatedFile, run, sync_tree
 
 BUILD_TIMEOUT = 1800  # seconds; a first build from nothing on two cores fits
@@ -226,6 +226,8 @@ class Campaign:
             built = backend.build_room(m.room)
             if not built.ok:
                 status, detail = BUILD_FAILED, _first_error(built.output)
+            elif "ninja: no work to do" in built.output:
+                status, detail = NOT_BUILT, "compiled into nothing this machine builds"
             else:
                 tested = backend.test_room(m.room, self.timeouts.get(m.room))
                 failed = failed_tests(tested.output)

@@ -1,18 +1,19 @@
 """The Markdown report: scores per room and per file, and every survivor."""
 from collections import OrderedDict
 
-from state import BUILD_FAILED, KILLED, SURVIVED, TIMEOUT
+from state import BUILD_FAILED, KILLED, NOT_BUILT, SURVIVED, TIMEOUT
 
 _COLUMNS = ("mutants", "killed", "survived", "timed out", "build failures", "equivalent",
-            "score", "score by tests")
+            "not built here", "score", "score by tests")
 
 
 def _tally(entries):
     t = {"mutants": len(entries), KILLED: 0, SURVIVED: 0, TIMEOUT: 0, BUILD_FAILED: 0,
-         "equivalent": 0}
+         "equivalent": 0, NOT_BUILT: 0}
     for e in entries:
         t["equivalent" if e.get("equivalent") else e["status"]] += 1
-    counted = t["mutants"] - t["equivalent"]
+    # Neither equivalents nor mutants this machine does not build count.
+    counted = t["mutants"] - t["equivalent"] - t[NOT_BUILT]
     dead = t[KILLED] + t[TIMEOUT] + t[BUILD_FAILED]
     # Build failures count as killed; the second score leaves them out, as
     # only the tests' own catches are in it.
@@ -27,7 +28,7 @@ def _percent(a, b):
 
 def _row(name, t):
     cells = [str(t[k]) for k in ("mutants", KILLED, SURVIVED, TIMEOUT, BUILD_FAILED,
-                                 "equivalent")] + [t["score"], t["score by tests"]]
+                                 "equivalent", NOT_BUILT)] + [t["score"], t["score by tests"]]
     return "| %s | %s |" % (name, " | ".join(cells))
 
 
@@ -55,13 +56,13 @@ def build_report(records, equivalents, generated=None, title="Mutation testing r
 
     out = ["# " + title, ""]
     summary = ("%d mutants run: %d killed by a test, %d survived, %d timed out, "
-               "%d did not build, %d equivalent." % (
+               "%d did not build, %d equivalent, %d in code this machine does not build." % (
                    total["mutants"], total[KILLED], total[SURVIVED], total[TIMEOUT],
-                   total[BUILD_FAILED], total["equivalent"]))
+                   total[BUILD_FAILED], total["equivalent"], total[NOT_BUILT]))
     if generated is not None:
         summary += " (%d generated in the files asked for.)" % generated
     out += [summary, ""]
-    counted = total["mutants"] - total["equivalent"]
+    counted = total["mutants"] - total["equivalent"] - total[NOT_BUILT]
     out.append("Score: %s of the mutants that are not equivalent are killed (a failed test, a "
                "timeout or a failed build); %s by the tests alone (build failures left out). "
                "Build failures: %s of the mutants." % (

@@ -80,14 +80,16 @@ class ReportTest(unittest.TestCase):
                     "change": m.change(), "line_text": m.line_text, "status": status,
                     "seconds": 1.0}
         ms = [mutant(i, "<", "<=", path=p, room=p.split("/")[0])
-              for i, p in enumerate(["core/a.cpp"] * 4 + ["text/b.cpp"] * 2, 1)]
-        statuses = ["killed", "survived", "build_failed", "timeout", "survived", "survived"]
+              for i, p in enumerate(["core/a.cpp"] * 4 + ["text/b.cpp"] * 3, 1)]
+        statuses = ["killed", "survived", "build_failed", "timeout", "survived", "survived", "not_built"]
         records = {m.id: entry(m, s) for m, s in zip(ms, statuses)}
         text = build_report(records, {ms[5].id: "the same either way"}, generated=40)
-        self.assertIn("6 mutants run: 1 killed by a test, 2 survived, 1 timed out, "
-                      "1 did not build, 1 equivalent. (40 generated", text)
-        self.assertIn("| core | 4 | 1 | 1 | 1 | 1 | 0 | 75.0% | 66.7% |", text)
-        self.assertIn("| text | 2 | 0 | 1 | 0 | 0 | 1 | 0.0% | 0.0% |", text)
+        self.assertIn("7 mutants run: 1 killed by a test, 2 survived, 1 timed out, "
+                      "1 did not build, 1 equivalent, 1 in code this machine does not build. "
+                      "(40 generated", text)
+        self.assertIn("| core | 4 | 1 | 1 | 1 | 1 | 0 | 0 | 75.0% | 66.7% |", text)
+        # Neither the equivalent nor the mutant not built here counts.
+        self.assertIn("| text | 3 | 0 | 1 | 0 | 0 | 1 | 1 | 0.0% | 0.0% |", text)
         self.assertIn("| core/a.cpp | 4 |", text)
         self.assertIn("## Survivors (2)", text)
         self.assertIn("`core/a.cpp:2` ror: `<` -> `<=`", text)
