@@ -18,7 +18,7 @@ from lexer import LexError  # noqa: E402
 from mutant import OPERATORS  # noqa: E402
 from operators import mutants_of  # noqa: E402
 from report import build_report  # noqa: E402
-from state import State, load_equivalents, load_records  # noqa: E402
+from state import STATUSES, State, load_equivalents, load_records  # noqa: E402
 from structure import StructureError  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
@@ -32,7 +32,12 @@ def parse_args(argv):
     p.add_argument("--ops", help="comma-separated operators (default: all of %s)" % ",".join(OPERATORS))
     p.add_argument("--sample", type=int, help="run N mutants drawn at random")
     p.add_argument("--seed", type=int, default=1, help="seed of the draw (default 1)")
-    p.add_argument("--resume", action="store_true", help="keep the results so far, skip those mutants")
+    p.add_argument("--resume", action="store_true",
+                   help="keep the results so far, skip those mutants; a --sample draw keeps\n"
+                        "the mutants already run that still exist and draws only the rest")
+    p.add_argument("--again", help="with --resume, run again the mutants with these verdicts\n"
+                                   "(comma-separated, e.g. survived after adding tests)")
+    p.add_argument("--only", help="comma-separated mutant ids (or @FILE, one id a line): run these alone")
     p.add_argument("--jobs", type=int, default=1, help="mutants built and tested at once (default 1)")
     p.add_argument("--work", help="work folder (default: ROOT/build/mutate)")
     p.add_argument("--equivalents", help="equivalent mutants (default: ROOT/tests/mutation_equivalents.txt)")
@@ -52,6 +57,15 @@ def parse_args(argv):
     args.work = os.path.abspath(args.work or os.path.join(args.root, "build", "mutate"))
     if args.equivalents is None:
         args.equivalents = os.path.join(args.root, "tests", "mutation_equivalents.txt")
+    args.again = set(args.again.split(",")) if args.again else set()
+    if args.again - set(STATUSES):
+        p.error("unknown verdict(s): %s" % ", ".join(sorted(args.again - set(STATUSES))))
+    if args.only:
+        if args.only.startswith("@"):
+            with open(args.only[1:], encoding="utf-8") as f:
+                args.only = {line.split()[0] for line in f if line.strip() and not line.startswith("#")}
+        else:
+            args.only = set(args.only.split(","))
     args.rooms = args.rooms.split(",") if args.rooms else None
     args.ops = set(args.ops.split(",")) if args.ops else None
     if args.ops and not args.ops <= set(OPERATORS):
@@ -76,10 +90,18 @@ def generate(args, log):
     return all_mutants
 
 
-def select(mutants, sample, seed):
+def select(mutants, sample, seed, keep=frozenset(), only=None):
+    """The mutants to run.  A draw keeps those in `keep` (already run) and draws
+    only the rest, so that edits to the sources between sessions, which add and
+    drop mutants, do not throw away what has run."""
+    if only is not None:
+        return [m for m in mutants if m.id in only]
     if sample is None or sample >= len(mutants):
         return list(mutants)
-    chosen = set(random.Random(seed).sample(sorted(m.id for m in mutants), sample))
+    ids = sorted(m.id for m in mutants)
+    kept = [i for i in ids if i in keep][:sample]
+    rest = [i for i in ids if i not in keep]
+    chosen = set(kept) | set(random.Random(seed).sample(rest, sample - len(kept)))
     return [m for m in mutants if m.id in chosen]
 
 
@@ -93,9 +115,13 @@ def main(argv=None):
     if not mutants:
         log("no source to mutate under %s" % (", ".join(args.paths) or "the rooms"))
         return 2
-    chosen = select(mutants, args.sample, args.seed)
-    equivalents = load_equivalents(args.equivalents)
     state_path = os.path.join(args.work, "state.jsonl")
+    resume = args.resume or args.dry_run or args.report
+    done = load_records(state_path) if resume else {}
+    chosen = select(mutants, args.sample, args.seed, keep=frozenset(done), only=args.only)
+    if args.only is not None and len(chosen) < len(args.only):
+        log("not found: %s" % ", ".join(sorted(args.only - {m.id for m in chosen})))
+    equivalents = load_equivalents(args.equivalents)
     report_path = os.path.join(args.work, "report.md")
 
     if args.list:
@@ -104,13 +130,11 @@ def main(argv=None):
         log("%d mutants (%d in all in these files)" % (len(chosen), len(mutants)))
         return 0
     if args.report:
-        records = load_records(state_path)
-        print(_report(records, chosen, equivalents, len(mutants)), end="")
+        print(_report(_records_of(done, chosen), chosen, equivalents, len(mutants)), end="")
         return 0
 
-    resume = args.resume or args.dry_run
-    done = load_records(state_path) if resume else {}
-    todo = [m for m in chosen if m.id not in done and m.id not in equivalents]
+    todo = [m for m in chosen if m.id not in equivalents
+            and (m.id not in done or done[m.id]["status"] in args.again)]
     jobs = max(1, args.jobs)
     test_table = None
     if args.build_command:
@@ -147,15 +171,23 @@ def main(argv=None):
         log("mutate: %s" % e)
         return 2
     finally:
-        if state.records:
-            ran = [e for e in state.records.values()]
-            text = _report(state.records, chosen, equivalents, len(mutants),
+        records = _records_of(state.records, chosen)
+        if records:
+            ran = list(records.values())
+            text = _report(records, chosen, equivalents, len(mutants),
                            sum(e["seconds"] for e in ran) / len(ran))
             with open(report_path, "w", encoding="utf-8") as f:
                 f.write(text)
     log("%d mutants run in %.0f s; report: %s" % (len(todo), time.monotonic() - started, report_path))
     print(open(report_path, encoding="utf-8").read() if os.path.exists(report_path) else "", end="")
     return 0
+
+
+def _records_of(records, chosen):
+    """The results of the mutants chosen: those of mutants whose lines have since
+    changed, or of another draw, stay in the state file but not in the report."""
+    ids = {m.id for m in chosen}
+    return {i: e for i, e in records.items() if i in ids}
 
 
 def _report(records, chosen, equivalents, generated, seconds_per_mutant=None):

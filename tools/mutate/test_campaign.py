@@ -148,6 +148,22 @@ class EndToEndTest(unittest.TestCase):
         self.assertIn("1 equivalent", out)
         self.assertIn("(no test can tell)", out)
 
+        # Survivors run again on request, and --only runs the ids named.
+        code, out, err = self.run_tool("--resume", "--again", "survived")
+        self.assertIn("4 mutants run", err)
+        code, out, err = self.run_tool("--resume", "--again", "killed,timeout", "--only", survivor["id"])
+        self.assertIn("0 mutants run", err)  # named, but equivalent
+
+    def test_resumed_draw_keeps_what_has_run(self):
+        self.run_tool("--sample", "3", "--seed", "5")
+        ran = set(load_records(os.path.join(self.work, "state.jsonl")))
+        self.assertEqual(len(ran), 3)
+        # Another seed, as after an edit that changes the draw: what ran is kept.
+        code, out, _ = self.run_tool("--list", "--sample", "5", "--seed", "9", "--resume")
+        listed = {line.split("\t")[0] for line in out.strip().split("\n")}
+        self.assertEqual(len(listed), 5)
+        self.assertTrue(ran <= listed)
+
     def test_list_and_dry_run(self):
         code, out, _ = self.run_tool("--list", "--sample", "4", "--seed", "2")
         lines = out.strip().split("\n")
