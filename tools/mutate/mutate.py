@@ -197,7 +197,8 @@ def _report(records, chosen, equivalents, generated, seconds_per_mutant=None):
             entries[m.id] = {"id": m.id, "path": m.path, "line": m.line, "room": m.room,
                              "op": m.op, "change": m.change(), "line_text": m.line_text.strip(),
                              "status": "equivalent", "seconds": 0}
-    return build_report(entries, equivalents, generated, seconds_per_mutant=seconds_per_mutant)
+    return build_report(entries, equivalents, generated, seconds_per_mutant=seconds_per_mutant,
+                        parsers=rooms.PARSERS)
 
 
 if __name__ == "__main__":

@@ -41,7 +41,7 @@ def _table(title, groups):
 
 
 def build_report(records, equivalents, generated=None, title="Mutation testing report",
-                 seconds_per_mutant=None):
+                 seconds_per_mutant=None, parsers=()):
     """Markdown text for the results (records: {id: entry}); equivalents: {id: reason}."""
     entries = []
     for mutant_id, entry in sorted(records.items(), key=lambda kv: (kv[1]["path"], kv[1]["line"])):
@@ -72,6 +72,10 @@ def build_report(records, equivalents, generated=None, title="Mutation testing r
     out += ["", "## Per room", ""]
     out += _table("room", rooms)
     out.append(_row("**all**", total))
+    parsing = [e for e in entries if e["path"] in parsers]
+    if parsing:
+        out += ["", "## Code that parses outside input", ""]
+        out += _table("files", OrderedDict([("%d files" % len({e['path'] for e in parsing}), parsing)]))
     out += ["", "## Per file", ""]
     out += _table("file", files)
 
