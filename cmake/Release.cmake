@@ -47,6 +47,13 @@ if(NOT WIN32)
     endfunction()
     gh_shipped(glyphHerderU glyphHerder glyphmem_shipped glyphhost)
 
+    # What the files may need differs by processor where the ABIs do (the
+    # oldest glibc of aarch64 is 2.17; its programs name no loader).
+    set(GH_LINUX_NEEDS_FILE ${PROJECT_SOURCE_DIR}/resources/linux-needs-${CMAKE_SYSTEM_PROCESSOR}.txt)
+    if(NOT EXISTS ${GH_LINUX_NEEDS_FILE})
+        set(GH_LINUX_NEEDS_FILE ${PROJECT_SOURCE_DIR}/resources/linux-needs.txt)
+    endif()
+
     # The libraries' SONAME carries the release: glyphHerderU.so.<version>.
     # The host loads them by file name (glyphHerderU.so, glyphHerder.so),
     # which stays as it is; libglyphmem's SONAME carries its interface
@@ -81,7 +88,7 @@ if(NOT WIN32)
             ${PROJECT_SOURCE_DIR}/resources/catalogue.def
             ${PROJECT_SOURCE_DIR}/resources/catalogue.h
             ${PROJECT_SOURCE_DIR}/resources/release-readme-linux.txt.in
-            ${PROJECT_SOURCE_DIR}/resources/linux-needs.txt
+            ${GH_LINUX_NEEDS_FILE}
             ${PROJECT_SOURCE_DIR}/docs/functions.json
         COMMENT "Generating the release README"
         VERBATIM)

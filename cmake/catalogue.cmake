@@ -193,11 +193,16 @@ function(gh_write_readme)
                                         "      ${GH_SUMMARY_${name}}\n")
     endforeach()
     string(REGEX REPLACE "\n$" "" GH_CATALOGUE_TEXT "${GH_CATALOGUE_TEXT}")
-    # The table of what the Linux files need, as resources/linux-needs.txt
-    # holds it (without its comment lines), indented.
+    # The table of what the Linux files need, as the processor's table
+    # (resources/linux-needs.txt, or linux-needs-<cpu>.txt where the files
+    # differ) holds it (without its comment lines), indented.
     set(GH_LINUX_NEEDS "")
-    if(EXISTS ${GH_SOURCE_DIR}/resources/linux-needs.txt)
-        file(STRINGS ${GH_SOURCE_DIR}/resources/linux-needs.txt rows REGEX "^[^#]")
+    set(needs ${GH_SOURCE_DIR}/resources/linux-needs-${GH_ARCH}.txt)
+    if(NOT GH_ARCH OR NOT EXISTS ${needs})
+        set(needs ${GH_SOURCE_DIR}/resources/linux-needs.txt)
+    endif()
+    if(EXISTS ${needs})
+        file(STRINGS ${needs} rows REGEX "^[^#]")
         foreach(row ${rows})
             string(APPEND GH_LINUX_NEEDS "  ${row}\n")
         endforeach()

@@ -9,8 +9,9 @@
 #     another folder, with a bare environment) on both unpacked libraries:
 #     MD5Digest of abc, --version, help, the catalogue; compiles the
 #     package's examples/host.c against the package alone and runs it;
-#   - 64-bit ARM Linux (when there is such a package): its files, SONAMEs and
-#     run paths, and its glyphhost under qemu-aarch64 (MD5Digest, SHA1Digest,
+#   - 64-bit ARM Linux (when there is such a package): its files, what they
+#     need (against resources/linux-needs-aarch64.txt), SONAMEs and run
+#     paths, and its glyphhost under qemu-aarch64 (MD5Digest, SHA1Digest,
 #     --version, the catalogue, the ARM paths in glyphhost paths);
 #   - Windows: checks the unpacked DLL files (tests/windows/check_pe.py), then
 #     runs the DLL tests (the catalogue strings, the descriptor, the
@@ -162,6 +163,12 @@ if [ -n "$arm" ]; then
         [ -f "$arm/$f" ] || fail "the ARM package lacks $f"
     done
     readelf -h "$arm/glyphHerderU.so" | grep -q 'Machine: *AArch64' || fail "the ARM package's glyphHerderU.so is not AArch64"
+    sh tests/linux/check_shipped.sh resources/linux-needs-aarch64.txt platform/glyphmem.map \
+        "$arm/glyphHerderU.so" "$arm/glyphHerder.so" "$arm/libglyphmem.so.1" "$arm/glyphhost" ||
+        fail "the ARM files need more than resources/linux-needs-aarch64.txt allows"
+    if nm -D --defined-only "$arm/libglyphmem.so.1" | grep -q glyphmem_fail_nth; then
+        fail "the ARM libglyphmem.so.1 is the test build"
+    fi
     for f in glyphhost glyphHerderU.so glyphHerder.so; do
         runpath=$(readelf -d "$arm/$f" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p')
         [ "$runpath" = '$ORIGIN' ] || fail "the ARM $f has the run path '$runpath', not \$ORIGIN"
