@@ -1,7 +1,9 @@
 // glyphhost: the command-line host.  Lists a build's catalogue and calls its
 // functions, one or several on one instance.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -355,6 +357,7 @@ std::vector<ghemu::CallWords> readScript(const std::string &path) {
         call.line = number;
         calls.push_back(call);
     }
+    if (in->bad()) throw ghemu::ArgumentError("cannot read " + path + ": " + std::strerror(errno));
     if (calls.empty()) throw ghemu::ArgumentError(path + " holds no call");
     return calls;
 }

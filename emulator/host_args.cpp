@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,7 +33,14 @@ std::string readFile(const std::string &path) {
     }
     std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in) throw ArgumentError("cannot read " + path + ": " + std::strerror(errno));
-    std::string data(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
+    // A read that fails throws from inside the stream buffer (libstdc++'s
+    // own message); the user gets the system's reason instead.
+    std::string data;
+    try {
+        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
+    } catch (const std::exception &) {
+        throw ArgumentError("cannot read " + path + ": " + std::strerror(errno));
+    }
     if (in.bad()) throw ArgumentError("cannot read " + path + ": " + std::strerror(errno));
     return data;
 }
