@@ -45,7 +45,9 @@ std::vector<HmacCase> rfc2202() {
 TEST(HmacMd5, Rfc2202InOneCallAndInPieces) {
     for (const HmacCase &c : rfc2202()) {
         uint8_t out[16];
-        hmac_compute(&kMd5Hash, out, c.key.data(), c.key.size(), c.text.data(), c.text.size());
+        Bytes keyAndMore = c.key;
+        keyAndMore.push_back(0x5A);  // the key is the bytes given, not what follows them
+        hmac_compute(&kMd5Hash, out, keyAndMore.data(), c.key.size(), c.text.data(), c.text.size());
         EXPECT_EQ(hex(out, 16), c.digest);
         for (size_t split = 0; split <= c.text.size(); split += 7) {
             HmacContext ctx;
@@ -168,8 +170,10 @@ TEST(AuthText, CramKeepsOneByteACharacterUnlessOneLiesAboveLatin1) {
     const uint32_t mixed[] = {0xFC, 0x20AC, 0x1F600};
     ASSERT_EQ(cram_text_bytes(mixed, 3, out), 9u);
     EXPECT_EQ(hex(out, 9), "c3bce282acf09f9880");
-    const uint32_t surrogate[] = {0x20AC, 0xDC00};
-    EXPECT_EQ(cram_text_bytes(surrogate, 2, out), AUTH_TEXT_NO_FORM);
+    for (uint32_t s : {0xD800u, 0xDC00u, 0xDFFFu}) {
+        const uint32_t surrogate[] = {0x20AC, s};
+        EXPECT_EQ(cram_text_bytes(surrogate, 2, out), AUTH_TEXT_NO_FORM) << std::hex << s;
+    }
     const uint32_t tooHigh[] = {0x110000};
     EXPECT_EQ(cram_text_bytes(tooHigh, 1, out), AUTH_TEXT_NO_FORM);
 }
