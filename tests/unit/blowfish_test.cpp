@@ -255,6 +255,7 @@ TEST(BlowfishText, EncodesEveryByteAsPercentAndUppercaseDigits) {
     EXPECT_EQ(out.back(), 0);
     EXPECT_EQ(blowfish_text_size(0), 1u);
     EXPECT_EQ(blowfish_text_size(SIZE_MAX / 3), 0u);  // would overflow
+    EXPECT_EQ(blowfish_text_size(SIZE_MAX / 2), 0u);
 
     Bytes all(256);
     for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);

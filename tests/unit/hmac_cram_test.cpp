@@ -168,8 +168,10 @@ TEST(AuthText, CramKeepsOneByteACharacterUnlessOneLiesAboveLatin1) {
     const uint32_t mixed[] = {0xFC, 0x20AC, 0x1F600};
     ASSERT_EQ(cram_text_bytes(mixed, 3, out), 9u);
     EXPECT_EQ(hex(out, 9), "c3bce282acf09f9880");
-    const uint32_t surrogate[] = {0x20AC, 0xDC00};
-    EXPECT_EQ(cram_text_bytes(surrogate, 2, out), AUTH_TEXT_NO_FORM);
+    for (uint32_t s : {0xD800u, 0xDC00u, 0xDFFFu}) {
+        const uint32_t surrogate[] = {0x20AC, s};
+        EXPECT_EQ(cram_text_bytes(surrogate, 2, out), AUTH_TEXT_NO_FORM) << std::hex << s;
+    }
     const uint32_t tooHigh[] = {0x110000};
     EXPECT_EQ(cram_text_bytes(tooHigh, 1, out), AUTH_TEXT_NO_FORM);
 }

@@ -44,7 +44,7 @@ TEST(Ntlm, TheProtocolDocumentsNtlmv2Example) {
     EXPECT_EQ(hex(hash, 16), "0c868a403bfd7a93a3001ef22ef02e3f");
 
     Bytes info = fromHex(kTargetInfo);
-    Bytes blob(NTLM_BLOB_FIXED + info.size());
+    Bytes blob(NTLM_BLOB_FIXED + info.size(), 0xEE);  // every byte must be written
     ntlmv2_blob(0, kClientChallenge, info.data(), info.size(), blob.data());
     EXPECT_EQ(hex(blob), "0101000000000000" "0000000000000000" "aaaaaaaaaaaaaaaa" "00000000" + kTargetInfo + "00000000");
     uint8_t proof[16], lm[24];
@@ -275,6 +275,7 @@ TEST(Ntlm, ChallengesThatLieAboutTheirFieldsAreRefused) {
     EXPECT_FALSE(readExact(with(9, {1}), &c));                                        // type 0x102
     EXPECT_FALSE(readExact(with(12, {0xFF, 0xFF}), &c));                              // name too long
     EXPECT_FALSE(readExact(with(16, {0xFF, 0xFF, 0xFF, 0xFF}), &c));                  // offset wraps
+    EXPECT_FALSE(readExact(with(16, {static_cast<uint8_t>(n + 1)}), &c));             // name starts past the end
     EXPECT_FALSE(readExact(with(44, {static_cast<uint8_t>(n - 35)}), &c));            // info one past the end
     EXPECT_TRUE(readExact(with(44, {static_cast<uint8_t>(n - 36)}), &c));             // info up to the end
     EXPECT_TRUE(readExact(with(12, {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}), &c));       // empty name anywhere
@@ -287,7 +288,7 @@ TEST(Ntlm, FieldsOver65535BytesGiveNoMessage) {
     Bytes infoFits(65535 - 48, 0xee), infoTooLong(65536 - 48, 0xee), name(65535, 'n');
     for (const auto &[targetName, targetInfo, fits] :
          {std::make_tuple(Bytes{}, infoFits, true), std::make_tuple(Bytes{}, infoTooLong, false),
-          std::make_tuple(name, Bytes{}, true)}) {
+          std::make_tuple(name, Bytes{}, true), std::make_tuple(Bytes(65536, 'n'), Bytes{}, false)}) {
         NtlmChallenge c = {targetName.data(), targetName.size(), 0, kServerChallenge, targetInfo.data(),
                            targetInfo.size()};
         size_t length = ntlm_authenticate_length(&c, &creds);
@@ -307,6 +308,9 @@ TEST(Ntlm, FieldsOver65535BytesGiveNoMessage) {
     Credentials bad{points(U"u"), Points{'p', 0x110000}, points(U"w")};
     NtlmCredentials badCreds = bad.view();
     EXPECT_EQ(ntlm_authenticate_length(&c, &badCreds), 0u);
+    Bytes untouched(256, 0xEE);
+    EXPECT_EQ(ntlm_authenticate(&c, &badCreds, kClientChallenge, 0, untouched.data()), 0u);
+    EXPECT_EQ(untouched, Bytes(256, 0xEE));  // nothing written
 }
 
 TEST(Ntlm, TheNegotiateMessage) {
