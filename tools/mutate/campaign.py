@@ -23,10 +23,15 @@ class CMakeBackend:
                  "-DGH_BUILD_BENCH=OFF", "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
                  "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
 
-    def __init__(self, work, index, test_table, build_jobs=2, test_jobs=1):
-        suffix = "" if index == 0 else ".%d" % index
+    def __init__(self, work, index, test_table, build_jobs=2, test_jobs=1, sanitize=False):
+        suffix = ("" if index == 0 else ".%d" % index) + ("-sanitized" if sanitize else "")
         self.src = os.path.join(work, "src" + suffix)
         self.build = os.path.join(work, "build" + suffix)
+        # The test command's sanitizer stage: AddressSanitizer, LeakSanitizer
+        # and UBSan over the same tests, so a read or write out of bounds that
+        # changes no result still fails.
+        self.configure = self.CONFIGURE + (["-DGH_SANITIZE=ON"] if sanitize else [])
+        self.sanitize = sanitize
         self.test_table = test_table
         self.build_jobs, self.test_jobs = build_jobs, test_jobs
         self.env = dict(os.environ)
@@ -44,7 +49,7 @@ class CMakeBackend:
         log("copy of the tree: %s (%d files brought up to date)" % (self.src, changed))
         if not os.path.exists(os.path.join(self.build, "build.ninja")):
             log("configuring %s" % self.build)
-            r = run(["cmake", "-S", self.src, "-B", self.build] + self.CONFIGURE, cwd=self.src,
+            r = run(["cmake", "-S", self.src, "-B", self.build] + self.configure, cwd=self.src,
                     env=self.env, timeout=BUILD_TIMEOUT)
             if not r.ok:
                 raise RuntimeError("cmake failed:\n" + r.output[-4000:])
@@ -235,6 +240,8 @@ class Campaign:
                     status, detail = TIMEOUT, ", ".join(n for n, _ in failed)
                 elif tested.code != 0:
                     status, detail = KILLED, ", ".join(n for n, _ in failed) or _tail(tested.output)
+                    if getattr(backend, "sanitize", False):
+                        detail = "sanitizers: " + detail
                 else:
                     status, detail = SURVIVED, ""
         return self.state.record(m, status, time.monotonic() - start, detail)

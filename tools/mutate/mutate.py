@@ -37,6 +37,10 @@ def parse_args(argv):
                         "the mutants already run that still exist and draws only the rest")
     p.add_argument("--again", help="with --resume, run again the mutants with these verdicts\n"
                                    "(comma-separated, e.g. survived after adding tests)")
+    p.add_argument("--sanitize", action="store_true",
+                   help="build with the sanitizers (AddressSanitizer, LeakSanitizer, UBSan), in\n"
+                        "src-sanitized and build-sanitized of the work folder; with --resume\n"
+                        "--again survived, what only they catch is recorded killed")
     p.add_argument("--only", help="comma-separated mutant ids (or @FILE, one id a line): run these alone")
     p.add_argument("--jobs", type=int, default=1, help="mutants built and tested at once (default 1)")
     p.add_argument("--work", help="work folder (default: ROOT/build/mutate)")
@@ -142,7 +146,8 @@ def main(argv=None):
                     for i in range(jobs)]
     else:
         backends = [CMakeBackend(args.work, i, test_table, build_jobs=max(1, 2 // jobs),
-                                 test_jobs=max(1, 2 // jobs)) for i in range(jobs)]
+                                 test_jobs=max(1, 2 // jobs), sanitize=args.sanitize)
+                    for i in range(jobs)]
     if args.dry_run:
         print("%d mutants chosen of %d; %d done already, %d equivalent; %d to run with %d job(s)."
               % (len(chosen), len(mutants), len(chosen) - len(todo) - sum(
