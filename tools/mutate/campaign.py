@@ -1,4 +1,5 @@
 """Running mutants: rebuild what changed, run the room's tests, record the verdict."""
+import hashlib
 import json
 import os
 import queue
@@ -58,6 +59,7 @@ class CMakeBackend:
                 env=self.env, timeout=BUILD_TIMEOUT)
         if not r.ok:
             raise RuntimeError("the unmutated tree does not build:\n" + r.output[-4000:])
+        self._objects = {path: digest for path, (_, digest) in _objects_in(self.build).items()}
 
     def tests_regex(self, room):
         return rooms.tests_for(room, self.test_table)
@@ -87,8 +89,15 @@ class CMakeBackend:
         return self._select(room)[1]
 
     def build_room(self, room):
-        return run(["ninja", "-C", self.build, "-j%d" % self.build_jobs] + self.targets(room),
-                   cwd=self.src, env=self.env, timeout=BUILD_TIMEOUT)
+        started = time.time_ns()
+        r = run(["ninja", "-C", self.build, "-j%d" % self.build_jobs] + self.targets(room),
+                cwd=self.src, env=self.env, timeout=BUILD_TIMEOUT)
+        # Compiled into nothing: every object the build wrote is the unmutated
+        # one (a mutant inside `#if defined(_WIN32)`, or an ARM kernel, here).
+        # Objects of the previous mutant's file, rebuilt as it was, are too.
+        rebuilt = [(p, d) for p, (mtime, d) in _objects_in(self.build, started).items()]
+        r.compiled_out = r.ok and (not rebuilt or all(self._objects.get(p) == d for p, d in rebuilt))
+        return r
 
     def test_room(self, room, timeout=None):
         command = ["ctest", "--test-dir", self.build, "-R", self.tests_regex(room),
@@ -231,7 +240,7 @@ class Campaign:
             built = backend.build_room(m.room)
             if not built.ok:
                 status, detail = BUILD_FAILED, _first_error(built.output)
-            elif "ninja: no work to do" in built.output:
+            elif "ninja: no work to do" in built.output or getattr(built, "compiled_out", False):
                 status, detail = NOT_BUILT, "compiled into nothing this machine builds"
             else:
                 tested = backend.test_room(m.room, self.timeouts.get(m.room))
@@ -245,6 +254,21 @@ class Campaign:
                 else:
                     status, detail = SURVIVED, ""
         return self.state.record(m, status, time.monotonic() - start, detail)
+
+
+def _objects_in(build, newer_than=None):
+    """{object file: (mtime, content hash)}, of those written after newer_than (ns)."""
+    found = {}
+    for folder, _, files in os.walk(build):
+        for name in files:
+            if not name.endswith((".o", ".obj")):
+                continue
+            path = os.path.join(folder, name)
+            mtime = os.stat(path).st_mtime_ns
+            if newer_than is None or mtime >= newer_than:
+                with open(path, "rb") as f:
+                    found[path] = (mtime, hashlib.sha1(f.read()).hexdigest())
+    return found
 
 
 def _first_error(output):
