@@ -148,7 +148,7 @@ uint64_t gh_cpu_feature_bits() {
 
 CpuFeatures gh_cpu_detected() {
     uint64_t w = gh_cpu_detected_bits();
-    CpuFeatures f;
+    CpuFeatures f{};
     f.sse2 = w & CPU_SSE2;
     f.ssse3 = w & CPU_SSSE3;
     f.sse41 = w & CPU_SSE41;

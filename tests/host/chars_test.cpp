@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/chars.h"
+#include "platform/file_stream.h"
 #include "platform/globalmem.h"
 #include "tests/support/in_process.h"
 
@@ -124,6 +125,20 @@ TEST_F(CharsTest, FileNamesAsUtf16) {
         ASSERT_EQ(n, v.units.size());
         EXPECT_EQ(std::vector<uint16_t>(out.begin(), out.begin() + static_cast<long>(n)), v.units);
         EXPECT_EQ(out[n], 0);
+    }
+}
+
+// On Linux the wide build names files in UTF-8; a code point UTF-8 cannot
+// hold names no file.
+TEST_F(CharsTest, FileNamesAsUtf8) {
+    const uint32_t chars[] = {'a', 0x7F, 0x80, 0x7FF, 0x800, 0xFFFF, 0x10000, 0x10FFFF};
+    char out[4 * 8 + 1];
+    ASSERT_EQ(gh_utf8_from_code_points(chars, 8, out), 20u);
+    EXPECT_STREQ(out, "a\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
+    for (uint32_t bad : {0xD800u, 0xDFFFu, 0x110000u}) {
+        const uint32_t text[] = {'a', bad};
+        EXPECT_EQ(gh_utf8_from_code_points(text, 2, out), static_cast<size_t>(-1));
+        EXPECT_STREQ(out, "");
     }
 }
 

@@ -47,6 +47,7 @@ TEST_F(MemBlockTest, PeakCountsBlocksAndHeapTogether) {
     EXPECT_EQ(glyphmem_peak_bytes(), base + 30000);
     DisposeXPHandle(h);
     EXPECT_EQ(glyphmem_live_heap_bytes(), 0u);
+    EXPECT_EQ(glyphmem_live_bytes(), 0u);
 }
 
 // The benchmarks' switches change costs, never what a block holds; switched

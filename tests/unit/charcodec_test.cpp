@@ -2,6 +2,7 @@
 // vector kernel against the portable code at every length and alignment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -145,6 +146,18 @@ TEST(CharCodec, LargeMixedTextsAgree) {
             ASSERT_EQ(k->encode(text.data(), text.size(), out.data()), out.size()) << k->name;
             ASSERT_EQ(out, expected) << k->name << " mix=" << mix;
         }
+    }
+}
+
+// Past some megabytes the output is written around the caches, from its
+// first 64-byte boundary on (the output here is not on one).
+TEST(CharCodec, LargeWideningsAgree) {
+    Bytes bytes((size_t(4) << 20) + 37);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 12));
+    for (const CharCodecKernels *k : allKernels()) {
+        std::vector<uint32_t> wide(bytes.size() + 1);
+        k->widen(bytes.data(), bytes.size(), wide.data() + 1);
+        ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), wide.begin() + 1)) << k->name;
     }
 }
 

@@ -10,7 +10,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -155,6 +159,64 @@ TEST(KernelChooser, ThreadsRacingTheFirstUseAgree) {
     for (auto &th : threads) th.join();
     for (int g : got) EXPECT_EQ(g, k.chosen.load());
 }
+
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+// Detection against the kernel's view (/proc/cpuinfo): a feature read as
+// present where it is not runs illegal instructions, one read as absent a
+// slower path.  Each feature needs all the flags named, x86's or ARM's.
+TEST(CpuFeatures, AgreeWithTheKernelsFlags) {
+    std::ifstream info("/proc/cpuinfo");
+    std::map<std::string, std::string> first;  // the first processor's lines
+    for (std::string line; std::getline(info, line) && !line.empty();) {
+        size_t colon = line.find(':');
+        if (colon != std::string::npos && colon > 0)
+            first.emplace(line.substr(0, line.find_last_not_of(" \t", colon - 1) + 1), line.substr(colon + 1));
+    }
+#ifdef __aarch64__
+    const bool arm = true;
+#else
+    const bool arm = false;
+#endif
+    std::istringstream words(first[arm ? "Features" : "flags"]);
+    std::set<std::string> flags{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+    if (flags.empty()) GTEST_SKIP() << "no flags in /proc/cpuinfo (an emulator's?)";
+    auto hasAll = [&](const std::string &names) {
+        std::istringstream needed(names);
+        bool all = !names.empty();
+        for (std::string name; needed >> name;) all = all && flags.count(name);
+        return all;
+    };
+    const struct {
+        uint64_t bit;
+        bool CpuFeatures::*flag;
+        const char *x86, *arm;
+    } kFeatures[] = {
+        {CPU_SSE2, &CpuFeatures::sse2, "sse2", ""}, {CPU_SSSE3, &CpuFeatures::ssse3, "ssse3", ""},
+        {CPU_SSE41, &CpuFeatures::sse41, "sse4_1", ""}, {CPU_PCLMUL, &CpuFeatures::pclmul, "pclmulqdq", ""},
+        {CPU_BMI2, &CpuFeatures::bmi2, "bmi2", ""}, {CPU_SHA, &CpuFeatures::sha, "sha_ni", ""},
+        {CPU_AVX2, &CpuFeatures::avx2, "avx avx2", ""},
+        {CPU_VPCLMUL, &CpuFeatures::vpclmul, "avx avx2 vpclmulqdq", ""},
+        {CPU_AVX512VL, &CpuFeatures::avx512vl, "avx avx2 avx512f avx512vl", ""},
+        {CPU_AVX512BW, &CpuFeatures::avx512bw, "avx avx2 avx512f avx512vl avx512bw", ""},
+        {CPU_AVX512VBMI, &CpuFeatures::avx512vbmi, "avx avx2 avx512f avx512vl avx512bw avx512vbmi", ""},
+        {CPU_AVX512VBMI2, &CpuFeatures::avx512vbmi2, "avx avx2 avx512f avx512vl avx512bw avx512_vbmi2", ""},
+        {CPU_NEON, &CpuFeatures::neon, "", "asimd"}, {CPU_AES, &CpuFeatures::aes, "", "aes"},
+        {CPU_PMULL, &CpuFeatures::pmull, "", "pmull"}, {CPU_SHA1, &CpuFeatures::sha1, "", "sha1"},
+        {CPU_SHA2, &CpuFeatures::sha2, "", "sha2"}, {CPU_SHA512, &CpuFeatures::sha512, "", "sha512"},
+    };
+    const uint64_t bits = gh_cpu_detected_bits();
+    const CpuFeatures detected = gh_cpu_detected();
+    for (const auto &f : kFeatures) {
+        const char *needs = arm ? f.arm : f.x86;
+        EXPECT_EQ((bits & f.bit) != 0, hasAll(needs)) << needs;
+        EXPECT_EQ(detected.*f.flag, hasAll(needs)) << needs;
+    }
+    // AVX-512 in two halves: AMD's family 19h (Zen 4).
+    bool halves = hasAll(arm ? "" : "avx avx2 avx512f avx512vl") && first["vendor_id"] == " AuthenticAMD" &&
+                  first["cpu family"] == " 25";
+    EXPECT_EQ((bits & CPU_AVX512_HALVES) != 0, halves);
+}
+#endif
 
 // The rule, worked out apart from the chooser.
 int expectedPath(const Kernel &k) {
