@@ -230,6 +230,9 @@ TYPED_TEST(TextAlgorithms, LinesAreBrokenAsTheRulesSay) {
     using C = TypeParam;
     const C breaks[][3] = {{13, 10, 0}, {10, 0, 0}, {13, 0, 0}, {10, 13, 0}, {'|', 0, 0}, {13, 10, 10}};
     const size_t breakLengths[] = {2, 1, 1, 2, 1, 3};
+    // CR LF breaks, the text ending in CR where its buffer goes on with LF.
+    const C crThenLf[] = {C('x'), C(13), C(10), C('y'), C(13), C(10)};
+    ASSERT_EQ(set_linebreaks_length(crThenLf, 5, 2), 6u);
     for (int round = 0; round < 6000; ++round) {
         PathOfRound path(round);
         Text<C> s = this->randomText(round % 10 ? 40 : 400);
