@@ -1,16 +1,17 @@
 // The text algorithms against the plain references of
 // tests/support/text_reference.h, over random texts that make delimiters,
 // quotes, spaces, digits, points, minus signs, CR and LF frequent, in both
-// character widths.  The rounds take the scans' paths in turn (every path
-// this processor runs, forced through scan_force_path), so each algorithm
-// is checked on every kernel set.
+// character widths (texts that end where readable memory does, so that a
+// read past one faults).  The rounds take the scans' paths in turn (every
+// path this processor runs, forced through scan_force_path), so each
+// algorithm is checked on every kernel set.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "tests/support/guarded.h"
 #include "tests/support/text_reference.h"
 #include "text/lines.h"
 #include "text/numbers.h"
@@ -117,6 +118,15 @@ TYPED_TEST(TextAlgorithms, ScansMatchDirectLoops) {
         ASSERT_EQ(scan_find_last_at_most(s.data(), n, C(32)), lastLow);
         ASSERT_EQ(scan_find_either(s.data(), n, C(13), C(10)), either);
         ASSERT_EQ(scan_count_char(s.data(), n, c), count);
+        // The first pair of characters gap apart (the scan reads gap characters past its length).
+        size_t gap = 1 + this->below(3), pair = 0;
+        if (n > gap) {
+            size_t at = this->below(static_cast<uint32_t>(n - gap));
+            C a = s[at], b = s[at + gap];
+            while (s[pair] != a || s[pair + gap] != b) ++pair;
+            ASSERT_EQ(scan_find_pair(s.data(), n - gap, a, b, gap), pair);
+            ASSERT_EQ(scan_find_pair(s.data(), pair, a, b, gap), pair);
+        }
         Text<C> kept = s;
         kept.resize(scan_copy_without(kept.data(), kept.data(), n, c));
         Text<C> expected;
@@ -137,8 +147,9 @@ TYPED_TEST(TextAlgorithms, PartsAreCutAsTheRulesSay) {
         bool aware = this->below(3) != 0;
         PartDelimiter<C> d;
         part_delimiter_init(&d, token.data(), token.size(), aware);
+        Guarded<C> held(s);
         for (size_t number = 1; number <= 8; ++number) {
-            PartFound part = nth_part(d, s.data(), s.size(), number);
+            PartFound part = nth_part(d, held.p, s.size(), number);
             Text<C> got = part.found ? textref::slice(s, part.start, part.start + part.length) : Text<C>();
             // splitstring searches without the closing quote at the end;
             // indexedPart with it: the parts are the same.
@@ -154,7 +165,7 @@ TYPED_TEST(TextAlgorithms, PartsAreCutAsTheRulesSay) {
         }
         Text<C> wanted = this->below(2) ? textref::nthPart(s, 1 + this->below(5), token, aware, true) : this->pieceOf(s, 4);
         if (!wanted.empty()) {
-            ASSERT_EQ(index_of_part(d, s.data(), s.size(), wanted.data(), wanted.size()),
+            ASSERT_EQ(index_of_part(d, held.p, s.size(), wanted.data(), wanted.size()),
                       textref::indexOfPart(s, wanted, token, aware))
                 << "round " << round;
         }
@@ -219,31 +230,36 @@ TYPED_TEST(TextAlgorithms, LinesAreBrokenAsTheRulesSay) {
     using C = TypeParam;
     const C breaks[][3] = {{13, 10, 0}, {10, 0, 0}, {13, 0, 0}, {10, 13, 0}, {'|', 0, 0}, {13, 10, 10}};
     const size_t breakLengths[] = {2, 1, 1, 2, 1, 3};
+    // CR LF breaks, the text ending in CR where its buffer goes on with LF.
+    const C crThenLf[] = {C('x'), C(13), C(10), C('y'), C(13), C(10)};
+    ASSERT_EQ(set_linebreaks_length(crThenLf, 5, 2), 6u);
     for (int round = 0; round < 6000; ++round) {
         PathOfRound path(round);
         Text<C> s = this->randomText(round % 10 ? 40 : 400);
+        Guarded<C> held(s);
+        const C *text = held.p;
         uint32_t b = this->below(6);
         Text<C> lineBreak(breaks[b], breaks[b] + breakLengths[b]);
         Text<C> lineStart = this->randomText(3);
         size_t lineSize = 10 + this->below(20);
 
         GrowingSink<C> wrapped;
-        ASSERT_TRUE(wrap_lines(s.data(), s.size(), lineStart.data(), lineStart.size(), lineBreak.data(),
+        ASSERT_TRUE(wrap_lines(text, s.size(), lineStart.data(), lineStart.size(), lineBreak.data(),
                                lineBreak.size() < 2 ? lineBreak.size() : 2, lineSize, &wrapped.sink));
         ASSERT_EQ(wrapped.text(), textref::wrapLines(s, lineStart, lineBreak, lineSize)) << "round " << round;
 
         Text<C> expected = textref::setLinebreaks(s, lineBreak);
-        if (linebreaks_match(s.data(), s.size(), lineBreak.data(), lineBreak.size())) {
+        if (linebreaks_match(text, s.size(), lineBreak.data(), lineBreak.size())) {
             ASSERT_EQ(expected, s);
             continue;
         }
         size_t written = lineBreak.size() < 2 ? lineBreak.size() : 2;
-        size_t length = set_linebreaks_length(s.data(), s.size(), written);
+        size_t length = set_linebreaks_length(text, s.size(), written);
         ASSERT_EQ(length, expected.size()) << "round " << round;
         // Exactly the room it asked for, and no growth.
         std::vector<C> room(length + 1, C(0x5A));
         TextSink<C> exact = {room.data(), 0, length, nullptr, nullptr};
-        ASSERT_TRUE(set_linebreaks(s.data(), s.size(), lineBreak.data(), written, &exact));
+        ASSERT_TRUE(set_linebreaks(text, s.size(), lineBreak.data(), written, &exact));
         ASSERT_EQ(Text<C>(room.begin(), room.begin() + static_cast<long>(length)), expected);
         ASSERT_EQ(room[length], C(0x5A));
         if (written == 1) {
@@ -289,10 +305,8 @@ TYPED_TEST(TextAlgorithms, ProseIsWrappedAndItsBreaksSetAsTheRulesSay) {
                    : round % 10 == 8 ? this->below(10)
                                      : 64 * (1 + this->below(8)) + this->below(5) - 2;
         Text<C> s = proseText<C>(this->rng, n);
-        // In a heap block of exactly n characters: AddressSanitizer sees a read past the text.
-        std::unique_ptr<C[]> exact(new C[n + !n]);
-        std::copy(s.begin(), s.end(), exact.get());
-        const C *text = exact.get();
+        Guarded<C> held(s);
+        const C *text = held.p;
         uint32_t b = this->below(5);
         Text<C> lineBreak(breaks[b], breaks[b] + breakLengths[b]);
         Text<C> lineStart(this->below(4), C('>'));
