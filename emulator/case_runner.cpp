@@ -22,7 +22,7 @@ namespace {
 
 const std::set<std::string> kCaseKeys = {"name",   "comment", "build",       "call",      "args",
                                          "result", "fields",  "fields_after", "steps",     "instances",
-                                         "failure", "fault_sweep", "param_count"};
+                                         "failure", "fault_sweep", "param_count", "host_mistakes"};
 const std::set<std::string> kStepKeys = {"comment", "call",     "args",     "result",     "fields",
                                          "fields_after", "instance", "failure", "param_count"};
 
@@ -45,6 +45,7 @@ struct Case {
     json fields = json::object();
     json failure = json::array({json{{"text", ""}}});
     bool sweep = true;
+    Host::Mistakes mistakes;
 };
 
 void checkKeys(const json &j, const std::set<std::string> &allowed, const char *what) {
@@ -108,6 +109,15 @@ Case parseCase(const json &j) {
         if (!j["fault_sweep"].is_boolean()) throw CaseError("\"fault_sweep\" takes true or false");
         c.sweep = j["fault_sweep"].get<bool>();
     }
+    for (const json &m : j.value("host_mistakes", json::array())) {
+        if (m == "uncounted_params") {
+            c.mistakes.uncountedParams = true;
+        } else if (m == "overstated_counts") {
+            c.mistakes.overstatedCounts = true;
+        } else {
+            throw CaseError("\"host_mistakes\" takes \"uncounted_params\" and \"overstated_counts\"");
+        }
+    }
     if (j.contains("steps")) {
         for (const char *k : {"call", "args", "result", "fields_after", "param_count"}) {
             if (j.contains(k)) throw CaseError(std::string("a case with \"steps\" has its \"") + k + "\" in the steps");
@@ -162,6 +172,7 @@ CallOutcome runSteps(Library &library, const Case &c, size_t last, unsigned long
                      AllocationSites *sites, const std::function<void(Host &)> &beforeLast = nullptr) {
     Build build = library.build();
     Host host(build);
+    host.setMistakes(c.mistakes);
     std::vector<Instance> instances(c.instances);
     std::vector<std::string> closing;
     auto disconnectAll = [&] {

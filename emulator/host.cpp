@@ -278,7 +278,8 @@ int32_t Host::paramCountValue() const {
 
 const Value *Host::paramValue(int32_t number) const {
     int32_t index = number - HOST_PARAM_FIRST;
-    if (index < 0 || index >= paramCountValue() || static_cast<size_t>(index) >= params_.size()) {
+    if (index < 0 || (index >= paramCountValue() && !mistakes_.uncountedParams) ||
+        static_cast<size_t>(index) >= params_.size()) {
         return nullptr;
     }
     return &params_[static_cast<size_t>(index)].value;
@@ -403,9 +404,18 @@ void Host::getFldInfo(void *record) {
     int16_t number = get16(bytes + (wide ? PARAM_INFO_FIELD_WIDE : PARAM_INFO_FIELD_BYTE));
     entry.number = number;
     log_.push_back(entry);
+    // The kind is what request 2 asks, of a record whose name is empty.
+    int16_t request = get16(bytes + (wide ? PARAM_INFO_REQUEST_WIDE : PARAM_INFO_REQUEST_BYTE));
+    uint32_t nameLength = bytes[PARAM_INFO_NAME_LENGTH_BYTE];
+    if (wide) std::memcpy(&nameLength, bytes + PARAM_INFO_NAME_LENGTH_WIDE, 4);
+    if (request != 2 || nameLength != 0) {
+        noteProblem("GetFldInfo with request " + std::to_string(request) + " and a name of length " +
+                    std::to_string(nameLength) + " (the kind is asked with 2 and no name)");
+        return;
+    }
     std::optional<int16_t> kind;
     int32_t count = paramCountValue();
-    for (size_t i = 0; i < params_.size() && static_cast<int32_t>(i) < count; ++i) {
+    for (size_t i = 0; i < params_.size() && (static_cast<int32_t>(i) < count || mistakes_.uncountedParams); ++i) {
         if (*paramFieldNumber(HOST_PARAM_FIRST + static_cast<int32_t>(i)) == number) {
             const Param &param = params_[i];
             kind = param.kind ? *param.kind : static_cast<int16_t>(param.value.isBinary() ? 15 : 0);
@@ -516,7 +526,8 @@ void Host::deliverBlock(void *slot, uint32_t count, size_t bytes, Write write) {
         if (!handle) throw std::bad_alloc();
     }
     auto *p = static_cast<uint8_t *>(GlobalLock(handle));
-    std::memcpy(p, &count, 4);
+    uint32_t stated = count + (mistakes_.overstatedCounts ? 1 : 0);
+    std::memcpy(p, &stated, 4);
     write(p + 4);
     GlobalUnlock(handle);
     std::memcpy(slot, &handle, sizeof handle);

@@ -86,6 +86,15 @@ public:
     // Operation 45 answers for a field number that is not a parameter's.
     void setFieldKind(int16_t fieldNumber, int16_t kind) { extraKinds_[fieldNumber] = kind; }
 
+    // Mistakes of a careless host, which the library must take in its stride:
+    // parameters beyond the reported count delivered all the same; blocks
+    // whose count says one element more than they hold.
+    struct Mistakes {
+        bool uncountedParams = false;
+        bool overstatedCounts = false;
+    };
+    void setMistakes(Mistakes mistakes) { mistakes_ = mistakes; }
+
     // Forgets the result, the log and the problems of the previous call.
     void beginCall();
     const Result &result() const { return result_; }
@@ -136,6 +145,7 @@ private:
     std::optional<int32_t> paramCount_;
     std::vector<Field> fields_;
     std::map<int16_t, int16_t> extraKinds_;
+    Mistakes mistakes_;
     Result result_;
     std::vector<OpEntry> log_;
     std::vector<std::string> problems_;

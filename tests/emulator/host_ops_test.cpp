@@ -111,6 +111,7 @@ TEST_F(HostOps, FieldInfoAnswersOnlyKnownFieldNumbers) {
         std::memset(record, 0, sizeof record);
         std::memcpy(record + PARAM_INFO_FIELD_BYTE, &field, 2);
         record[PARAM_INFO_STATUS_BYTE] = 7;
+        record[PARAM_INFO_REQUEST_BYTE] = 2;
         host.operation(HOST_OP_GET_FLD_INFO, 0, 0, 0, record);
         int16_t kind, status;
         std::memcpy(&kind, record + PARAM_INFO_KIND_BYTE, 2);

@@ -160,6 +160,19 @@ TEST_F(CharsTest, CopiesBetweenCharactersAndBytes) {
     EXPECT_EQ(std::u32string(wide, wide + 3), (std::u32string{0xFF, 'a', 0}));
 }
 
+#else
+
+TEST_F(CharsTest, BytesAreCopiedAsTheyAre) {
+    const qchar text[] = {'a', 0xE9, 0};
+    uint32_t count = 2;
+    uint8_t out[3] = {9, 9, 9};
+    CHRencodeQcharStringToAscii(text, &count, out, true);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{'a', 0xE9, 0}));
+    qchar copy[2] = {9, 9};
+    CHRcopyAsciiDataToQchar(out, 2, copy);
+    EXPECT_EQ(std::vector<qchar>(copy, copy + 2), (std::vector<qchar>{'a', 0xE9}));
+}
+
 #endif
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
 #include <limits>
 
@@ -16,6 +17,26 @@ using ghemu::Param;
 using ghemu::Value;
 using ghtest::kBuild;
 using WrappersTest = ghtest::HostTest;
+
+// A host that answers texts only, and wrongly: their length is gLength, and
+// a text is the count's characters 'x' and a zero, or without gTerminated
+// one 'x' more in its place.  Nothing else is answered.
+int32_t gLength = 0;
+bool gTerminated = true;
+int32_t GH_CALLBACK_CALL carelessTextHost(int32_t op, ...) {
+    if (op != HOST_OP_GET_FUNC_PARM) return 0;
+    va_list ap;
+    va_start(ap, op);
+    va_arg(ap, int32_t);
+    int32_t type = va_arg(ap, int32_t), count = va_arg(ap, int32_t);
+    void *buffer = va_arg(ap, void *);
+    va_end(ap);
+    if (type == HOST_TYPE_LENGTH) std::memcpy(buffer, &gLength, 4);
+    for (int32_t i = 0; type == HOST_TYPE_TEXT && i <= count; ++i) {
+        static_cast<qchar *>(buffer)[i] = i < count || !gTerminated ? 'x' : 0;
+    }
+    return 0;
+}
 
 TEST_F(WrappersTest, GetFuncParmInt2TruncatesTowardZero) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -52,6 +73,17 @@ TEST_F(WrappersTest, AsciiStringParamIsBoundedAndNarrowed) {
     glyphmem_fail_nth(0);
     EXPECT_EQ(out[0], 0);
 #endif
+    // A text without its zero stays within the max + 2 bytes; a negative
+    // length is no text (the byte build asks no length).
+    uint8_t roomy[64] = {};
+    gLength = 8;
+    gTerminated = false;
+    getAsciiStringFuncParm(HOST_PARAM_FIRST, 4, roomy, carelessTextHost);
+    EXPECT_LE(std::strlen(reinterpret_cast<char *>(roomy)), 5u);
+    gLength = -1;
+    gTerminated = true;
+    getAsciiStringFuncParm(HOST_PARAM_FIRST, 4, roomy, carelessTextHost);
+    EXPECT_STREQ(reinterpret_cast<char *>(roomy), GH_WIDE ? "" : "xxxx");
 }
 
 TEST_F(WrappersTest, BinOrAsciiHandleWithParameterZeroTouchesNothing) {
@@ -64,6 +96,7 @@ TEST_F(WrappersTest, BinOrAsciiHandleWithParameterZeroTouchesNothing) {
     EXPECT_TRUE(binary);
     EXPECT_TRUE(host.log().empty());
     EXPECT_FALSE(getBinOrAsciiHandle(HOST_PARAM_FIRST, nullptr, &length, &binary, cb));
+    EXPECT_FALSE(getBinOrAsciiHandle(HOST_PARAM_FIRST, &h, nullptr, &binary, cb));
 }
 
 TEST_F(WrappersTest, NegativeFieldNumberIsBinaryWithoutAskingItsKind) {
@@ -115,7 +148,9 @@ TEST_F(WrappersTest, FieldTypeNeedsStatusOne) {
     host.setParams({Param{Value::ofText(U"x"), int16_t(12), int16_t(15)}});
     EXPECT_TRUE(IsThisFieldType(12, 15, cb));
     EXPECT_FALSE(IsThisFieldType(12, 14, cb));
-    // An unknown field number: the host leaves the status as it was (0).
+    // An unknown field number: the host leaves the status as it was (0),
+    // whatever the record held for the field before.
+    EXPECT_FALSE(IsThisFieldType(13, 15, cb));
     EXPECT_FALSE(IsThisFieldType(13, 0, cb));
     host.setFieldKind(13, 0);
     EXPECT_TRUE(IsThisFieldType(13, 0, cb));
@@ -166,6 +201,7 @@ TEST_F(WrappersTest, SettersReachTheResult) {
     SetFldLong(HOST_RESULT, INT32_MIN, cb);
     EXPECT_EQ(host.result().value, Value::ofNumber(INT32_MIN));
     EXPECT_EQ(GetPackageId(cb), 0);
+    EXPECT_EQ(GetPackageId(carelessTextHost), 0);  // a host that writes no number: none
     host.setFunctionNumber(65537);
     EXPECT_EQ(GetPackageId(cb), 65537);
 }

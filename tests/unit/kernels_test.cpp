@@ -269,4 +269,16 @@ TEST(KernelList, ReportsWhatTheForceSwitchCannotDo) {
     }
 }
 
+// Entries no kernel takes come first, a line each: one without a path, and
+// a name longer than any kernel's (shown cut to 63 characters).
+TEST(KernelList, ReportsEachEntryNoKernelTakesOnALine) {
+    const std::string cut(63, 'k');
+    ForcePath force(("sha1," + cut + "k:x").c_str());
+    char problems[4096];
+    gh_kernel_force_problems(problems, sizeof problems);
+    const std::string expected =
+        "GH_FORCE_PATH=sha1: not kernel:path\nGH_FORCE_PATH=" + cut + ":x: no kernel is named " + cut + "\n";
+    EXPECT_EQ(std::string(problems).substr(0, expected.size()), expected);
+}
+
 }  // namespace
