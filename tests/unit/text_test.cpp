@@ -272,10 +272,11 @@ TYPED_TEST(TextAlgorithms, LinesAreBrokenAsTheRulesSay) {
 }
 
 // Prose, where wrapping takes its marked stretches and whole-piece copies:
-// words, now and then one longer than a line, runs of spaces, tabs, line
-// breaks of every form mixed, lengths about multiples of 64 and past a
-// stretch; line sizes 1 to 200 and some past half a stretch; sinks with
-// room to spare (and a mark after it) and sinks that grow by what is asked.
+// words, now and then one longer than a line, runs of spaces, tabs (some
+// after a space), line breaks of every form mixed, lengths about multiples
+// of 64 and past a stretch; line sizes 1 to 200 and some past half a
+// stretch, on short and long texts; sinks with room to spare (and a mark
+// after it) and sinks that grow by what is asked.
 template <class C>
 Text<C> proseText(std::mt19937 &rng, size_t n) {
     Text<C> t;
@@ -289,6 +290,7 @@ Text<C> proseText(std::mt19937 &rng, size_t n) {
         if (r == 4) t.insert(t.end(), {C(13), C(10)});
         if (r == 5) t.insert(t.end(), 1 + rng() % 6, C(' '));
         if (r == 6) t.push_back(C(sizeof(C) == 1 ? 0xE9 : 0x20AC));
+        if (r == 7) t.insert(t.end(), {C(' '), C(9)});
         t.push_back(C(' '));
     }
     t.resize(n);
@@ -305,12 +307,16 @@ TYPED_TEST(TextAlgorithms, ProseIsWrappedAndItsBreaksSetAsTheRulesSay) {
                    : round % 10 == 8 ? this->below(10)
                                      : 64 * (1 + this->below(8)) + this->below(5) - 2;
         Text<C> s = proseText<C>(this->rng, n);
+        if (round % 20 == 19) {
+            for (C &c : s) c = c == 13 || c == 10 ? C(' ') : c;  // long lines wrapped, not cut short by breaks
+        }
         Guarded<C> held(s);
         const C *text = held.p;
         uint32_t b = this->below(5);
         Text<C> lineBreak(breaks[b], breaks[b] + breakLengths[b]);
         Text<C> lineStart(this->below(4), C('>'));
-        size_t lineSize = round % 20 == 7 ? 2100 + this->below(3000) : lineStart.size() + 1 + this->below(200);
+        size_t lineSize =
+            round % 20 == 7 || round % 20 == 19 ? 2100 + this->below(3000) : lineStart.size() + 1 + this->below(200);
         bool spare = round % 2;
         SCOPED_TRACE("round " + std::to_string(round) + " n=" + std::to_string(n) + " size " + std::to_string(lineSize));
 
@@ -325,6 +331,14 @@ TYPED_TEST(TextAlgorithms, ProseIsWrappedAndItsBreaksSetAsTheRulesSay) {
             ASSERT_EQ(room.back(), C(0x5A));
         } else {
             ASSERT_EQ(grown.text(), expected);
+        }
+        // A sink that cannot hold the lines nor grow, ending where readable
+        // memory ends: the wrapping fails without writing past its room.
+        if (!expected.empty()) {
+            Guarded<C> half(Text<C>(expected.size() / 2));
+            TextSink<C> tight = {half.p, 0, expected.size() / 2, nullptr, nullptr};
+            ASSERT_FALSE(wrap_lines(text, n, lineStart.data(), lineStart.size(), lineBreak.data(), lineBreak.size(),
+                                    lineSize, &tight));
         }
 
         if (linebreaks_match(text, n, lineBreak.data(), lineBreak.size())) continue;
