@@ -1,6 +1,10 @@
 // Memory blocks of the library's layer over the shared memory manager.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
 #include "host/memblock.h"
 #include "platform/globalmem.h"
 #include "tests/support/in_process.h"
@@ -42,6 +46,7 @@ TEST_F(MemBlockTest, PeakCountsBlocksAndHeapTogether) {
     XPHandle h = NewXPHandle(10000);
     void *buffer = glyphmem_heap_alloc(3000);
     EXPECT_EQ(glyphmem_live_heap_bytes(), 3000u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer) % alignof(std::max_align_t), 0u);  // as malloc's own
     glyphmem_heap_free(buffer);
     ASSERT_EQ(ResizeXPHandle(&h, 20000), 0);
     EXPECT_EQ(glyphmem_peak_bytes(), base + 30000);
@@ -88,6 +93,15 @@ TEST_F(MemBlockTest, FailedResizeKeepsHandleAndData) {
         return zero;
     }());
     DisposeXPHandle(h);
+}
+
+// Many blocks held at once each keep their own bytes.
+TEST_F(MemBlockTest, ManyLiveBlocksStayApart) {
+    std::vector<XPHandle> blocks;
+    for (uint8_t i = 0; i < 100; ++i) blocks.push_back(NewMemBlockFromBytes(&i, 1));
+    for (uint8_t i = 0; i < 100; ++i) EXPECT_EQ(ghtest::blockBytes(blocks[i]), std::vector<uint8_t>{i});
+    for (XPHandle h : blocks) DisposeXPHandle(h);
+    EXPECT_EQ(glyphmem_live_bytes(), 0u);
 }
 
 TEST_F(MemBlockTest, FixedBlocksAreZeroFilledAndNullIsHarmless) {

@@ -106,9 +106,11 @@ TEST(KernelChooser, TakesTheFirstPathThatRunsAndHasTheFunction) {
 }
 
 TEST(KernelChooser, FollowsOrRefusesTheForceSwitch) {
-    ForcePath force("other:x,fake_a:narrow,fake_a:wide,,fake_b:future,fake_c:none,fake_d:wide");
+    ForcePath force("other:x,fake_a:narrow,fake_a:wide,,fake_b:future,fake_c:none,fake_d:wide,"
+                    "fake_e:abcdefghijklmnopqrstuvwxyz0123456789");
     Kernel a("fake_a", kFakePaths, 0, hasFunction), b("fake_b", kFakePaths, 0, hasFunction),
-        c("fake_c", kFakePaths, 0, hasFunction), d("fake_d", kFakePaths, 1, hasFunction);
+        c("fake_c", kFakePaths, 0, hasFunction), d("fake_d", kFakePaths, 1, hasFunction),
+        e("fake_e", kFakePaths, 0, hasFunction);
     char why[200];
     if (!portableForced()) {
         EXPECT_EQ(gh_kernel_path(&a), 2);  // the first entry for a kernel counts
@@ -126,6 +128,8 @@ TEST(KernelChooser, FollowsOrRefusesTheForceSwitch) {
     EXPECT_STREQ(gh_kernel_refusal(&c, why, sizeof why), "GH_FORCE_PATH=fake_c:none: fake_c has no path none");
     gh_kernel_path(&d);  // the wide tier has no second function
     EXPECT_EQ(d.refusal, KERNEL_FORCE_NO_SUCH_PATH);
+    gh_kernel_path(&e);
+    EXPECT_STREQ(e.refusedPath, "abcdefghijklmnopqrstuvwxyz01234");  // cut short to fit the record
 }
 
 bool passOverNarrow(const void *fns, int, uint64_t) { return fns == &kNarrow; }
